@@ -1,0 +1,37 @@
+# make demo: install what is missing, build, run the example update under Wine.
+# make test: install what is missing, build, run every test.
+BUILD   := build
+WIN     := $(BUILD)/win
+WINTEST := $(BUILD)/wintest
+NATIVE  := $(BUILD)/native
+TOOLCHAIN := $(CURDIR)/cmake/mingw-i686.cmake
+CMAKE_Q := cmake -Wno-dev --log-level=WARNING
+
+.PHONY: all deps build test demo clean
+
+all: build
+
+deps:
+	@sh tools/install-deps.sh
+
+build: deps
+	@$(CMAKE_Q) -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DMINGW_THREADS=win32
+	@cmake --build $(WIN) -j2 -- --no-print-directory
+
+test: build
+	@$(CMAKE_Q) -S . -B $(NATIVE) -DUPDATER_TESTS=ON -DCMAKE_BUILD_TYPE=Debug
+	@cmake --build $(NATIVE) -j2 -- --no-print-directory
+	@ctest --test-dir $(NATIVE) --output-on-failure
+	@$(CMAKE_Q) -S . -B $(WINTEST) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DMINGW_THREADS=posix \
+	    -DUPDATER_TESTS=ON -DUPDATER_EXE=$(CURDIR)/$(WIN)/updater.exe
+	@cmake --build $(WINTEST) -j2 -- --no-print-directory
+	@sh tests/wine-setup.sh
+	@ctest --test-dir $(WINTEST) --output-on-failure; rc=$$?; sh tests/wine-setup.sh stop; exit $$rc
+	@sh tools/check-imports.sh $(WIN)/updater.exe
+
+demo: build
+	@sh tests/wine-setup.sh
+	@sh examples/demo/run-demo.sh $(WIN)/updater.exe; rc=$$?; sh tests/wine-setup.sh stop; exit $$rc
+
+clean:
+	rm -rf $(BUILD) dist

@@ -1,0 +1,83 @@
+// Small owners of Win32 resources, so that each is released on every path.
+#pragma once
+
+#include <windows.h>
+
+// A kernel handle closed with CloseHandle. Both null and INVALID_HANDLE_VALUE
+// mean "no handle".
+class UniqueHandle {
+public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
+    ~UniqueHandle() { Reset(); }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+
+    bool IsValid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return handle_; }
+    void Reset(HANDLE handle = nullptr) {
+        if (IsValid()) CloseHandle(handle_);
+        handle_ = handle;
+    }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+// A search of FindFirstFileA, closed with FindClose.
+class FindHandle {
+public:
+    FindHandle(const char* pattern, WIN32_FIND_DATAA* entry)
+        : handle_(FindFirstFileA(pattern, entry)) {}
+    ~FindHandle() {
+        if (IsValid()) FindClose(handle_);
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+
+    bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// A loaded module, freed with FreeLibrary.
+class LoadedModule {
+public:
+    explicit LoadedModule(HMODULE module) : module_(module) {}
+    ~LoadedModule() {
+        if (module_ != nullptr) FreeLibrary(module_);
+    }
+    LoadedModule(const LoadedModule&) = delete;
+    LoadedModule& operator=(const LoadedModule&) = delete;
+
+    HMODULE Get() const { return module_; }
+
+private:
+    HMODULE module_;
+};
+
+// A COM interface pointer, released when the owner goes.
+template <typename Interface>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() {
+        if (pointer_ != nullptr) pointer_->Release();
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+
+    Interface* operator->() const { return pointer_; }
+    Interface* Get() const { return pointer_; }
+    // For functions that hand out a new interface.
+    void** Out() { return reinterpret_cast<void**>(&pointer_); }
+
+private:
+    Interface* pointer_ = nullptr;
+};
+
+// Loads a DLL of the system folder by its full path, never from the program's
+// folder or the current folder.
+HMODULE LoadSystemLibrary(const char* file_name);

@@ -1,0 +1,102 @@
+// The one string type of the updater: an owning, zero-terminated byte string
+// in the ANSI code page, with the item, word and group operations that all
+// parsing rests on. No Win32 in here, so it also builds and is tested natively.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+
+class TextBuffer {
+public:
+    TextBuffer();
+    TextBuffer(const char* text);  // NOLINT: texts convert freely, as string literals do
+    TextBuffer(const TextBuffer& other);
+    TextBuffer(TextBuffer&& other) noexcept;
+    TextBuffer& operator=(const TextBuffer& other);
+    TextBuffer& operator=(TextBuffer&& other) noexcept;
+    TextBuffer& operator=(const char* text);
+    ~TextBuffer();
+
+    // Never null: a buffer whose allocation failed reads as the empty text.
+    const char* c_str() const { return text_ ? text_ : ""; }
+    // Writable storage, for system calls that fill a buffer made by Reserve.
+    char* data() { return text_; }
+    size_t Length() const;
+    bool IsEmpty() const { return c_str()[0] == '\0'; }
+
+    // Frees the content and allocates n zeroed bytes.
+    bool Reserve(size_t n);
+    bool Assign(const char* text);
+    bool Append(const char* text);
+    bool Append(const TextBuffer& text) { return Append(text.c_str()); }
+    // Bytes first to last, both included, stopping early at the terminating zero.
+    TextBuffer Slice(ptrdiff_t first, ptrdiff_t last) const;
+
+    // printf into a 1024-byte work area; longer output is cut at 1023 bytes.
+    bool Format(const char* format, ...);
+    bool FormatList(const char* format, va_list args);
+    int32_t ToInt() const;   // "%d"; 0 when no number
+    uint32_t ToHex() const;  // "%x"; 0 when no number
+
+    // Token operations. Indexes count from 0; a negative index counts from the end.
+    int CountOf(const char* pattern) const;
+    int ItemCount(const char* delimiter) const;
+    bool FindItems(int first, int last, const char* delimiter, ptrdiff_t* start,
+                   ptrdiff_t* end) const;
+    TextBuffer Items(int first, int last, const char* delimiter) const;
+    TextBuffer Item(int k, const char* delimiter) const { return Items(k, k, delimiter); }
+    void ReplaceItems(int first, int last, const char* delimiter, const char* text);
+
+    int WordCount() const;
+    bool FindWords(int first, int last, ptrdiff_t* start, ptrdiff_t* end) const;
+    TextBuffer Words(int first, int last) const;
+
+    int GroupCount(const char* open, const char* close) const;
+    bool FindGroups(int first, int last, const char* open, const char* close, ptrdiff_t* start,
+                    ptrdiff_t* end) const;
+    TextBuffer Groups(int first, int last, const char* open, const char* close) const;
+    void ReplaceGroups(int first, int last, const char* open, const char* close, const char* text);
+
+    void ReplaceRange(ptrdiff_t first, ptrdiff_t last, const char* text);
+    bool ReplaceAll(const char* pattern, const char* text);
+    // Removes repeated head patterns from the start and tail patterns from the
+    // end; byte comparison ignoring ASCII case; "" switches that end off.
+    void Trim(const char* head, const char* tail);
+
+private:
+    char* text_ = nullptr;
+};
+
+TextBuffer operator+(const TextBuffer& left, const char* right);
+TextBuffer operator+(const TextBuffer& left, const TextBuffer& right);
+
+// Byte comparison with the ASCII letters folded.
+bool EqualsNoCase(const char* a, const char* b);
+
+// An owning run of bytes with a size; data is null when empty.
+class ByteArray {
+public:
+    ByteArray() = default;
+    ByteArray(const ByteArray& other);
+    ByteArray& operator=(const ByteArray& other);
+    ~ByteArray() { Clear(); }
+
+    void Clear();
+    bool Allocate(uint32_t n);
+    bool Assign(const void* bytes, uint32_t n);
+    bool Append(const void* bytes, uint32_t n);
+    bool Append(const ByteArray& other) { return Append(other.data_, other.size_); }
+    ByteArray Concat(const ByteArray& other) const;
+    ByteArray Sub(uint32_t offset, uint32_t n) const;
+    void Remove(uint32_t offset, uint32_t n);
+    bool Equals(const ByteArray& other) const;
+
+    unsigned char* Data() { return data_; }
+    const unsigned char* Data() const { return data_; }
+    uint32_t Size() const { return size_; }
+
+private:
+    unsigned char* data_ = nullptr;
+    uint32_t size_ = 0;
+};

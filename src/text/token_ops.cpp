@@ -1,0 +1,263 @@
+// Items at a delimiter, words at unquoted spaces, nested groups, and the
+// replace and trim operations of TextBuffer. Every search for a pattern is
+// double-byte aware; Trim alone compares bytes.
+#include <cstring>
+#include <utility>
+
+#include "text/code_page.h"
+#include "text/text_buffer.h"
+
+namespace {
+
+bool StartsWithNoCase(const char* text, const char* pattern, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        char a = text[i], b = pattern[i];
+        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+        if (a != b) return false;
+    }
+    return true;
+}
+
+// Position of the k-th occurrence (k from 1) of pattern, found left to right
+// without overlap; -1 when there are fewer.
+ptrdiff_t NthOccurrence(const char* text, const char* pattern, int k) {
+    const ptrdiff_t step = static_cast<ptrdiff_t>(strlen(pattern));
+    ptrdiff_t found = -1;
+    for (ptrdiff_t from = 0; k > 0; --k) {
+        found = FindText(text, from, pattern);
+        if (found < 0) return -1;
+        from = found + step;
+    }
+    return found;
+}
+
+// Adds count once to negative indexes; false when that is needed but the
+// text has no pieces, or an index stays negative.
+bool AdjustIndexes(int* first, int* last, int count_if_needed) {
+    if (*first < 0 || *last < 0) {
+        if (count_if_needed == 0) return false;
+        if (*first < 0) *first += count_if_needed;
+        if (*last < 0) *last += count_if_needed;
+    }
+    return *first >= 0;
+}
+
+// Positions of the spaces that separate words: those with an even number of
+// double quotes in front of them. Calls visit(position) for each until it
+// returns false.
+template <typename Visit>
+void ForEachSeparatingSpace(const char* text, Visit visit) {
+    int quotes = 0;
+    ptrdiff_t counted_to = 0;
+    for (ptrdiff_t p = FindText(text, 0, " "); p >= 0; p = FindText(text, p + 1, " ")) {
+        for (; counted_to < p; ++counted_to) {
+            if (text[counted_to] == '"') ++quotes;
+        }
+        if (quotes % 2 == 0 && !visit(p)) return;
+    }
+}
+
+// Steps through the open and close strings of a text in order. The nearer of
+// the two wins; an open string wins only when a close string follows it.
+struct GroupScanner {
+    const char* text;
+    const char* open;
+    const char* close;
+    ptrdiff_t position = 0;
+
+    // Returns false when the scan ends; otherwise sets at and is_open.
+    bool Next(ptrdiff_t* at, bool* is_open) {
+        const ptrdiff_t c = FindText(text, position, close);
+        if (c < 0) return false;
+        const ptrdiff_t o = FindText(text, position, open);
+        *is_open = (o >= 0 && o < c);
+        *at = *is_open ? o : c;
+        position = *at + static_cast<ptrdiff_t>(strlen(*is_open ? open : close));
+        return true;
+    }
+};
+
+}  // namespace
+
+int TextBuffer::CountOf(const char* pattern) const {
+    const ptrdiff_t step = static_cast<ptrdiff_t>(strlen(pattern));
+    int count = 0;
+    for (ptrdiff_t p = FindText(c_str(), 0, pattern); p >= 0; p = FindText(c_str(), p + step, pattern)) {
+        ++count;
+    }
+    return count;
+}
+
+int TextBuffer::ItemCount(const char* delimiter) const {
+    return IsEmpty() ? 0 : CountOf(delimiter) + 1;
+}
+
+bool TextBuffer::FindItems(int first, int last, const char* delimiter, ptrdiff_t* start,
+                           ptrdiff_t* end) const {
+    if (!AdjustIndexes(&first, &last, (first < 0 || last < 0) ? ItemCount(delimiter) : 0)) {
+        return false;
+    }
+    const char* text = c_str();
+    if (first == 0) {
+        *start = 0;
+    } else {
+        if (first > last) return false;
+        const ptrdiff_t d = NthOccurrence(text, delimiter, first);
+        if (d < 0) return false;
+        *start = d + static_cast<ptrdiff_t>(strlen(delimiter));
+    }
+    const ptrdiff_t next = (last + 1 >= 1) ? NthOccurrence(text, delimiter, last + 1) : -1;
+    *end = (next >= 0) ? next - 1 : static_cast<ptrdiff_t>(Length()) - 1;
+    return true;
+}
+
+TextBuffer TextBuffer::Items(int first, int last, const char* delimiter) const {
+    ptrdiff_t start = 0, end = 0;
+    if (!FindItems(first, last, delimiter, &start, &end)) return TextBuffer();
+    return Slice(start, end);
+}
+
+void TextBuffer::ReplaceItems(int first, int last, const char* delimiter, const char* text) {
+    ptrdiff_t start = 0, end = 0;
+    if (FindItems(first, last, delimiter, &start, &end)) ReplaceRange(start, end, text);
+}
+
+int TextBuffer::WordCount() const {
+    if (IsEmpty()) return 0;
+    int count = 1;
+    ForEachSeparatingSpace(c_str(), [&count](ptrdiff_t) {
+        ++count;
+        return true;
+    });
+    return count;
+}
+
+bool TextBuffer::FindWords(int first, int last, ptrdiff_t* start, ptrdiff_t* end) const {
+    if (!AdjustIndexes(&first, &last, (first < 0 || last < 0) ? WordCount() : 0)) return false;
+    if (IsEmpty() || first > last) return false;
+    const char* text = c_str();
+    // The separating space number k (from 1) ends word k - 1.
+    ptrdiff_t start_space = -1, end_space = -1;
+    int k = 0;
+    ForEachSeparatingSpace(text, [&](ptrdiff_t p) {
+        ++k;
+        if (k == first) start_space = p;
+        if (k == last + 1) {
+            end_space = p;
+            return false;
+        }
+        return true;
+    });
+    if (first > 0 && start_space < 0) return false;
+    *start = (first == 0) ? 0 : start_space + 1;
+    *end = (end_space >= 0) ? end_space - 1 : static_cast<ptrdiff_t>(Length()) - 1;
+    if (first == last && *end >= *start && text[*start] == '"' && text[*end] == '"') {
+        ++*start;
+        --*end;
+    }
+    return true;
+}
+
+TextBuffer TextBuffer::Words(int first, int last) const {
+    ptrdiff_t start = 0, end = 0;
+    if (!FindWords(first, last, &start, &end)) return TextBuffer();
+    return Slice(start, end);
+}
+
+int TextBuffer::GroupCount(const char* open, const char* close) const {
+    GroupScanner scan{c_str(), open, close};
+    int depth = 0, count = 0;
+    ptrdiff_t at = 0;
+    bool is_open = false;
+    while (scan.Next(&at, &is_open)) {
+        if (is_open) {
+            ++depth;
+        } else {
+            if (depth == 1) ++count;
+            --depth;
+        }
+    }
+    return count;
+}
+
+bool TextBuffer::FindGroups(int first, int last, const char* open, const char* close,
+                            ptrdiff_t* start, ptrdiff_t* end) const {
+    if (!AdjustIndexes(&first, &last, (first < 0 || last < 0) ? GroupCount(open, close) : 0)) {
+        return false;
+    }
+    if (first > last) return false;
+    GroupScanner scan{c_str(), open, close};
+    int depth = 0, index = -1;
+    bool in_last = false;
+    ptrdiff_t at = 0;
+    bool is_open = false;
+    while (scan.Next(&at, &is_open)) {
+        if (is_open) {
+            if (depth == 0) {
+                ++index;
+                if (index == first) *start = at;
+                if (index == last) in_last = true;
+            }
+            ++depth;
+        } else {
+            --depth;
+            if (in_last && depth == 0) {
+                *end = at + static_cast<ptrdiff_t>(strlen(close)) - 1;
+                return true;
+            }
+        }
+    }
+    if (!in_last) return false;
+    *end = static_cast<ptrdiff_t>(Length()) - 1;  // the group is never closed
+    return true;
+}
+
+TextBuffer TextBuffer::Groups(int first, int last, const char* open, const char* close) const {
+    ptrdiff_t start = 0, end = 0;
+    if (!FindGroups(first, last, open, close, &start, &end)) return TextBuffer();
+    return Slice(start, end);
+}
+
+void TextBuffer::ReplaceGroups(int first, int last, const char* open, const char* close,
+                               const char* text) {
+    ptrdiff_t start = 0, end = 0;
+    if (FindGroups(first, last, open, close, &start, &end)) ReplaceRange(start, end, text);
+}
+
+void TextBuffer::ReplaceRange(ptrdiff_t first, ptrdiff_t last, const char* text) {
+    const ptrdiff_t end = static_cast<ptrdiff_t>(Length()) - 1;
+    TextBuffer result = (first > 0) ? Slice(0, first - 1) : TextBuffer();
+    result.Append(text);
+    if (last < end) result.Append(Slice(last + 1, end));
+    *this = std::move(result);
+}
+
+bool TextBuffer::ReplaceAll(const char* pattern, const char* text) {
+    const ptrdiff_t length = static_cast<ptrdiff_t>(strlen(pattern));
+    bool replaced = false;
+    for (ptrdiff_t p = FindText(c_str(), 0, pattern); p >= 0; p = FindText(c_str(), 0, pattern)) {
+        ReplaceRange(p, p + length - 1, text);
+        replaced = true;
+    }
+    return replaced;
+}
+
+void TextBuffer::Trim(const char* head, const char* tail) {
+    const char* text = c_str();
+    const size_t head_length = strlen(head), tail_length = strlen(tail);
+    size_t start = 0, stop = Length();
+    if (head_length != 0) {
+        while (stop - start >= head_length && StartsWithNoCase(text + start, head, head_length)) {
+            start += head_length;
+        }
+    }
+    if (tail_length != 0) {
+        while (stop - start >= tail_length &&
+               StartsWithNoCase(text + stop - tail_length, tail, tail_length)) {
+            stop -= tail_length;
+        }
+    }
+    if (start == 0 && stop == Length()) return;
+    *this = Slice(static_cast<ptrdiff_t>(start), static_cast<ptrdiff_t>(stop) - 1);
+}
