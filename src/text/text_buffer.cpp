@@ -172,7 +172,6 @@ bool ByteArray::Allocate(uint32_t n) {
 }
 
 bool ByteArray::Assign(const void* bytes, uint32_t n) {
-    if (n != 0 && bytes == data_) return true;
     ByteArray copy;
     if (!copy.Allocate(n)) return false;
     if (n != 0) memcpy(copy.data_, bytes, n);

@@ -1,6 +1,7 @@
 // Items at a delimiter, words at unquoted spaces, nested groups, and the
 // replace and trim operations of TextBuffer. Every search for a pattern is
 // double-byte aware; Trim alone compares bytes.
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -107,7 +108,9 @@ bool TextBuffer::FindItems(int first, int last, const char* delimiter, ptrdiff_t
         if (d < 0) return false;
         *start = d + static_cast<ptrdiff_t>(strlen(delimiter));
     }
-    const ptrdiff_t next = (last + 1 >= 1) ? NthOccurrence(text, delimiter, last + 1) : -1;
+    // No text holds INT_MAX delimiters; the test keeps last + 1 from overflowing.
+    const ptrdiff_t next =
+        (last >= 0 && last < INT_MAX) ? NthOccurrence(text, delimiter, last + 1) : -1;
     *end = (next >= 0) ? next - 1 : static_cast<ptrdiff_t>(Length()) - 1;
     return true;
 }
@@ -143,7 +146,7 @@ bool TextBuffer::FindWords(int first, int last, ptrdiff_t* start, ptrdiff_t* end
     ForEachSeparatingSpace(text, [&](ptrdiff_t p) {
         ++k;
         if (k == first) start_space = p;
-        if (k == last + 1) {
+        if (k - 1 == last) {  // not last + 1: last may be INT_MAX
             end_space = p;
             return false;
         }

@@ -1,0 +1,307 @@
+// TextBuffer and ByteArray: ownership, exact slicing, the bounded Format work
+// area and the number scans.
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <cstring>
+#include <string>
+
+#include "text/code_page.h"
+#include "text/text_buffer.h"
+
+namespace {
+
+// Code page 932: lead bytes 0x81-0x9F and 0xE0-0xFC.
+const unsigned char kCp932[] = {0x81, 0x9F, 0xE0, 0xFC, 0, 0};
+const unsigned char kSingleByte[] = {0, 0};
+
+#define HYO "\x95\x5C"  // 表: its trail byte is a backslash
+
+std::string Str(const TextBuffer& t) {
+    return t.c_str();
+}
+
+TEST(TextBuffer, EmptyBufferOwnsStorage) {
+    TextBuffer t;
+    EXPECT_STREQ(t.c_str(), "");
+    ASSERT_NE(t.data(), nullptr);
+    EXPECT_EQ(t.data()[0], '\0');
+    EXPECT_TRUE(t.IsEmpty());
+    EXPECT_EQ(t.Length(), 0u);
+
+    TextBuffer from_empty("");
+    ASSERT_NE(from_empty.data(), nullptr);
+}
+
+TEST(TextBuffer, CopiesAreDeep) {
+    char source[] = "abc";
+    TextBuffer a(source);
+    source[0] = 'x';
+    EXPECT_EQ(Str(a), "abc");
+
+    TextBuffer b(a);
+    b.data()[0] = 'z';
+    EXPECT_EQ(Str(a), "abc");
+    EXPECT_EQ(Str(b), "zbc");
+
+    TextBuffer c("other");
+    c = a;
+    a.data()[1] = 'y';
+    EXPECT_EQ(Str(c), "abc");
+    c = c;  // self-assignment keeps the content
+    EXPECT_EQ(Str(c), "abc");
+}
+
+TEST(TextBuffer, AssignFromOwnContent) {
+    // Assigning a piece of the buffer to itself must not read freed storage.
+    TextBuffer t("C:\\dir\\file");
+    t = t.c_str() + 3;
+    EXPECT_EQ(Str(t), "dir\\file");
+}
+
+TEST(TextBuffer, Append) {
+    TextBuffer t("abc");
+    EXPECT_TRUE(t.Append(""));
+    EXPECT_EQ(Str(t), "abc");
+    EXPECT_TRUE(t.Append("def"));
+    EXPECT_EQ(Str(t), "abcdef");
+    EXPECT_EQ(t.Length(), 6u);
+    EXPECT_TRUE(t.Append(t));  // its own text
+    EXPECT_EQ(Str(t), "abcdefabcdef");
+}
+
+TEST(TextBuffer, ReserveGivesZeroedStorageAndDropsContent) {
+    TextBuffer t("old content");
+    ASSERT_TRUE(t.Reserve(8));
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(t.data()[i], '\0') << i;
+    EXPECT_STREQ(t.c_str(), "");
+    // A system call may fill the reserved storage.
+    memcpy(t.data(), "filled!", 8);
+    EXPECT_EQ(Str(t), "filled!");
+}
+
+TEST(TextBuffer, Slice) {
+    const TextBuffer t("abcdef");
+    EXPECT_EQ(Str(t.Slice(2, 1)), "");
+    EXPECT_EQ(Str(t.Slice(0, -1)), "");
+    EXPECT_EQ(Str(t.Slice(0, 5)), "abcdef");
+    EXPECT_EQ(Str(t.Slice(2, 3)), "cd");
+    EXPECT_EQ(Str(t.Slice(5, 5)), "f");
+    EXPECT_EQ(Str(t.Slice(4, 100)), "ef");  // stops at the terminating zero
+    EXPECT_EQ(Str(t.Slice(6, 9)), "");
+    EXPECT_EQ(Str(t.Slice(20, 30)), "");
+    EXPECT_EQ(Str(TextBuffer().Slice(0, 0)), "");
+    EXPECT_EQ(Str(t), "abcdef");
+}
+
+TEST(TextBuffer, ConcatenationLeavesOperands) {
+    const TextBuffer left("C:\\dir");
+    const TextBuffer right("\\file");
+    EXPECT_EQ(Str(left + right), "C:\\dir\\file");
+    EXPECT_EQ(Str(left + "\\x"), "C:\\dir\\x");
+    EXPECT_EQ(Str(left + ""), "C:\\dir");
+    EXPECT_EQ(Str(left), "C:\\dir");
+    EXPECT_EQ(Str(right), "\\file");
+}
+
+TEST(TextBuffer, EqualsNoCaseFoldsAsciiOnly) {
+    EXPECT_TRUE(EqualsNoCase("Copy", "COPY"));
+    EXPECT_FALSE(EqualsNoCase("COPY", "COP"));
+    EXPECT_FALSE(EqualsNoCase("COP", "COPY"));
+    EXPECT_TRUE(EqualsNoCase("", ""));
+    EXPECT_FALSE(EqualsNoCase("[", "{"));        // 0x5B is not 'Z' + 1 folded
+    EXPECT_FALSE(EqualsNoCase("\xC1", "\xE1"));  // no folding beyond ASCII
+}
+
+TEST(TextBuffer, ToInt) {
+    EXPECT_EQ(TextBuffer("42").ToInt(), 42);
+    EXPECT_EQ(TextBuffer("  -7").ToInt(), -7);
+    EXPECT_EQ(TextBuffer("12abc").ToInt(), 12);
+    EXPECT_EQ(TextBuffer("abc").ToInt(), 0);
+    EXPECT_EQ(TextBuffer("").ToInt(), 0);
+    EXPECT_EQ(TextBuffer("0").ToInt(), 0);
+    EXPECT_EQ(TextBuffer("   ").ToInt(), 0);
+    EXPECT_EQ(TextBuffer("2147483647").ToInt(), 2147483647);
+}
+
+TEST(TextBuffer, ToHex) {
+    EXPECT_EQ(TextBuffer("1f").ToHex(), 31u);
+    EXPECT_EQ(TextBuffer("1F").ToHex(), 31u);
+    EXPECT_EQ(TextBuffer("zz").ToHex(), 0u);
+    EXPECT_EQ(TextBuffer("").ToHex(), 0u);
+    EXPECT_EQ(TextBuffer("ffffffff").ToHex(), 0xFFFFFFFFu);
+    EXPECT_EQ(TextBuffer("1a;x").ToHex(), 26u);
+}
+
+class Format : public ::testing::Test {
+protected:
+    void SetUp() override { SetLeadByteRanges(kCp932); }
+    void TearDown() override { SetLeadByteRanges(kSingleByte); }
+};
+
+bool FormatThroughList(TextBuffer* t, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const bool done = t->FormatList(format, args);
+    va_end(args);
+    return done;
+}
+
+TEST_F(Format, FormatsIntoTheBuffer) {
+    TextBuffer t("old");
+    EXPECT_TRUE(t.Format("%s-%d", "a", 5));
+    EXPECT_EQ(Str(t), "a-5");
+    EXPECT_TRUE(t.Format("0x%08X", 0x1234ABu));
+    EXPECT_EQ(Str(t), "0x001234AB");
+    EXPECT_TRUE(FormatThroughList(&t, "%s: %s", "C:\\" HYO, "x"));
+    EXPECT_EQ(Str(t), "C:\\" HYO ": x");
+    EXPECT_TRUE(t.Format("%s", ""));
+    EXPECT_EQ(Str(t), "");
+}
+
+TEST_F(Format, LongOutputIsCutAt1023Bytes) {
+    const std::string exact(1023, 'a');
+    TextBuffer t;
+    t.Format("%s", exact.c_str());
+    EXPECT_EQ(Str(t), exact);
+
+    // Far longer than the work area: cut, and nothing written beyond it.
+    const std::string value(5000, 'v');
+    t.Format("<%s>", value.c_str());
+    EXPECT_EQ(t.Length(), 1023u);
+    EXPECT_EQ(Str(t), "<" + std::string(1022, 'v'));
+
+    FormatThroughList(&t, "%s%s", value.c_str(), "tail");
+    EXPECT_EQ(Str(t), std::string(1023, 'v'));
+}
+
+TEST_F(Format, CutNeverLeavesHalfACharacter) {
+    // 表 at bytes 1022 and 1023: the cut would keep only its lead byte.
+    TextBuffer t;
+    t.Format("%s" HYO HYO, std::string(1022, 'a').c_str());
+    EXPECT_EQ(Str(t), std::string(1022, 'a'));
+
+    // 表 at bytes 1021 and 1022 fits whole.
+    t.Format("%s" HYO "b", std::string(1021, 'a').c_str());
+    EXPECT_EQ(Str(t), std::string(1021, 'a') + HYO);
+
+    // Characters are counted from the start: the pair 0x95 0x95 ends at
+    // byte 1022, so its second byte is a trail byte and stays.
+    t.Format("%s\x95\x95xyz", std::string(1021, 'a').c_str());
+    EXPECT_EQ(Str(t), std::string(1021, 'a') + "\x95\x95");
+
+    // Only double-byte characters: 511 of them fit, the 512th is cut in two.
+    std::string kanji;
+    for (int i = 0; i < 600; ++i) kanji += HYO;
+    t.Format("%s", kanji.c_str());
+    EXPECT_EQ(Str(t), kanji.substr(0, 1022));
+    t.Format("a%s", kanji.c_str());
+    EXPECT_EQ(Str(t), "a" + kanji.substr(0, 1022));
+}
+
+TEST_F(Format, SingleByteCodePageCutsAtExactly1023) {
+    SetLeadByteRanges(kSingleByte);
+    TextBuffer t;
+    t.Format("%s" HYO HYO, std::string(1022, 'a').c_str());
+    EXPECT_EQ(Str(t), std::string(1022, 'a') + "\x95");
+}
+
+TEST(ByteArray, AllocateZeroesAndReplaces) {
+    ByteArray a;
+    EXPECT_EQ(a.Data(), nullptr);
+    ASSERT_TRUE(a.Assign("abcdef", 6));
+    ASSERT_TRUE(a.Allocate(4));
+    ASSERT_EQ(a.Size(), 4u);
+    for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(a.Data()[i], 0) << i;
+    EXPECT_TRUE(a.Allocate(0));
+    EXPECT_EQ(a.Size(), 0u);
+    EXPECT_EQ(a.Data(), nullptr);
+}
+
+std::string Bytes(const ByteArray& a) {
+    return a.Size() == 0 ? std::string()
+                         : std::string(reinterpret_cast<const char*>(a.Data()), a.Size());
+}
+
+TEST(ByteArray, AppendAndRemoveKeepOrder) {
+    ByteArray a;
+    ASSERT_TRUE(a.Append("1111", 4));
+    ASSERT_TRUE(a.Append("2222", 4));
+    ASSERT_TRUE(a.Append("3333", 4));
+    EXPECT_EQ(a.Size(), 12u);
+
+    ByteArray middle(a);
+    middle.Remove(4, 4);
+    EXPECT_EQ(Bytes(middle), "11113333");
+
+    ByteArray head(a);
+    head.Remove(0, 4);
+    EXPECT_EQ(Bytes(head), "22223333");
+
+    ByteArray tail(a);
+    tail.Remove(8, 4);
+    EXPECT_EQ(Bytes(tail), "11112222");
+
+    ByteArray beyond(a);
+    beyond.Remove(8, 100);  // the range runs past the end: cut there
+    EXPECT_EQ(Bytes(beyond), "11112222");
+
+    ByteArray all(a);
+    all.Remove(0, all.Size());
+    EXPECT_EQ(all.Size(), 0u);
+    EXPECT_EQ(all.Data(), nullptr);
+
+    EXPECT_EQ(Bytes(a), "111122223333");
+}
+
+TEST(ByteArray, RemovePointersLikeTheListStack) {
+    int x = 0, y = 0, z = 0;
+    int* pointers[] = {&x, &y, &z};
+    ByteArray stack;
+    for (int* p : pointers) ASSERT_TRUE(stack.Append(&p, sizeof p));
+    stack.Remove(sizeof(int*), sizeof(int*));
+    ASSERT_EQ(stack.Size(), 2 * sizeof(int*));
+    int* left[2];
+    memcpy(left, stack.Data(), sizeof left);
+    EXPECT_EQ(left[0], &x);
+    EXPECT_EQ(left[1], &z);
+}
+
+TEST(ByteArray, CopiesConcatAndSubAreIndependent) {
+    ByteArray a;
+    ASSERT_TRUE(a.Assign("abcd", 4));
+    ByteArray b(a);
+    b.Data()[0] = 'X';
+    EXPECT_EQ(Bytes(a), "abcd");
+
+    ByteArray c;
+    c = a;
+    c.Data()[1] = 'Y';
+    EXPECT_EQ(Bytes(a), "abcd");
+    c = c;
+    EXPECT_EQ(Bytes(c), "aYcd");
+
+    EXPECT_EQ(Bytes(a.Concat(c)), "abcdaYcd");
+    EXPECT_EQ(Bytes(a), "abcd");
+    EXPECT_EQ(Bytes(a.Sub(1, 2)), "bc");
+    EXPECT_EQ(Bytes(a.Sub(4, 0)), "");
+    EXPECT_EQ(Bytes(a.Sub(0, 4)), "abcd");
+
+    ByteArray empty;
+    ByteArray copy_of_empty(empty);
+    EXPECT_EQ(copy_of_empty.Data(), nullptr);
+    EXPECT_EQ(Bytes(empty.Concat(a)), "abcd");
+}
+
+TEST(ByteArray, AssignAndAppendFromOwnBytes) {
+    ByteArray a;
+    ASSERT_TRUE(a.Assign("abcdef", 6));
+    ASSERT_TRUE(a.Assign(a.Data(), 3));  // a shorter run of its own bytes
+    EXPECT_EQ(Bytes(a), "abc");
+    ASSERT_TRUE(a.Assign(a.Data() + 1, 2));
+    EXPECT_EQ(Bytes(a), "bc");
+    ASSERT_TRUE(a.Append(a));
+    EXPECT_EQ(Bytes(a), "bcbc");
+}
+
+}  // namespace
