@@ -22,4 +22,4 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i >/dev/null 2>&1
     wineserver -w
 fi
-wineserver -p
+wineserver -p 2>/dev/null || true  # already running is fine

@@ -1,0 +1,133 @@
+#include "sandbox.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+// The catalogue as the program must show it (this file is compiled to code
+// page 932, like the program's sources).
+const char* FormatOf(int id) {
+    switch (id) {
+        case 1: return "ファイルが見つかりません。\n\nファイル:：\"%s\"";
+        case 2: return "設定ファイルのフォーマットが正しくありません。\n\nセクション：\"%s\"\nパラメータ：\"%s\"";
+        case 3: return "メモリが不足しています。\n\nオブジェクト：\"%s\"";
+        case 4: return "設定パラメータのアイテム数が正しくありません。\n\nセクション：\"%s\"\nパラメータ：\"%s\"";
+        case 5: return "パスの取得に失敗しました。\n\nファイル：\"%s\"";
+        case 6: return "シンボルが正しくありません。\n\nシンボル：\"%s\"";
+        case 8: return "ファイルのコピーに失敗しました。\n\n転送元：\"%s\"\n転送先：\"%s\"";
+        case 9: return "アプリケーションの起動に失敗しました。\n\nファイル：\"%s\"\nパラメータ：\"%s\"";
+        case 10: return "ファイルの削除に失敗しました。\n\nファイル：\"%s\"";
+        case 11: return "プロシージャ数が正しくありません。";
+        case 12: return "ファイル属性の変更に失敗しました。\n\nファイル：\"%s\"\n属性：0x%08X";
+        case 13: return "ディレクトリの作成に失敗しました。\n\nディレクトリ：\"%s\"";
+        case 14: return "ファイルの移動に失敗しました。\n\n転送元：\"%s\"\n転送先：\"%s\"";
+        case 15: return "リンクファイルの作成に失敗しました。\n\n転送元：\"%s\"\n転送先：\"%s\"";
+        case 16: return "リソースの更新に失敗しました。\n\n転送元：\"%s\"\n転送先：\"%s\"";
+        case 17: return "ファイル操作を完了できませんでした。";
+    }
+    return "";
+}
+
+std::string TestRoot() {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    std::string root = std::string(temp) + "updater-tests";
+    CreateDirectoryA(root.c_str(), nullptr);
+    return root;
+}
+
+}  // namespace
+
+const char* const kExpectedDefaultCaption = "フォルネア アップデータ";
+
+std::string ShippedUpdaterPath() {
+    const char* path = getenv("UPDATER_EXE");
+    return WindowsPathOf(path != nullptr ? path : "");
+}
+
+std::string ExpectedMessage(int id, std::initializer_list<std::string> arguments) {
+    // Message 12 takes a number; every other placeholder is a text.
+    const std::vector<std::string> args(arguments);
+    auto arg = [&args](size_t i) { return i < args.size() ? args[i].c_str() : ""; };
+    char text[4096];
+    if (id == 12) {
+        snprintf(text, sizeof text, FormatOf(id), arg(0),
+                 static_cast<unsigned>(strtoul(arg(1), nullptr, 0)));
+    } else {
+        snprintf(text, sizeof text, FormatOf(id), arg(0), arg(1));
+    }
+    return text;
+}
+
+bool RemoveTree(const std::string& path) {
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = entry.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string full = path + "\\" + name;
+            SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(full);
+            } else {
+                DeleteFileA(full.c_str());
+            }
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(path.c_str());
+    return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+Sandbox::Sandbox(const std::string& name) : root_(TestRoot() + "\\" + name) {
+    RemoveTree(root_);
+    CreateDirectoryA(root_.c_str(), nullptr);
+    CopyFileA(ShippedUpdaterPath().c_str(), Path("updater.exe").c_str(), FALSE);
+}
+
+Sandbox::~Sandbox() { RemoveTree(root_); }
+
+std::string Sandbox::Path(const std::string& relative) const {
+    return relative.empty() ? root_ : root_ + "\\" + relative;
+}
+
+void Sandbox::WriteFile(const std::string& relative, const std::string& bytes) const {
+    std::ofstream out(Path(relative), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Sandbox::ReadFile(const std::string& relative) const {
+    std::ifstream in(Path(relative), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Sandbox::Exists(const std::string& relative) const {
+    return GetFileAttributesA(Path(relative).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void Sandbox::MakeFolder(const std::string& relative) const {
+    std::string partial;
+    for (size_t start = 0; start <= relative.size();) {
+        size_t end = relative.find('\\', start);
+        if (end == std::string::npos) end = relative.size();
+        partial = relative.substr(0, end);
+        CreateDirectoryA(Path(partial).c_str(), nullptr);
+        start = end + 1;
+    }
+}
+
+void Sandbox::WriteScript(const std::string& ini, const std::string& name) const {
+    WriteFile(name, ini);
+}
+
+SpyResult Sandbox::Run(const std::string& arguments, const std::vector<int>& answers,
+                       unsigned long timeout_ms) const {
+    return RunWithBoxSpy(Path("updater.exe"), arguments, root_, answers, timeout_ms);
+}

@@ -1,0 +1,50 @@
+// End-to-end test support: a fresh folder holding a copy of the shipped
+// updater.exe and a script, run under the box spy.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "box_spy.h"
+
+class Sandbox {
+public:
+    // Creates an empty folder for this test (removing an old one of the same
+    // name) and copies the shipped updater.exe into it as updater.exe.
+    explicit Sandbox(const std::string& name);
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    // Windows path of a name inside the sandbox ("" gives the folder itself,
+    // without a trailing backslash).
+    std::string Path(const std::string& relative = "") const;
+    void WriteFile(const std::string& relative, const std::string& bytes) const;
+    std::string ReadFile(const std::string& relative) const;
+    bool Exists(const std::string& relative) const;
+    void MakeFolder(const std::string& relative) const;
+    // The script beside updater.exe; bytes are written as given (code page 932).
+    void WriteScript(const std::string& ini, const std::string& name = "updater.ini") const;
+    // Runs updater.exe with the command-line text; boxes answered in order.
+    SpyResult Run(const std::string& arguments = "", const std::vector<int>& answers = {},
+                  unsigned long timeout_ms = 30000) const;
+
+private:
+    std::string root_;
+};
+
+// Path of the shipped updater.exe, from the UPDATER_EXE environment variable.
+std::string ShippedUpdaterPath();
+
+// The catalogue message id formatted with the arguments, as the program must show it.
+std::string ExpectedMessage(int id, std::initializer_list<std::string> arguments = {});
+
+// The default caption, "フォルネア アップデータ", in code page 932.
+extern const char* const kExpectedDefaultCaption;
+
+// Flags of every error box: MB_ICONERROR | MB_SETFOREGROUND.
+constexpr unsigned kErrorBoxFlags = 0x10010;
+
+// Removes a folder with everything in it; true when it is gone.
+bool RemoveTree(const std::string& path);
