@@ -7,7 +7,7 @@ NATIVE  := $(BUILD)/native
 TOOLCHAIN := $(CURDIR)/cmake/mingw-i686.cmake
 CMAKE_Q := cmake -Wno-dev --log-level=WARNING
 
-.PHONY: all deps build test demo clean
+.PHONY: all deps build wintest-configure test demo clean
 
 all: build
 
@@ -18,20 +18,24 @@ build: deps
 	@$(CMAKE_Q) -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DMINGW_THREADS=win32
 	@cmake --build $(WIN) -j2 -- --no-print-directory
 
-test: build
+wintest-configure: build
+	@$(CMAKE_Q) -S . -B $(WINTEST) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DMINGW_THREADS=posix \
+	    -DUPDATER_TESTS=ON -DUPDATER_EXE=$(CURDIR)/$(WIN)/updater.exe
+
+test: wintest-configure
 	@$(CMAKE_Q) -S . -B $(NATIVE) -DUPDATER_TESTS=ON -DCMAKE_BUILD_TYPE=Debug
 	@cmake --build $(NATIVE) -j2 -- --no-print-directory
 	@ctest --test-dir $(NATIVE) --output-on-failure
-	@$(CMAKE_Q) -S . -B $(WINTEST) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DMINGW_THREADS=posix \
-	    -DUPDATER_TESTS=ON -DUPDATER_EXE=$(CURDIR)/$(WIN)/updater.exe
 	@cmake --build $(WINTEST) -j2 -- --no-print-directory
 	@sh tests/wine-setup.sh
 	@ctest --test-dir $(WINTEST) --output-on-failure; rc=$$?; sh tests/wine-setup.sh stop; exit $$rc
 	@sh tools/check-imports.sh $(WIN)/updater.exe
 
-demo: build
+demo: wintest-configure
+	@cmake --build $(WINTEST) -j2 --target boxspy -- --no-print-directory
 	@sh tests/wine-setup.sh
-	@sh examples/demo/run-demo.sh $(WIN)/updater.exe; rc=$$?; sh tests/wine-setup.sh stop; exit $$rc
+	@sh examples/demo/run-demo.sh $(WIN)/updater.exe $(WINTEST)/tests/win/boxspy.exe; \
+	    rc=$$?; sh tests/wine-setup.sh stop; exit $$rc
 
 clean:
 	rm -rf $(BUILD) dist
