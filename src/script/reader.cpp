@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "app/messages.h"
@@ -40,8 +39,8 @@ bool ReadRawInt(const char* section, const char* key, int32_t& target) {
     char value[kIntBuffer] = {};
     GetPrivateProfileStringA(section, key, kMissing, value, kIntBuffer, ScriptPath.c_str());
     if (lstrcmpiA(value, kMissing) == 0) return false;
-    int number = 0;
-    if (sscanf(value, "%d", &number) == 1) target = number;
+    int32_t number = 0;
+    if (ScanDecimal(value, &number)) target = number;
     return true;
 }
 

@@ -119,20 +119,74 @@ bool TextBuffer::Format(const char* format, ...) {
 
 bool TextBuffer::FormatList(const char* format, va_list args) {
     char area[kFormatArea] = {};
+#ifdef _WIN32
+    // The system's own formatter: the program stays small.
+    const int written = _vsnprintf(area, sizeof area - 1, format, args);
+#else
     const int written = vsnprintf(area, sizeof area, format, args);
+#endif
     area[kFormatArea - 1] = '\0';
     if (written < 0 || static_cast<size_t>(written) >= kFormatArea) DropDanglingLeadByte(area);
     return Assign(area);
 }
 
 int32_t TextBuffer::ToInt() const {
-    int value = 0;
-    return sscanf(c_str(), "%d", &value) == 1 ? value : 0;
+    int32_t value = 0;
+    return ScanDecimal(c_str(), &value) ? value : 0;
 }
 
 uint32_t TextBuffer::ToHex() const {
-    unsigned value = 0;
-    return sscanf(c_str(), "%x", &value) == 1 ? value : 0;
+    uint32_t value = 0;
+    return ScanHex(c_str(), &value) ? value : 0;
+}
+
+namespace {
+
+bool IsScanSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Blanks, then an optional sign, as scanf skips and reads them.
+const char* SkipBlanksAndSign(const char* text, bool* negative) {
+    while (IsScanSpace(*text)) ++text;
+    *negative = (*text == '-');
+    if (*text == '-' || *text == '+') ++text;
+    return text;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+bool ScanDecimal(const char* text, int32_t* value) {
+    bool negative = false;
+    text = SkipBlanksAndSign(text, &negative);
+    if (*text < '0' || *text > '9') return false;
+    uint32_t number = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) number = number * 10 + static_cast<uint32_t>(*text - '0');
+    *value = static_cast<int32_t>(negative ? 0u - number : number);
+    return true;
+}
+
+bool ScanHex(const char* text, uint32_t* value) {
+    bool negative = false;
+    text = SkipBlanksAndSign(text, &negative);
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        // "0x" without digits is the number 0, as scanf reads it.
+        text += 2;
+        if (HexDigit(*text) < 0) {
+            *value = 0;
+            return true;
+        }
+    }
+    if (HexDigit(*text) < 0) return false;
+    uint32_t number = 0;
+    for (; HexDigit(*text) >= 0; ++text) number = number * 16 + static_cast<uint32_t>(HexDigit(*text));
+    *value = negative ? 0u - number : number;
+    return true;
 }
 
 TextBuffer operator+(const TextBuffer& left, const char* right) {

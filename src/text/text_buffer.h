@@ -71,6 +71,11 @@ private:
 TextBuffer operator+(const TextBuffer& left, const char* right);
 TextBuffer operator+(const TextBuffer& left, const TextBuffer& right);
 
+// What scanf reads with "%d" and "%x": blanks, an optional sign, digits (and
+// for hex an optional 0x); false when no number begins the text.
+bool ScanDecimal(const char* text, int32_t* value);
+bool ScanHex(const char* text, uint32_t* value);
+
 // Byte comparison with the ASCII letters folded.
 bool EqualsNoCase(const char* a, const char* b);
 
