@@ -124,6 +124,29 @@ TEST(TextBuffer, ToInt) {
     EXPECT_EQ(TextBuffer("2147483647").ToInt(), 2147483647);
 }
 
+// The integer key reader keeps its target when no number begins the text.
+TEST(NumberScanning, TellsNoNumberFromZero) {
+    int32_t value = 99;
+    EXPECT_FALSE(ScanDecimal("x", &value));
+    EXPECT_FALSE(ScanDecimal("", &value));
+    EXPECT_FALSE(ScanDecimal("-", &value));
+    EXPECT_FALSE(ScanDecimal("+ 1", &value));
+    EXPECT_EQ(value, 99);
+    EXPECT_TRUE(ScanDecimal("\t\n+15x", &value));
+    EXPECT_EQ(value, 15);
+    EXPECT_TRUE(ScanDecimal("-1", &value));
+    EXPECT_EQ(value, -1);
+    uint32_t hex = 7;
+    EXPECT_FALSE(ScanHex("g", &hex));
+    EXPECT_EQ(hex, 7u);
+    EXPECT_TRUE(ScanHex(" 0x21", &hex));
+    EXPECT_EQ(hex, 0x21u);
+    EXPECT_TRUE(ScanHex("0X", &hex));
+    EXPECT_EQ(hex, 0u);
+    EXPECT_TRUE(ScanHex("-1", &hex));
+    EXPECT_EQ(hex, 0xFFFFFFFFu);
+}
+
 TEST(TextBuffer, ToHex) {
     EXPECT_EQ(TextBuffer("1f").ToHex(), 31u);
     EXPECT_EQ(TextBuffer("1F").ToHex(), 31u);
