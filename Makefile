@@ -7,7 +7,10 @@ NATIVE  := $(BUILD)/native
 TOOLCHAIN := $(CURDIR)/cmake/mingw-i686.cmake
 CMAKE_Q := cmake -Wno-dev --log-level=WARNING
 
-.PHONY: all deps build wintest-configure test demo clean
+# The version is written once, in cmake/version.cmake.
+VERSION := $(shell sed -n 's/^set(UPDATER_VERSION_\(MAJOR\|MINOR\|PATCH\) \([0-9]*\))/\2/p' cmake/version.cmake | paste -sd.)
+
+.PHONY: all deps build wintest-configure test demo dist clean
 
 all: build
 
@@ -36,6 +39,15 @@ demo: wintest-configure
 	@sh tests/wine-setup.sh
 	@sh examples/demo/run-demo.sh $(WIN)/updater.exe $(WINTEST)/tests/win/boxspy.exe; \
 	    rc=$$?; sh tests/wine-setup.sh stop; exit $$rc
+
+dist: build
+	@rm -rf $(BUILD)/dist dist/updater-$(VERSION).zip
+	@mkdir -p $(BUILD)/dist/updater-$(VERSION) dist
+	@cp $(WIN)/updater.exe README.md $(BUILD)/dist/updater-$(VERSION)/
+	@cp -r examples docs $(BUILD)/dist/updater-$(VERSION)/
+	@rm -f $(BUILD)/dist/updater-$(VERSION)/examples/demo/run-demo.sh
+	@cd $(BUILD)/dist && zip -qr ../../dist/updater-$(VERSION).zip updater-$(VERSION)
+	@echo "dist/updater-$(VERSION).zip"
 
 clean:
 	rm -rf $(BUILD) dist
