@@ -16,7 +16,7 @@ struct ProcedureKind {
 
 // In the order in which a MODE value is compared with them.
 const ProcedureKind kKinds[] = {
-    {"EXIST", nullptr},    {"DATE", nullptr},     {"SWITCH", nullptr},   {"MSGBOX", nullptr},
+    {"EXIST", nullptr},    {"DATE", nullptr},     {"SWITCH", ConstructSwitch},   {"MSGBOX", ConstructMsgBox},
     {"COPY", ConstructCopy}, {"LAUNCH", nullptr},   {"DELETE", nullptr},   {"LINK", nullptr},
     {"OSVER", nullptr},    {"MAKEDIR", nullptr},  {"ATTR", nullptr},     {"CRC", nullptr},
     {"MOVE", nullptr},     {"WAITAPP", nullptr},  {"APPEXIST", nullptr}, {"VERIFY", nullptr},
