@@ -17,9 +17,9 @@ struct ProcedureKind {
 // In the order in which a MODE value is compared with them.
 const ProcedureKind kKinds[] = {
     {"EXIST", nullptr},    {"DATE", nullptr},     {"SWITCH", ConstructSwitch},   {"MSGBOX", ConstructMsgBox},
-    {"COPY", ConstructCopy}, {"LAUNCH", nullptr},   {"DELETE", nullptr},   {"LINK", nullptr},
+    {"COPY", ConstructCopy}, {"LAUNCH", ConstructLaunch},   {"DELETE", nullptr},   {"LINK", nullptr},
     {"OSVER", nullptr},    {"MAKEDIR", nullptr},  {"ATTR", nullptr},     {"CRC", nullptr},
-    {"MOVE", nullptr},     {"WAITAPP", nullptr},  {"APPEXIST", nullptr}, {"VERIFY", nullptr},
+    {"MOVE", nullptr},     {"WAITAPP", ConstructWaitApp},  {"APPEXIST", ConstructAppExist}, {"VERIFY", nullptr},
     {"RSRC", nullptr},     {"SHELL", nullptr},
 };
 

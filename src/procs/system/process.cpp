@@ -45,7 +45,9 @@ DWORD FindRunningProcess(const char* target) {
         if (nt) {
             UniqueHandle process(
                 OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, entry.th32ProcessID));
-            HMODULE modules[1024];
+            // Zeroed: a listing that reports no module leaves a null first
+            // module, which names the executable, not stack garbage.
+            HMODULE modules[1024] = {};
             DWORD needed = 0;
             if (process.IsValid() &&
                 enum_modules(process.Get(), modules, sizeof modules, &needed)) {

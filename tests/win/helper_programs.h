@@ -1,0 +1,94 @@
+// Test side of the helper programs (helper_marker, helper_idle,
+// helper_sleeper), which are built beside the test programs.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "sandbox.h"
+
+namespace helpers {
+
+// Copies helper "name" (without ".exe") from the test program's folder into
+// the sandbox as "relative"; its Windows path.
+inline std::string Install(const Sandbox& box, const std::string& name,
+                           const std::string& relative) {
+    char own[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, own, MAX_PATH);
+    std::string folder(own);
+    folder.erase(folder.rfind('\\') + 1);
+    const std::string target = box.Path(relative);
+    CopyFileA((folder + name + ".exe").c_str(), target.c_str(), FALSE);
+    return target;
+}
+
+// Polls until the file exists; false after limit_ms.
+inline bool WaitForFile(const std::string& path, DWORD limit_ms = 5000) {
+    const DWORD start = GetTickCount();
+    while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - start > limit_ms)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+// A started helper's record: the arguments it got and its working folder.
+struct StartRecord {
+    bool exists = false;
+    std::string arguments;
+    std::string folder;
+};
+
+inline StartRecord ReadStartRecord(const Sandbox& box, const std::string& relative_exe) {
+    StartRecord record;
+    record.exists = box.Exists(relative_exe + ".txt");
+    const std::string text = box.ReadFile(relative_exe + ".txt");
+    const size_t first = text.find('\n');
+    if (first == std::string::npos)
+        return record;
+    record.arguments = text.substr(0, first);
+    const size_t second = text.find('\n', first + 1);
+    record.folder = text.substr(first + 1, second - first - 1);
+    return record;
+}
+
+// A sleeper helper started by the test itself; killed when the owner goes.
+class RunningHelper {
+public:
+    // Starts the sleeper at path with the argument text and waits until it runs.
+    RunningHelper(const std::string& path, const std::string& arguments = "") : path_(path) {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        std::string command = "\"" + path + "\" " + arguments;
+        if (CreateProcessA(path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &info)) {
+            CloseHandle(info.hThread);
+            process_ = info.hProcess;
+            started_ = WaitForFile(path + ".started");
+        }
+    }
+    ~RunningHelper() {
+        if (process_ == nullptr)
+            return;
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, 5000);
+        CloseHandle(process_);
+    }
+    RunningHelper(const RunningHelper&) = delete;
+    RunningHelper& operator=(const RunningHelper&) = delete;
+
+    bool Started() const { return started_; }
+    bool StillRunning() const {
+        return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+    }
+
+private:
+    std::string path_;
+    HANDLE process_ = nullptr;
+    bool started_ = false;
+};
+
+}  // namespace helpers
