@@ -3,6 +3,7 @@
 # Japanese locale so that the ANSI code page is 932.
 here=$(cd "$(dirname "$0")" && pwd)
 root=${UPDATER_WINE_ROOT:-$here/../build/wine}
+case $root in /*) ;; *) root=$PWD/$root ;; esac
 export WINEPREFIX="$root/prefix"
 export LOCPATH="$root/locale"
 export LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
