@@ -17,10 +17,10 @@ struct ProcedureKind {
 // In the order in which a MODE value is compared with them.
 const ProcedureKind kKinds[] = {
     {"EXIST", nullptr},    {"DATE", nullptr},     {"SWITCH", ConstructSwitch},   {"MSGBOX", ConstructMsgBox},
-    {"COPY", ConstructCopy}, {"LAUNCH", ConstructLaunch},   {"DELETE", nullptr},   {"LINK", nullptr},
+    {"COPY", ConstructCopy}, {"LAUNCH", ConstructLaunch},   {"DELETE", nullptr},   {"LINK", ConstructLink},
     {"OSVER", nullptr},    {"MAKEDIR", nullptr},  {"ATTR", nullptr},     {"CRC", nullptr},
     {"MOVE", nullptr},     {"WAITAPP", ConstructWaitApp},  {"APPEXIST", ConstructAppExist}, {"VERIFY", nullptr},
-    {"RSRC", nullptr},     {"SHELL", nullptr},
+    {"RSRC", ConstructRsrc},     {"SHELL", nullptr},
 };
 
 // The live lists, oldest first, one pointer each; the stack does not own them.

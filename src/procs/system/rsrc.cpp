@@ -1,0 +1,154 @@
+// RSRC: copies resources from the FROM module into the TO file in one batch,
+// so that the target gets all of them or, on a failure, none.
+#include "procs/system/rsrc.h"
+
+#include "app/messages.h"
+#include "app/win_handles.h"
+#include "procs/kinds.h"
+
+namespace {
+
+const WORD kJapanese = 0x0411;  // used until the source names a language
+// Maps the file as an image without running it; unknown before Vista.
+const DWORD kLoadAsImageResource = 0x00000020;
+
+// The pending changes of BeginUpdateResourceA; discarded unless committed.
+class ResourceUpdate {
+public:
+    ResourceUpdate() = default;
+    ~ResourceUpdate() { Discard(); }
+    ResourceUpdate(const ResourceUpdate&) = delete;
+    ResourceUpdate& operator=(const ResourceUpdate&) = delete;
+
+    // The target's own resources are kept.
+    bool Begin(const char* path) {
+        Discard();
+        handle_ = BeginUpdateResourceA(path, FALSE);
+        return handle_ != nullptr;
+    }
+    HANDLE Get() const { return handle_; }
+    // Writes the changes; the handle is gone afterwards, whatever the outcome.
+    bool Commit() {
+        HANDLE handle = handle_;
+        handle_ = nullptr;
+        return EndUpdateResourceA(handle, FALSE) != FALSE;
+    }
+    void Discard() {
+        if (handle_ != nullptr)
+            EndUpdateResourceA(handle_, TRUE);
+        handle_ = nullptr;
+    }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+BOOL CALLBACK TakeFirstLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR context) {
+    *reinterpret_cast<WORD*>(context) = language;
+    return FALSE;  // the first one is all we want
+}
+
+struct ResourceData {
+    void* bytes = nullptr;
+    DWORD size = 0;
+};
+
+// The resource in exactly this language. FindResourceA would take the
+// language the system prefers, which need not be the one it is written as.
+bool FindResourceData(HMODULE module, const char* name, const char* type, WORD language,
+                      ResourceData& data) {
+    HRSRC resource = FindResourceExA(module, type, name, language);
+    if (resource == nullptr)
+        return false;
+    HGLOBAL loaded = LoadResource(module, resource);
+    if (loaded == nullptr)
+        return false;
+    data.bytes = LockResource(loaded);
+    data.size = SizeofResource(module, resource);
+    return data.bytes != nullptr;
+}
+
+enum Gathered { kGathered, kSourceNotLoaded, kTargetNotOpened, kResourceRefused };
+
+struct RsrcProcedure : Procedure {
+    TextBuffer source;
+    TextBuffer target;
+    TextBuffer types;
+    TextBuffer names;
+
+    bool ReadKeys() {
+        return ReadTextKeys(
+            name, {{"FROM", &source}, {"TO", &target}, {"TYPE", &types}, {"NAME", &names}});
+    }
+
+    // The source stays loaded only while this runs: it is unloaded before
+    // the target is written.
+    Gathered Gather(ResourceUpdate& update) const {
+        LoadedModule module(LoadResourceModule(source.c_str()));
+        if (module.Get() == nullptr)
+            return kSourceNotLoaded;
+        if (!update.Begin(target.c_str()))
+            return kTargetNotOpened;
+        return AddResources(module.Get(), update.Get(), types, names) ? kGathered
+                                                                      : kResourceRefused;
+    }
+
+    bool Run() override {
+        if (types.ItemCount(",") == 0) {
+            ShowMessage(kMsgBadItemCount, name.c_str(), "TYPE");
+            return false;
+        }
+        ResourceUpdate update;
+        const Gathered gathered = Gather(update);
+        if (gathered == kSourceNotLoaded) {
+            ShowMessage(kMsgFileNotFound, source.c_str());
+            return false;
+        }
+        if (gathered == kTargetNotOpened) {
+            ShowMessage(kMsgFileNotFound, target.c_str());
+            return false;
+        }
+        // A commit that fails has not changed the target either.
+        if (gathered == kResourceRefused || !update.Commit()) {
+            update.Discard();
+            ShowMessage(kMsgResourceFailed, source.c_str(), target.c_str());
+            return false;
+        }
+        result = true;
+        return true;
+    }
+};
+
+}  // namespace
+
+HMODULE LoadResourceModule(const char* path) {
+    HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | kLoadAsImageResource);
+    if (module == nullptr)
+        module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    return module;
+}
+
+bool AddResources(HMODULE source, HANDLE update, const TextBuffer& types, const TextBuffer& names) {
+    // Carried from item to item, as the source's languages are found.
+    WORD language = kJapanese;
+    const int count = types.ItemCount(",");
+    for (int i = 0; i < count; ++i) {
+        const TextBuffer type = ListItem(types, i);
+        const TextBuffer name = ListItem(names, i);
+        EnumResourceLanguagesA(source, type.c_str(), name.c_str(), TakeFirstLanguage,
+                               reinterpret_cast<LONG_PTR>(&language));
+        ResourceData data;
+        // Not in the source: an update without data would delete the
+        // target's resource of that name, so nothing is given at all.
+        if (!FindResourceData(source, name.c_str(), type.c_str(), language, data))
+            continue;
+        if (!UpdateResourceA(update, type.c_str(), name.c_str(), language, data.bytes, data.size)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Procedure* ConstructRsrc(const TextBuffer& name, const TextBuffer& mode) {
+    return ConstructProcedure<RsrcProcedure>(name, mode, "RSRC_INFO");
+}
