@@ -16,10 +16,10 @@ struct ProcedureKind {
 
 // In the order in which a MODE value is compared with them.
 const ProcedureKind kKinds[] = {
-    {"EXIST", nullptr},    {"DATE", nullptr},     {"SWITCH", ConstructSwitch},   {"MSGBOX", ConstructMsgBox},
+    {"EXIST", ConstructExist},    {"DATE", ConstructDate},     {"SWITCH", ConstructSwitch},   {"MSGBOX", ConstructMsgBox},
     {"COPY", ConstructCopy}, {"LAUNCH", ConstructLaunch},   {"DELETE", nullptr},   {"LINK", ConstructLink},
-    {"OSVER", nullptr},    {"MAKEDIR", nullptr},  {"ATTR", nullptr},     {"CRC", nullptr},
-    {"MOVE", nullptr},     {"WAITAPP", ConstructWaitApp},  {"APPEXIST", ConstructAppExist}, {"VERIFY", nullptr},
+    {"OSVER", ConstructOsVer},    {"MAKEDIR", nullptr},  {"ATTR", nullptr},     {"CRC", ConstructCrc},
+    {"MOVE", nullptr},     {"WAITAPP", ConstructWaitApp},  {"APPEXIST", ConstructAppExist}, {"VERIFY", ConstructVerify},
     {"RSRC", ConstructRsrc},     {"SHELL", nullptr},
 };
 
