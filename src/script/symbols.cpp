@@ -74,7 +74,7 @@ bool FunctionResult(TextBuffer& expression) {
     }
     if (EqualsNoCase(name.c_str(), "?AppPath")) {
         if (!GetAppPathValue(argument.c_str(), expression, kAppPathPath)) return false;
-        expression.Trim("", "\\");
+        RemoveTrailingSeparators(expression);
         expression.Trim("", ";");
         return true;
     }
@@ -82,7 +82,7 @@ bool FunctionResult(TextBuffer& expression) {
         if (!GetSpecialFolder(nullptr, expression, static_cast<int>(argument.ToHex()))) {
             return false;
         }
-        expression.Trim("", "\\");
+        RemoveTrailingSeparators(expression);
         return true;
     }
     if (EqualsNoCase(name.c_str(), "?Param")) {

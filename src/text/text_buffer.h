@@ -71,6 +71,10 @@ private:
 TextBuffer operator+(const TextBuffer& left, const char* right);
 TextBuffer operator+(const TextBuffer& left, const TextBuffer& right);
 
+// Removes the backslashes at the end of path that are separators, never the
+// trail byte of a double-byte character (which Trim would take).
+void RemoveTrailingSeparators(TextBuffer& path);
+
 // What scanf reads with "%d" and "%x": blanks, an optional sign, digits (and
 // for hex an optional 0x); false when no number begins the text.
 bool ScanDecimal(const char* text, int32_t* value);

@@ -264,3 +264,18 @@ void TextBuffer::Trim(const char* head, const char* tail) {
     if (start == 0 && stop == Length()) return;
     *this = Slice(static_cast<ptrdiff_t>(start), static_cast<ptrdiff_t>(stop) - 1);
 }
+
+void RemoveTrailingSeparators(TextBuffer& path) {
+    const char* text = path.c_str();
+    ptrdiff_t run_start = -1;  // where the trailing run of separators begins
+    for (ptrdiff_t p = 0; text[p] != '\0';) {
+        if (text[p] == '\\') {
+            if (run_start < 0) run_start = p;
+            ++p;
+        } else {
+            run_start = -1;
+            p += (IsLeadByte(static_cast<unsigned char>(text[p])) && text[p + 1] != '\0') ? 2 : 1;
+        }
+    }
+    if (run_start >= 0) path = path.Slice(0, run_start - 1);
+}

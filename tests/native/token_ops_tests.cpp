@@ -485,4 +485,20 @@ TEST_F(CodePage932, TrimComparesBytes) {
     EXPECT_EQ(Str(kept), HYO "a");
 }
 
+// Where a path's trailing separators must go, a trail byte 0x5C must stay.
+TEST_F(CodePage932, RemoveTrailingSeparatorsKeepsCharacters) {
+    TextBuffer path("C:\\" HYO);
+    RemoveTrailingSeparators(path);
+    EXPECT_EQ(Str(path), "C:\\" HYO);
+    path = "C:\\" HYO "\\\\";
+    RemoveTrailingSeparators(path);
+    EXPECT_EQ(Str(path), "C:\\" HYO);
+    path = "\\\\server\\share\\";
+    RemoveTrailingSeparators(path);
+    EXPECT_EQ(Str(path), "\\\\server\\share");
+    path = "\\";
+    RemoveTrailingSeparators(path);
+    EXPECT_EQ(Str(path), "");
+}
+
 }  // namespace

@@ -279,6 +279,10 @@ TEST(Symbols, RegistryAndShellFolderFunctions) {
     box.WriteScript(ProbeScript("{?SpFolder\\1a}|{?spfolder\\1A}\\x|{?Nosuch\\1}"));
     EXPECT_EQ(ProbeCaption(box),
               std::string(folder) + "|" + folder + "\\x|{?Nosuch\\1}");
+    // A trail byte 0x5C at the end is part of the folder's name, not a separator.
+    key.Set("Path", "D:\\表\\");
+    box.WriteScript(ProbeScript("{?AppPath\\updtest.exe}|"));
+    EXPECT_EQ(ProbeCaption(box), "D:\\表|");
     // A symbol inside a function's argument is expanded first.
     box.WriteScript(ProbeScript("{?App\\<Exe>}", "<Exe>=updtest.exe\n"));
     EXPECT_EQ(ProbeCaption(box), "D:\\Apps\\updtest.exe");

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "app/win_handles.h"
 #include "text/code_page.h"
 
@@ -132,21 +134,6 @@ bool FolderOfPath(const char* path, TextBuffer& folder) {
     return true;
 }
 
-void RemoveTrailingSeparators(TextBuffer& path) {
-    const char* text = path.c_str();
-    ptrdiff_t run_start = -1;  // where the trailing run of separators begins
-    for (ptrdiff_t p = 0; text[p] != '\0';) {
-        if (text[p] == '\\') {
-            if (run_start < 0) run_start = p;
-            ++p;
-        } else {
-            run_start = -1;
-            p += (IsLeadByte(static_cast<unsigned char>(text[p])) && text[p + 1] != '\0') ? 2 : 1;
-        }
-    }
-    if (run_start >= 0) path = path.Slice(0, run_start - 1);
-}
-
 bool WalkFiles(const TextBuffer& path, WalkVisitor visitor, bool recursive, void* context) {
     TextBuffer base, pattern;
     if (recursive && IsFolder(path.c_str())) {
@@ -163,7 +150,8 @@ bool WalkFiles(const TextBuffer& path, WalkVisitor visitor, bool recursive, void
     do {
         const TextBuffer full = base + "\\" + entry.cFileName;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (lstrcmpA(entry.cFileName, ".") == 0 || lstrcmpA(entry.cFileName, "..") == 0) {
+            // Byte comparison: lstrcmpA compares by locale and may call other names equal.
+            if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0) {
                 continue;
             }
             if (!visitor(full, EnterFolder, context)) return false;

@@ -20,9 +20,6 @@ bool MakeFolderPath(const TextBuffer& path);
 // The part of path before its last backslash; false when there is none or it
 // is the first byte.
 bool FolderOfPath(const char* path, TextBuffer& folder);
-// Removes backslashes from the end of path that are separators, never the
-// trail byte of a double-byte character.
-void RemoveTrailingSeparators(TextBuffer& path);
 
 // Visits one file, the matches of a pattern in the last component, or a
 // folder with everything below it (when recursive). A failure below a folder
