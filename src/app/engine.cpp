@@ -17,10 +17,10 @@ struct ProcedureKind {
 // In the order in which a MODE value is compared with them.
 const ProcedureKind kKinds[] = {
     {"EXIST", ConstructExist},    {"DATE", ConstructDate},     {"SWITCH", ConstructSwitch},   {"MSGBOX", ConstructMsgBox},
-    {"COPY", ConstructCopy}, {"LAUNCH", ConstructLaunch},   {"DELETE", nullptr},   {"LINK", ConstructLink},
-    {"OSVER", ConstructOsVer},    {"MAKEDIR", nullptr},  {"ATTR", nullptr},     {"CRC", ConstructCrc},
-    {"MOVE", nullptr},     {"WAITAPP", ConstructWaitApp},  {"APPEXIST", ConstructAppExist}, {"VERIFY", ConstructVerify},
-    {"RSRC", ConstructRsrc},     {"SHELL", nullptr},
+    {"COPY", ConstructCopy}, {"LAUNCH", ConstructLaunch},   {"DELETE", ConstructDelete},   {"LINK", ConstructLink},
+    {"OSVER", ConstructOsVer},    {"MAKEDIR", ConstructMakeDir},  {"ATTR", ConstructAttr},     {"CRC", ConstructCrc},
+    {"MOVE", ConstructMove},     {"WAITAPP", ConstructWaitApp},  {"APPEXIST", ConstructAppExist}, {"VERIFY", ConstructVerify},
+    {"RSRC", ConstructRsrc},     {"SHELL", ConstructShell},
 };
 
 // The live lists, oldest first, one pointer each; the stack does not own them.

@@ -150,7 +150,7 @@ bool WalkFiles(const TextBuffer& path, WalkVisitor visitor, bool recursive, void
     do {
         const TextBuffer full = base + "\\" + entry.cFileName;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            // Byte comparison: lstrcmpA compares by locale and may call other names equal.
+            // Exactly these names, byte for byte, not by the locale's rules (lstrcmpA).
             if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0) {
                 continue;
             }

@@ -1,0 +1,155 @@
+// SHELL: the shell copies, moves, renames or deletes each FROM item. The
+// result is made under the target's name with ".tmp" appended, and only when
+// that worked is the old target deleted and the result renamed to it, so the
+// target is replaced as a whole.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "app/messages.h"
+#include "procs/file/walker.h"
+#include "procs/kinds.h"
+
+namespace {
+
+// One name in the shell's list format: its bytes, then two zero bytes.
+struct ShellName {
+    char bytes[MAX_PATH];
+
+    // False, and nothing changed, when the name and its two zeros do not fit.
+    bool Set(const TextBuffer& name) {
+        const size_t length = name.Length();
+        if (length + 2 > sizeof bytes)
+            return false;
+        // All zeros first: nothing of a longer earlier name stays behind.
+        memset(bytes, 0, sizeof bytes);
+        memcpy(bytes, name.c_str(), length);
+        return true;
+    }
+};
+
+UINT ShellOperationCode(const TextBuffer& function) {
+    if (EqualsNoCase(function.c_str(), "MOVE"))
+        return FO_MOVE;
+    if (EqualsNoCase(function.c_str(), "COPY"))
+        return FO_COPY;
+    if (EqualsNoCase(function.c_str(), "DELETE"))
+        return FO_DELETE;
+    if (EqualsNoCase(function.c_str(), "RENAME"))
+        return FO_RENAME;
+    return 0;  // handed to the shell as it is; the shell refuses it
+}
+
+bool HasWildcard(const TextBuffer& path) {
+    return path.CountOf("*") > 0 || path.CountOf("?") > 0;
+}
+
+enum class ItemOutcome {
+    kDone,
+    kRefused,          // a name cannot be handed to the shell; nothing attempted
+    kStaleRemains,     // the temporary left by an earlier run could not be deleted
+    kOperationFailed,  // the operation, or the deletion of the old target, failed
+};
+
+class ShellItems {
+public:
+    ShellItems() : operation_() {
+        operation_.hwnd = nullptr;  // the shell's windows have no owner
+        operation_.fFlags = FOF_NOCONFIRMATION | FOF_SIMPLEPROGRESS | FOF_NOCONFIRMMKDIR;
+        operation_.hNameMappings = nullptr;
+        operation_.lpszProgressTitle = nullptr;
+    }
+
+    ItemOutcome Replace(UINT code, const TextBuffer& source, const TextBuffer& target,
+                        const TextBuffer& temporary) {
+        // Without a target the result would land beside the current folder as
+        // ".tmp"; only a deletion does without one.
+        if (target.IsEmpty() && code != FO_DELETE)
+            return ItemOutcome::kRefused;
+        if (!source_.Set(source) || !target_.Set(target) || !temporary_.Set(temporary)) {
+            return ItemOutcome::kRefused;
+        }
+        if (FileExists(temporary.c_str()) && !Call(FO_DELETE, temporary_.bytes, nullptr)) {
+            return ItemOutcome::kStaleRemains;
+        }
+        if (!Call(code, source_.bytes, temporary_.bytes))
+            return ItemOutcome::kOperationFailed;
+        if (FileExists(target.c_str()) && !Call(FO_DELETE, target_.bytes, nullptr)) {
+            return ItemOutcome::kOperationFailed;
+        }
+        // Not examined: after a deletion there is no temporary to rename.
+        if (!temporary.IsEmpty())
+            MoveFileA(temporary.c_str(), target.c_str());
+        return ItemOutcome::kDone;
+    }
+
+private:
+    // Fails when the shell reports an error or the user cancelled.
+    bool Call(UINT code, const char* from, const char* to) {
+        operation_.wFunc = code;
+        operation_.pFrom = from;
+        operation_.pTo = to;
+        operation_.fAnyOperationsAborted = FALSE;
+        return SHFileOperationA(&operation_) == 0 && !operation_.fAnyOperationsAborted;
+    }
+
+    SHFILEOPSTRUCTA operation_;
+    ShellName source_;
+    ShellName target_;
+    ShellName temporary_;
+};
+
+// What a failed move or rename took from the source may be its only copy: it
+// goes back to the source when the source's place is free, and otherwise
+// stays under the temporary name. A pattern cannot be put back.
+void PutBack(const TextBuffer& source, const TextBuffer& temporary) {
+    if (HasWildcard(source) || FileExists(source.c_str()))
+        return;
+    MoveFileA(temporary.c_str(), source.c_str());
+}
+
+struct ShellProcedure : Procedure {
+    TextBuffer functions;
+    TextBuffer sources;
+    TextBuffer targets;
+
+    bool ReadKeys() {
+        return ReadTextKeys(name, {{"FUNC", &functions}, {"FROM", &sources}, {"TO", &targets}});
+    }
+
+    bool Run() override {
+        const int count = sources.ItemCount(",");
+        if (count == 0) {
+            ShowMessage(kMsgBadItemCount, name.c_str(), "FROM");
+            return false;
+        }
+        ShellItems shell;
+        for (int i = 0; i < count; ++i) {
+            const UINT code = ShellOperationCode(ListItem(functions, i));
+            const TextBuffer source = ListItem(sources, i);
+            const TextBuffer target = ListItem(targets, i);
+            const TextBuffer temporary = target.IsEmpty() ? TextBuffer() : target + ".tmp";
+            const ItemOutcome outcome = shell.Replace(code, source, target, temporary);
+            if (outcome == ItemOutcome::kDone)
+                continue;
+            ShowMessage(kMsgShellFailed);
+            if (outcome == ItemOutcome::kRefused)
+                return false;
+            if (code != FO_MOVE && code != FO_RENAME) {
+                DeleteItem(temporary);  // no partial result stays behind
+            } else if (outcome == ItemOutcome::kOperationFailed) {
+                PutBack(source, temporary);
+            }  // a stale temporary that resisted may be an earlier move's only copy
+            return false;
+        }
+        result = true;
+        return true;
+    }
+};
+
+}  // namespace
+
+Procedure* ConstructShell(const TextBuffer& name, const TextBuffer& mode) {
+    return ConstructProcedure<ShellProcedure>(name, mode, "SHELL_INFO");
+}
