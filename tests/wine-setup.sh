@@ -23,3 +23,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver -w
 fi
 wineserver -p 2>/dev/null || true  # already running is fine
+# Start the prefix's services now, detached from our output: started later by
+# a test, they would keep that test's output pipe open for as long as the
+# persistent wineserver lives, and the test runner would wait for it.
+wine cmd.exe /c exit </dev/null >/dev/null 2>&1
