@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Times the COPY procedure against Wine's own xcopy /E /I /Y on the same
-trees: 2,000 small files, and one 200 MiB file. Prints medians and ratios.
+trees: 2,000 small files, 8,000 small files, and one 200 MiB file. Prints medians and ratios.
 
 usage: bench/copy_bench.py build/win/updater.exe [runs]
 """
@@ -22,15 +22,20 @@ def windows(path):
     return "Z:" + path.replace("/", "\\")
 
 
-def make_trees():
-    shutil.rmtree(work, ignore_errors=True)
-    small = os.path.join(work, "small")
-    for folder in range(20):
+def make_small_tree(name, folders):
+    small = os.path.join(work, name)
+    for folder in range(folders):
         sub = os.path.join(small, "f%02d" % folder)
         os.makedirs(sub)
         for n in range(100):
             with open(os.path.join(sub, "file%03d.txt" % n), "wb") as f:
                 f.write(os.urandom(1024))
+
+
+def make_trees():
+    shutil.rmtree(work, ignore_errors=True)
+    make_small_tree("small", 20)     # 2,000 files
+    make_small_tree("small-x4", 80)  # 8,000 files: the cost per file must stay the same
     big = os.path.join(work, "big")
     os.makedirs(big)
     with open(os.path.join(big, "big.bin"), "wb") as f:
@@ -69,5 +74,6 @@ def bench(tree):
 
 make_trees()
 bench("small")
+bench("small-x4")
 bench("big")
 shutil.rmtree(work, ignore_errors=True)
