@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,32 @@ TEST(Walker, VisitsFoldersBeforeAndAfterTheirContents) {
     visits.clear();
     EXPECT_FALSE(WalkFiles(TextBuffer(box.Path("t\\*.none").c_str()), Record, true, &visits));
     EXPECT_TRUE(visits.empty());
+}
+
+// Links to folders outside a tree are never entered: what they point to is
+// not part of the tree and must survive deleting or moving it.
+TEST(Walker, NeverEntersLinks) {
+    const char* fixture = getenv("LINK_FIXTURE");
+    if (fixture == nullptr) GTEST_SKIP() << "run through ctest, which makes the linked trees";
+    const std::string root = WindowsPathOf(fixture);
+    Sandbox box("walker_links");
+    box.WriteScript("[UPDATER]\nNAME=N\nPROC=D,M\n[D]\nMODE=DELETE\nFILE=" + root +
+                    "\\delete\\tree\n[M]\nMODE=MOVE\nFROM=" + root +
+                    "\\move\\tree\nTO=<Src>\\moved\n");
+    box.Run();
+    EXPECT_NE(GetFileAttributesA((root + "\\delete\\outside\\keep.txt").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA((root + "\\delete\\tree\\junk.txt").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    // The DELETE cannot take the link itself under every system, so the MOVE
+    // runs on its own as well.
+    box.WriteScript("[UPDATER]\nNAME=N\nPROC=M\n[M]\nMODE=MOVE\nFROM=" + root +
+                    "\\move\\tree\nTO=<Src>\\moved\n");
+    box.Run();
+    EXPECT_NE(GetFileAttributesA((root + "\\move\\outside\\keep.txt").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(box.Exists("moved\\link\\keep.txt"));
+    EXPECT_EQ(box.ReadFile("moved\\junk.txt"), "junk\n");
 }
 
 TEST(Copy, SingleFilesAndOverwriting) {

@@ -136,7 +136,11 @@ bool FolderOfPath(const char* path, TextBuffer& folder) {
 
 bool WalkFiles(const TextBuffer& path, WalkVisitor visitor, bool recursive, void* context) {
     TextBuffer base, pattern;
-    if (recursive && IsFolder(path.c_str())) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const bool enterable = attributes != INVALID_FILE_ATTRIBUTES &&
+                           (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (recursive && enterable) {
         base = path;
         RemoveTrailingSeparators(base);
         pattern = base + "\\*.*";
@@ -155,7 +159,13 @@ bool WalkFiles(const TextBuffer& path, WalkVisitor visitor, bool recursive, void
                 continue;
             }
             if (!visitor(full, EnterFolder, context)) return false;
-            if (recursive) WalkFiles(full, visitor, recursive, context);  // ends only that folder
+            // A junction or other link is visited but never entered (here or at
+            // the top): deleting or moving through it would reach data outside
+            // the tree, and a link to an ancestor would never end. A failure
+            // inside ends only that folder.
+            if (recursive && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                WalkFiles(full, visitor, recursive, context);
+            }
             if (!visitor(full, LeaveFolder, context)) return false;
         } else if (!visitor(full, VisitFile, context)) {
             return false;
