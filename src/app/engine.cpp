@@ -16,11 +16,12 @@ struct ProcedureKind {
 
 // In the order in which a MODE value is compared with them.
 const ProcedureKind kKinds[] = {
-    {"EXIST", ConstructExist},    {"DATE", ConstructDate},     {"SWITCH", ConstructSwitch},   {"MSGBOX", ConstructMsgBox},
-    {"COPY", ConstructCopy}, {"LAUNCH", ConstructLaunch},   {"DELETE", ConstructDelete},   {"LINK", ConstructLink},
-    {"OSVER", ConstructOsVer},    {"MAKEDIR", ConstructMakeDir},  {"ATTR", ConstructAttr},     {"CRC", ConstructCrc},
-    {"MOVE", ConstructMove},     {"WAITAPP", ConstructWaitApp},  {"APPEXIST", ConstructAppExist}, {"VERIFY", ConstructVerify},
-    {"RSRC", ConstructRsrc},     {"SHELL", ConstructShell},
+    {"EXIST", ConstructExist},     {"DATE", ConstructDate},       {"SWITCH", ConstructSwitch},
+    {"MSGBOX", ConstructMsgBox},   {"COPY", ConstructCopy},       {"LAUNCH", ConstructLaunch},
+    {"DELETE", ConstructDelete},   {"LINK", ConstructLink},       {"OSVER", ConstructOsVer},
+    {"MAKEDIR", ConstructMakeDir}, {"ATTR", ConstructAttr},       {"CRC", ConstructCrc},
+    {"MOVE", ConstructMove},       {"WAITAPP", ConstructWaitApp}, {"APPEXIST", ConstructAppExist},
+    {"VERIFY", ConstructVerify},   {"RSRC", ConstructRsrc},       {"SHELL", ConstructShell},
 };
 
 // The live lists, oldest first, one pointer each; the stack does not own them.
@@ -37,7 +38,8 @@ ProcList ListAt(int position) {
 
 ConstructFunction FindKind(const char* mode) {
     for (const ProcedureKind& kind : kKinds) {
-        if (EqualsNoCase(kind.mode, mode)) return kind.construct;
+        if (EqualsNoCase(kind.mode, mode))
+            return kind.construct;
     }
     return nullptr;
 }
@@ -48,8 +50,10 @@ bool RunUpdater() {
         ShowMessage(kMsgBadItemCount, "UPDATER", "PROC");
         return false;
     }
-    if (BuildList(UpdaterProc, count) == nullptr) return false;
-    if (!RunList(TopList())) return false;
+    if (BuildList(UpdaterProc, count) == nullptr)
+        return false;
+    if (!RunList(TopList()))
+        return false;
     DestroyList(TopList());
     return true;
 }
@@ -68,14 +72,16 @@ ProcList BuildList(const TextBuffer& text, int count) {
         TextBuffer name = text.Item(i, ",");
         name.Trim(" ", " ");
         TextBuffer mode;
-        if (!ReadStringKey(name.c_str(), "MODE", mode)) break;
+        if (!ReadStringKey(name.c_str(), "MODE", mode))
+            break;
         const ConstructFunction construct = FindKind(mode.c_str());
         if (construct == nullptr) {
             ShowMessage(kMsgBadSymbol, mode.c_str());
             break;
         }
         list[i] = construct(name, mode);
-        if (list[i] == nullptr) break;
+        if (list[i] == nullptr)
+            break;
     }
     if (list[count - 1] == nullptr) {
         // Not pushed: destroy what was built and leave the stack as it was.
@@ -93,13 +99,15 @@ ProcList BuildList(const TextBuffer& text, int count) {
 
 bool RunList(ProcList list) {
     for (int i = 0; list[i] != nullptr; ++i) {
-        if (!list[i]->Run()) return false;
+        if (!list[i]->Run())
+            return false;
     }
     return true;
 }
 
 int DestroyList(ProcList list) {
-    if (list == nullptr) return 0;
+    if (list == nullptr)
+        return 0;
     const int depth = PopList(list);
     for (int i = 0; list[i] != nullptr; ++i) {
         delete list[i];
@@ -115,12 +123,15 @@ void DestroyRemainingLists() {
 }
 
 bool PushList(ProcList list) {
-    if (list == nullptr || !g_list_stack.Append(&list, sizeof list)) return false;
+    if (list == nullptr || !g_list_stack.Append(&list, sizeof list))
+        return false;
     ++g_list_depth;
     return true;
 }
 
-ProcList TopList() { return g_list_depth == 0 ? nullptr : ListAt(g_list_depth - 1); }
+ProcList TopList() {
+    return g_list_depth == 0 ? nullptr : ListAt(g_list_depth - 1);
+}
 
 int PopList(ProcList list) {
     for (int position = g_list_depth - 1; position >= 0; --position) {
@@ -133,7 +144,9 @@ int PopList(ProcList list) {
     return g_list_depth;
 }
 
-int ListDepth() { return g_list_depth; }
+int ListDepth() {
+    return g_list_depth;
+}
 
 void ResetListStack() {
     g_list_stack.Clear();
@@ -143,12 +156,14 @@ void ResetListStack() {
 Procedure* FindProcedure(const char* name, ProcList list) {
     if (list != nullptr) {
         for (int i = 0; list[i] != nullptr; ++i) {
-            if (EqualsNoCase(list[i]->name.c_str(), name)) return list[i];
+            if (EqualsNoCase(list[i]->name.c_str(), name))
+                return list[i];
         }
         return nullptr;
     }
     for (int position = g_list_depth - 1; position >= 0; --position) {
-        if (Procedure* found = FindProcedure(name, ListAt(position))) return found;
+        if (Procedure* found = FindProcedure(name, ListAt(position)))
+            return found;
     }
     return nullptr;
 }

@@ -16,13 +16,16 @@ const DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
 // are missing on older systems, so they are looked up.
 void RestrictDllSearch() {
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (kernel == nullptr) return;
+    if (kernel == nullptr)
+        return;
     auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(
         reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    if (set_default != nullptr) set_default(kSearchSystem32);
+    if (set_default != nullptr)
+        set_default(kSearchSystem32);
     auto set_directory = reinterpret_cast<SetDllDirectoryFn>(
         reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
-    if (set_directory != nullptr) set_directory("");
+    if (set_directory != nullptr)
+        set_directory("");
 }
 
 }  // namespace
@@ -30,7 +33,8 @@ void RestrictDllSearch() {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int) {
     RestrictDllSearch();
     CoInitialize(nullptr);
-    if (InitializeRun(command_line)) RunUpdater();
+    if (InitializeRun(command_line))
+        RunUpdater();
     DestroyRemainingLists();
     CoUninitialize();
     return 0;

@@ -25,7 +25,8 @@ bool FindOption(char letter, TextBuffer& value) {
         marker[0] = '-';
         found = CommandLine.Item(1, marker);
     }
-    if (found.IsEmpty()) return false;
+    if (found.IsEmpty())
+        return false;
     value = found.Words(0, 0);
     return true;
 }
@@ -57,7 +58,9 @@ bool InitializeRun(const char* command_line) {
         return false;
     }
     DefineSymbols();
-    if (!ReadUpdaterSection()) return false;
-    if (!UpdaterName.IsEmpty()) Caption = UpdaterName;
+    if (!ReadUpdaterSection())
+        return false;
+    if (!UpdaterName.IsEmpty())
+        Caption = UpdaterName;
     return true;
 }

@@ -5,7 +5,8 @@
 HMODULE LoadSystemLibrary(const char* file_name) {
     char folder[MAX_PATH] = {};
     const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return nullptr;
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
     TextBuffer path(folder);
     path.Append("\\");
     path.Append(file_name);

@@ -16,7 +16,8 @@ public:
     bool IsValid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
     HANDLE Get() const { return handle_; }
     void Reset(HANDLE handle = nullptr) {
-        if (IsValid()) CloseHandle(handle_);
+        if (IsValid())
+            CloseHandle(handle_);
         handle_ = handle;
     }
 
@@ -30,7 +31,8 @@ public:
     FindHandle(const char* pattern, WIN32_FIND_DATAA* entry)
         : handle_(FindFirstFileA(pattern, entry)) {}
     ~FindHandle() {
-        if (IsValid()) FindClose(handle_);
+        if (IsValid())
+            FindClose(handle_);
     }
     FindHandle(const FindHandle&) = delete;
     FindHandle& operator=(const FindHandle&) = delete;
@@ -47,7 +49,8 @@ class LoadedModule {
 public:
     explicit LoadedModule(HMODULE module) : module_(module) {}
     ~LoadedModule() {
-        if (module_ != nullptr) FreeLibrary(module_);
+        if (module_ != nullptr)
+            FreeLibrary(module_);
     }
     LoadedModule(const LoadedModule&) = delete;
     LoadedModule& operator=(const LoadedModule&) = delete;
@@ -64,7 +67,8 @@ class ComPtr {
 public:
     ComPtr() = default;
     ~ComPtr() {
-        if (pointer_ != nullptr) pointer_->Release();
+        if (pointer_ != nullptr)
+            pointer_->Release();
     }
     ComPtr(const ComPtr&) = delete;
     ComPtr& operator=(const ComPtr&) = delete;

@@ -27,10 +27,12 @@ struct ReadBuffer {
 
 bool ReadRawString(const char* section, const char* key, TextBuffer& target) {
     ReadBuffer value(kStringBuffer);
-    if (value.bytes == nullptr) return false;
+    if (value.bytes == nullptr)
+        return false;
     GetPrivateProfileStringA(section, key, kMissing, value.bytes, kStringBuffer - 1,
                              ScriptPath.c_str());
-    if (lstrcmpiA(value.bytes, kMissing) == 0) return false;
+    if (lstrcmpiA(value.bytes, kMissing) == 0)
+        return false;
     target = value.bytes;
     return true;
 }
@@ -38,20 +40,25 @@ bool ReadRawString(const char* section, const char* key, TextBuffer& target) {
 bool ReadRawInt(const char* section, const char* key, int32_t& target) {
     char value[kIntBuffer] = {};
     GetPrivateProfileStringA(section, key, kMissing, value, kIntBuffer, ScriptPath.c_str());
-    if (lstrcmpiA(value, kMissing) == 0) return false;
+    if (lstrcmpiA(value, kMissing) == 0)
+        return false;
     int32_t number = 0;
-    if (ScanDecimal(value, &number)) target = number;
+    if (ScanDecimal(value, &number))
+        target = number;
     return true;
 }
 
 int ReadSection(const char* section, TextBuffer& target) {
     ReadBuffer lines(kStringBuffer);
-    if (lines.bytes == nullptr) return 0;
+    if (lines.bytes == nullptr)
+        return 0;
     GetPrivateProfileSectionA(section, lines.bytes, kStringBuffer - 1, ScriptPath.c_str());
     int count = 0;
     for (const char* line = lines.bytes; *line != '\0'; line += lstrlenA(line) + 1) {
-        if (line[0] == ';') continue;
-        if (!target.IsEmpty()) target.Append("\n");
+        if (line[0] == ';')
+            continue;
+        if (!target.IsEmpty())
+            target.Append("\n");
         target.Append(line);
         ++count;
     }

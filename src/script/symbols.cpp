@@ -36,12 +36,14 @@ public:
         }
         // One byte more than the value, so that a value stored without its
         // terminating zero still ends in one.
-        if (!target.Reserve(size + 1)) return false;
+        if (!target.Reserve(size + 1))
+            return false;
         return RegQueryValueExA(handle_, value_name, nullptr, nullptr,
                                 reinterpret_cast<BYTE*>(target.data()), &size) == ERROR_SUCCESS;
     }
     void Close() {
-        if (handle_ != nullptr) RegCloseKey(handle_);
+        if (handle_ != nullptr)
+            RegCloseKey(handle_);
         handle_ = nullptr;
     }
 
@@ -64,7 +66,9 @@ public:
     LPITEMIDLIST list = nullptr;
 };
 
-TextBuffer EntryName(const TextBuffer& entry) { return entry.Item(0, "="); }
+TextBuffer EntryName(const TextBuffer& entry) {
+    return entry.Item(0, "=");
+}
 
 bool FunctionResult(TextBuffer& expression) {
     const TextBuffer name = expression.Item(0, "\\");
@@ -73,7 +77,8 @@ bool FunctionResult(TextBuffer& expression) {
         return GetAppPathValue(argument.c_str(), expression, kAppPathDefault);
     }
     if (EqualsNoCase(name.c_str(), "?AppPath")) {
-        if (!GetAppPathValue(argument.c_str(), expression, kAppPathPath)) return false;
+        if (!GetAppPathValue(argument.c_str(), expression, kAppPathPath))
+            return false;
         RemoveTrailingSeparators(expression);
         expression.Trim("", ";");
         return true;
@@ -90,11 +95,14 @@ bool FunctionResult(TextBuffer& expression) {
             int first = expression.Item(1, "\\").ToInt();
             int last = expression.Item(2, "\\").ToInt();
             const int words = CommandLine.WordCount();
-            if (first < 0) first += words;
-            if (last < 0) last += words;
+            if (first < 0)
+                first += words;
+            if (last < 0)
+                last += words;
             TextBuffer joined;
             for (int k = first; k <= last; ++k) {
-                if (k != first) joined.Append(", ");
+                if (k != first)
+                    joined.Append(", ");
                 joined.Append(CommandLine.Words(k, k));
             }
             expression = joined;
@@ -108,8 +116,12 @@ bool FunctionResult(TextBuffer& expression) {
 
 }  // namespace
 
-const TextBuffer& SymbolText() { return g_symbol_text; }
-int SymbolCount() { return g_symbol_count; }
+const TextBuffer& SymbolText() {
+    return g_symbol_text;
+}
+int SymbolCount() {
+    return g_symbol_count;
+}
 
 bool DefineSymbols() {
     g_symbol_count = ReadSection("DEFINE", g_symbol_text);
@@ -132,7 +144,8 @@ bool DefineSymbols() {
 
     work.Reserve(256);
     GetTempPathA(256, work.data());
-    if (work.CountOf("\\") > 0) work = work.Items(0, -2, "\\");
+    if (work.CountOf("\\") > 0)
+        work = work.Items(0, -2, "\\");
     DefineSymbol("<Temp>", work.c_str());
 
     ExpandDefinitions();
@@ -148,7 +161,8 @@ void DefineSymbol(const char* name, const char* value) {
             return;
         }
     }
-    if (g_symbol_count > 0) g_symbol_text.Append("\n");
+    if (g_symbol_count > 0)
+        g_symbol_text.Append("\n");
     g_symbol_text.Append(name);
     g_symbol_text.Append("=");
     g_symbol_text.Append(value);
@@ -206,7 +220,8 @@ bool ExpandFunctions(TextBuffer& value) {
 }
 
 bool CollapseParentDirs(TextBuffer& value) {
-    if (value.CountOf("\\..") == 0) return false;
+    if (value.CountOf("\\..") == 0)
+        return false;
     const int rounds = value.ItemCount("\\") - 2;
     bool changed = false;
     // Component 0 (the drive) is never removed.
@@ -240,13 +255,16 @@ void ExpandDefinitions() {
 
 bool GetAppPathValue(const char* name, TextBuffer& target, AppPathValue which) {
     RegistryKey key(HKEY_LOCAL_MACHINE, TextBuffer(kAppPathsKey) + name);
-    if (!key.Open()) return false;
+    if (!key.Open())
+        return false;
     return key.ReadString(which == kAppPathDefault ? "" : "PATH", target);
 }
 
 bool GetSpecialFolder(HWND owner, TextBuffer& target, int csidl) {
     ItemIdList location;
-    if (FAILED(SHGetSpecialFolderLocation(owner, csidl, &location.list))) return false;
-    if (!target.Reserve(MAX_PATH)) return false;
+    if (FAILED(SHGetSpecialFolderLocation(owner, csidl, &location.list)))
+        return false;
+    if (!target.Reserve(MAX_PATH))
+        return false;
     return SHGetPathFromIDListA(location.list, target.data()) != FALSE;
 }

@@ -15,7 +15,9 @@ struct LeadByteTable {
 
 LeadByteTable g_table;  // the process's multibyte code page
 
-LeadByteTable& Table() { return g_table; }
+LeadByteTable& Table() {
+    return g_table;
+}
 
 void Fill(LeadByteTable& table, const unsigned char* ranges) {
     memset(table.lead, 0, sizeof table.lead);
@@ -27,7 +29,9 @@ void Fill(LeadByteTable& table, const unsigned char* ranges) {
 
 }  // namespace
 
-void SetLeadByteRanges(const unsigned char* ranges) { Fill(Table(), ranges); }
+void SetLeadByteRanges(const unsigned char* ranges) {
+    Fill(Table(), ranges);
+}
 
 bool IsLeadByte(unsigned char byte) {
     LeadByteTable& table = Table();
@@ -48,7 +52,8 @@ bool IsLeadByte(unsigned char byte) {
 ptrdiff_t FindText(const char* text, ptrdiff_t from, const char* pattern) {
     const size_t length = strlen(pattern);
     for (ptrdiff_t p = from; text[p] != '\0';) {
-        if (strncmp(text + p, pattern, length) == 0) return p;
+        if (strncmp(text + p, pattern, length) == 0)
+            return p;
         // A lead byte and its trail byte are one character; a lone lead byte
         // before the terminator counts as one.
         p += (IsLeadByte(static_cast<unsigned char>(text[p])) && text[p + 1] != '\0') ? 2 : 1;

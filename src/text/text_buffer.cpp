@@ -11,7 +11,9 @@ namespace {
 
 const size_t kFormatArea = 1024;
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Drops a lead byte left alone at the end by a cut, so that a cut text never
 // ends in half a character.
@@ -34,15 +36,25 @@ void DropDanglingLeadByte(char* text) {
 
 bool EqualsNoCase(const char* a, const char* b) {
     for (;; ++a, ++b) {
-        if (FoldAscii(*a) != FoldAscii(*b)) return false;
-        if (*a == '\0') return true;
+        if (FoldAscii(*a) != FoldAscii(*b))
+            return false;
+        if (*a == '\0')
+            return true;
     }
 }
 
-TextBuffer::TextBuffer() { Assign(""); }
-TextBuffer::TextBuffer(const char* text) { Assign(text); }
-TextBuffer::TextBuffer(const TextBuffer& other) { Assign(other.c_str()); }
-TextBuffer::TextBuffer(TextBuffer&& other) noexcept : text_(other.text_) { other.text_ = nullptr; }
+TextBuffer::TextBuffer() {
+    Assign("");
+}
+TextBuffer::TextBuffer(const char* text) {
+    Assign(text);
+}
+TextBuffer::TextBuffer(const TextBuffer& other) {
+    Assign(other.c_str());
+}
+TextBuffer::TextBuffer(TextBuffer&& other) noexcept : text_(other.text_) {
+    other.text_ = nullptr;
+}
 
 TextBuffer& TextBuffer::operator=(const TextBuffer& other) {
     if (this != &other) {
@@ -63,9 +75,13 @@ TextBuffer& TextBuffer::operator=(const char* text) {
     return *this;
 }
 
-TextBuffer::~TextBuffer() { free(text_); }
+TextBuffer::~TextBuffer() {
+    free(text_);
+}
 
-size_t TextBuffer::Length() const { return strlen(c_str()); }
+size_t TextBuffer::Length() const {
+    return strlen(c_str());
+}
 
 bool TextBuffer::Reserve(size_t n) {
     free(text_);
@@ -91,7 +107,8 @@ bool TextBuffer::Append(const char* text) {
     const size_t old_length = Length();
     const size_t add = strlen(text);
     char* fresh = static_cast<char*>(malloc(old_length + add + 1));
-    if (fresh == nullptr) return false;
+    if (fresh == nullptr)
+        return false;
     memcpy(fresh, c_str(), old_length);
     memcpy(fresh + old_length, text, add + 1);
     free(text_);
@@ -102,9 +119,11 @@ bool TextBuffer::Append(const char* text) {
 TextBuffer TextBuffer::Slice(ptrdiff_t first, ptrdiff_t last) const {
     TextBuffer result;
     const ptrdiff_t length = static_cast<ptrdiff_t>(Length());
-    if (first < 0 || first > length || last < first) return result;
+    if (first < 0 || first > length || last < first)
+        return result;
     const ptrdiff_t count = (last < length ? last : length - 1) - first + 1;
-    if (count <= 0 || !result.Reserve(static_cast<size_t>(count) + 1)) return result;
+    if (count <= 0 || !result.Reserve(static_cast<size_t>(count) + 1))
+        return result;
     memcpy(result.text_, c_str() + first, static_cast<size_t>(count));
     return result;
 }
@@ -126,7 +145,8 @@ bool TextBuffer::FormatList(const char* format, va_list args) {
     const int written = vsnprintf(area, sizeof area, format, args);
 #endif
     area[kFormatArea - 1] = '\0';
-    if (written < 0 || static_cast<size_t>(written) >= kFormatArea) DropDanglingLeadByte(area);
+    if (written < 0 || static_cast<size_t>(written) >= kFormatArea)
+        DropDanglingLeadByte(area);
     return Assign(area);
 }
 
@@ -142,20 +162,26 @@ uint32_t TextBuffer::ToHex() const {
 
 namespace {
 
-bool IsScanSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsScanSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // Blanks, then an optional sign, as scanf skips and reads them.
 const char* SkipBlanksAndSign(const char* text, bool* negative) {
     while (IsScanSpace(*text)) ++text;
     *negative = (*text == '-');
-    if (*text == '-' || *text == '+') ++text;
+    if (*text == '-' || *text == '+')
+        ++text;
     return text;
 }
 
 int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -164,9 +190,11 @@ int HexDigit(char c) {
 bool ScanDecimal(const char* text, int32_t* value) {
     bool negative = false;
     text = SkipBlanksAndSign(text, &negative);
-    if (*text < '0' || *text > '9') return false;
+    if (*text < '0' || *text > '9')
+        return false;
     uint32_t number = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) number = number * 10 + static_cast<uint32_t>(*text - '0');
+    for (; *text >= '0' && *text <= '9'; ++text)
+        number = number * 10 + static_cast<uint32_t>(*text - '0');
     *value = static_cast<int32_t>(negative ? 0u - number : number);
     return true;
 }
@@ -182,9 +210,11 @@ bool ScanHex(const char* text, uint32_t* value) {
             return true;
         }
     }
-    if (HexDigit(*text) < 0) return false;
+    if (HexDigit(*text) < 0)
+        return false;
     uint32_t number = 0;
-    for (; HexDigit(*text) >= 0; ++text) number = number * 16 + static_cast<uint32_t>(HexDigit(*text));
+    for (; HexDigit(*text) >= 0; ++text)
+        number = number * 16 + static_cast<uint32_t>(HexDigit(*text));
     *value = negative ? 0u - number : number;
     return true;
 }
@@ -199,7 +229,9 @@ TextBuffer operator+(const TextBuffer& left, const TextBuffer& right) {
     return left + right.c_str();
 }
 
-ByteArray::ByteArray(const ByteArray& other) { Assign(other.data_, other.size_); }
+ByteArray::ByteArray(const ByteArray& other) {
+    Assign(other.data_, other.size_);
+}
 
 ByteArray& ByteArray::operator=(const ByteArray& other) {
     if (this != &other) {
@@ -218,17 +250,21 @@ void ByteArray::Clear() {
 
 bool ByteArray::Allocate(uint32_t n) {
     Clear();
-    if (n == 0) return true;
+    if (n == 0)
+        return true;
     data_ = static_cast<unsigned char*>(calloc(n, 1));
-    if (data_ == nullptr) return false;
+    if (data_ == nullptr)
+        return false;
     size_ = n;
     return true;
 }
 
 bool ByteArray::Assign(const void* bytes, uint32_t n) {
     ByteArray copy;
-    if (!copy.Allocate(n)) return false;
-    if (n != 0) memcpy(copy.data_, bytes, n);
+    if (!copy.Allocate(n))
+        return false;
+    if (n != 0)
+        memcpy(copy.data_, bytes, n);
     std::swap(data_, copy.data_);
     std::swap(size_, copy.size_);
     return true;
@@ -237,9 +273,12 @@ bool ByteArray::Assign(const void* bytes, uint32_t n) {
 bool ByteArray::Append(const void* bytes, uint32_t n) {
     ByteArray joined;
     // On failure the old content stays: the list stack must not lose its lists.
-    if (!joined.Allocate(size_ + n)) return false;
-    if (size_ != 0) memcpy(joined.data_, data_, size_);
-    if (n != 0) memcpy(joined.data_ + size_, bytes, n);
+    if (!joined.Allocate(size_ + n))
+        return false;
+    if (size_ != 0)
+        memcpy(joined.data_, data_, size_);
+    if (n != 0)
+        memcpy(joined.data_ + size_, bytes, n);
     std::swap(data_, joined.data_);
     std::swap(size_, joined.size_);
     return true;
@@ -253,12 +292,14 @@ ByteArray ByteArray::Concat(const ByteArray& other) const {
 
 ByteArray ByteArray::Sub(uint32_t offset, uint32_t n) const {
     ByteArray result;
-    if (offset <= size_ && n <= size_ - offset) result.Assign(data_ + offset, n);
+    if (offset <= size_ && n <= size_ - offset)
+        result.Assign(data_ + offset, n);
     return result;
 }
 
 void ByteArray::Remove(uint32_t offset, uint32_t n) {
-    if (n == 0 || offset >= size_) return;
+    if (n == 0 || offset >= size_)
+        return;
     const uint32_t last = (n > size_ - offset) ? size_ - 1 : offset + n - 1;
     ByteArray rest = Sub(0, offset).Concat(Sub(last + 1, size_ - last - 1));
     *this = rest;

@@ -13,9 +13,12 @@ namespace {
 bool StartsWithNoCase(const char* text, const char* pattern, size_t length) {
     for (size_t i = 0; i < length; ++i) {
         char a = text[i], b = pattern[i];
-        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
-        if (a != b) return false;
+        if (a >= 'A' && a <= 'Z')
+            a = static_cast<char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z')
+            b = static_cast<char>(b - 'A' + 'a');
+        if (a != b)
+            return false;
     }
     return true;
 }
@@ -27,7 +30,8 @@ ptrdiff_t NthOccurrence(const char* text, const char* pattern, int k) {
     ptrdiff_t found = -1;
     for (ptrdiff_t from = 0; k > 0; --k) {
         found = FindText(text, from, pattern);
-        if (found < 0) return -1;
+        if (found < 0)
+            return -1;
         from = found + step;
     }
     return found;
@@ -37,9 +41,12 @@ ptrdiff_t NthOccurrence(const char* text, const char* pattern, int k) {
 // text has no pieces, or an index stays negative.
 bool AdjustIndexes(int* first, int* last, int count_if_needed) {
     if (*first < 0 || *last < 0) {
-        if (count_if_needed == 0) return false;
-        if (*first < 0) *first += count_if_needed;
-        if (*last < 0) *last += count_if_needed;
+        if (count_if_needed == 0)
+            return false;
+        if (*first < 0)
+            *first += count_if_needed;
+        if (*last < 0)
+            *last += count_if_needed;
     }
     return *first >= 0;
 }
@@ -53,9 +60,11 @@ void ForEachSeparatingSpace(const char* text, Visit visit) {
     ptrdiff_t counted_to = 0;
     for (ptrdiff_t p = FindText(text, 0, " "); p >= 0; p = FindText(text, p + 1, " ")) {
         for (; counted_to < p; ++counted_to) {
-            if (text[counted_to] == '"') ++quotes;
+            if (text[counted_to] == '"')
+                ++quotes;
         }
-        if (quotes % 2 == 0 && !visit(p)) return;
+        if (quotes % 2 == 0 && !visit(p))
+            return;
     }
 }
 
@@ -70,7 +79,8 @@ struct GroupScanner {
     // Returns false when the scan ends; otherwise sets at and is_open.
     bool Next(ptrdiff_t* at, bool* is_open) {
         const ptrdiff_t c = FindText(text, position, close);
-        if (c < 0) return false;
+        if (c < 0)
+            return false;
         const ptrdiff_t o = FindText(text, position, open);
         *is_open = (o >= 0 && o < c);
         *at = *is_open ? o : c;
@@ -84,7 +94,8 @@ struct GroupScanner {
 int TextBuffer::CountOf(const char* pattern) const {
     const ptrdiff_t step = static_cast<ptrdiff_t>(strlen(pattern));
     int count = 0;
-    for (ptrdiff_t p = FindText(c_str(), 0, pattern); p >= 0; p = FindText(c_str(), p + step, pattern)) {
+    for (ptrdiff_t p = FindText(c_str(), 0, pattern); p >= 0;
+         p = FindText(c_str(), p + step, pattern)) {
         ++count;
     }
     return count;
@@ -103,9 +114,11 @@ bool TextBuffer::FindItems(int first, int last, const char* delimiter, ptrdiff_t
     if (first == 0) {
         *start = 0;
     } else {
-        if (first > last) return false;
+        if (first > last)
+            return false;
         const ptrdiff_t d = NthOccurrence(text, delimiter, first);
-        if (d < 0) return false;
+        if (d < 0)
+            return false;
         *start = d + static_cast<ptrdiff_t>(strlen(delimiter));
     }
     // No text holds INT_MAX delimiters; the test keeps last + 1 from overflowing.
@@ -117,17 +130,20 @@ bool TextBuffer::FindItems(int first, int last, const char* delimiter, ptrdiff_t
 
 TextBuffer TextBuffer::Items(int first, int last, const char* delimiter) const {
     ptrdiff_t start = 0, end = 0;
-    if (!FindItems(first, last, delimiter, &start, &end)) return TextBuffer();
+    if (!FindItems(first, last, delimiter, &start, &end))
+        return TextBuffer();
     return Slice(start, end);
 }
 
 void TextBuffer::ReplaceItems(int first, int last, const char* delimiter, const char* text) {
     ptrdiff_t start = 0, end = 0;
-    if (FindItems(first, last, delimiter, &start, &end)) ReplaceRange(start, end, text);
+    if (FindItems(first, last, delimiter, &start, &end))
+        ReplaceRange(start, end, text);
 }
 
 int TextBuffer::WordCount() const {
-    if (IsEmpty()) return 0;
+    if (IsEmpty())
+        return 0;
     int count = 1;
     ForEachSeparatingSpace(c_str(), [&count](ptrdiff_t) {
         ++count;
@@ -137,22 +153,26 @@ int TextBuffer::WordCount() const {
 }
 
 bool TextBuffer::FindWords(int first, int last, ptrdiff_t* start, ptrdiff_t* end) const {
-    if (!AdjustIndexes(&first, &last, (first < 0 || last < 0) ? WordCount() : 0)) return false;
-    if (IsEmpty() || first > last) return false;
+    if (!AdjustIndexes(&first, &last, (first < 0 || last < 0) ? WordCount() : 0))
+        return false;
+    if (IsEmpty() || first > last)
+        return false;
     const char* text = c_str();
     // The separating space number k (from 1) ends word k - 1.
     ptrdiff_t start_space = -1, end_space = -1;
     int k = 0;
     ForEachSeparatingSpace(text, [&](ptrdiff_t p) {
         ++k;
-        if (k == first) start_space = p;
+        if (k == first)
+            start_space = p;
         if (k - 1 == last) {  // not last + 1: last may be INT_MAX
             end_space = p;
             return false;
         }
         return true;
     });
-    if (first > 0 && start_space < 0) return false;
+    if (first > 0 && start_space < 0)
+        return false;
     *start = (first == 0) ? 0 : start_space + 1;
     *end = (end_space >= 0) ? end_space - 1 : static_cast<ptrdiff_t>(Length()) - 1;
     if (first == last && *end >= *start && text[*start] == '"' && text[*end] == '"') {
@@ -164,7 +184,8 @@ bool TextBuffer::FindWords(int first, int last, ptrdiff_t* start, ptrdiff_t* end
 
 TextBuffer TextBuffer::Words(int first, int last) const {
     ptrdiff_t start = 0, end = 0;
-    if (!FindWords(first, last, &start, &end)) return TextBuffer();
+    if (!FindWords(first, last, &start, &end))
+        return TextBuffer();
     return Slice(start, end);
 }
 
@@ -177,7 +198,8 @@ int TextBuffer::GroupCount(const char* open, const char* close) const {
         if (is_open) {
             ++depth;
         } else {
-            if (depth == 1) ++count;
+            if (depth == 1)
+                ++count;
             --depth;
         }
     }
@@ -189,7 +211,8 @@ bool TextBuffer::FindGroups(int first, int last, const char* open, const char* c
     if (!AdjustIndexes(&first, &last, (first < 0 || last < 0) ? GroupCount(open, close) : 0)) {
         return false;
     }
-    if (first > last) return false;
+    if (first > last)
+        return false;
     GroupScanner scan{c_str(), open, close};
     int depth = 0, index = -1;
     bool in_last = false;
@@ -199,8 +222,10 @@ bool TextBuffer::FindGroups(int first, int last, const char* open, const char* c
         if (is_open) {
             if (depth == 0) {
                 ++index;
-                if (index == first) *start = at;
-                if (index == last) in_last = true;
+                if (index == first)
+                    *start = at;
+                if (index == last)
+                    in_last = true;
             }
             ++depth;
         } else {
@@ -211,28 +236,32 @@ bool TextBuffer::FindGroups(int first, int last, const char* open, const char* c
             }
         }
     }
-    if (!in_last) return false;
+    if (!in_last)
+        return false;
     *end = static_cast<ptrdiff_t>(Length()) - 1;  // the group is never closed
     return true;
 }
 
 TextBuffer TextBuffer::Groups(int first, int last, const char* open, const char* close) const {
     ptrdiff_t start = 0, end = 0;
-    if (!FindGroups(first, last, open, close, &start, &end)) return TextBuffer();
+    if (!FindGroups(first, last, open, close, &start, &end))
+        return TextBuffer();
     return Slice(start, end);
 }
 
 void TextBuffer::ReplaceGroups(int first, int last, const char* open, const char* close,
                                const char* text) {
     ptrdiff_t start = 0, end = 0;
-    if (FindGroups(first, last, open, close, &start, &end)) ReplaceRange(start, end, text);
+    if (FindGroups(first, last, open, close, &start, &end))
+        ReplaceRange(start, end, text);
 }
 
 void TextBuffer::ReplaceRange(ptrdiff_t first, ptrdiff_t last, const char* text) {
     const ptrdiff_t end = static_cast<ptrdiff_t>(Length()) - 1;
     TextBuffer result = (first > 0) ? Slice(0, first - 1) : TextBuffer();
     result.Append(text);
-    if (last < end) result.Append(Slice(last + 1, end));
+    if (last < end)
+        result.Append(Slice(last + 1, end));
     *this = std::move(result);
 }
 
@@ -261,7 +290,8 @@ void TextBuffer::Trim(const char* head, const char* tail) {
             stop -= tail_length;
         }
     }
-    if (start == 0 && stop == Length()) return;
+    if (start == 0 && stop == Length())
+        return;
     *this = Slice(static_cast<ptrdiff_t>(start), static_cast<ptrdiff_t>(stop) - 1);
 }
 
@@ -270,12 +300,14 @@ void RemoveTrailingSeparators(TextBuffer& path) {
     ptrdiff_t run_start = -1;  // where the trailing run of separators begins
     for (ptrdiff_t p = 0; text[p] != '\0';) {
         if (text[p] == '\\') {
-            if (run_start < 0) run_start = p;
+            if (run_start < 0)
+                run_start = p;
             ++p;
         } else {
             run_start = -1;
             p += (IsLeadByte(static_cast<unsigned char>(text[p])) && text[p + 1] != '\0') ? 2 : 1;
         }
     }
-    if (run_start >= 0) path = path.Slice(0, run_start - 1);
+    if (run_start >= 0)
+        path = path.Slice(0, run_start - 1);
 }

@@ -13,22 +13,40 @@ namespace {
 // page 932, like the program's sources).
 const char* FormatOf(int id) {
     switch (id) {
-        case 1: return "ファイルが見つかりません。\n\nファイル:：\"%s\"";
-        case 2: return "設定ファイルのフォーマットが正しくありません。\n\nセクション：\"%s\"\nパラメータ：\"%s\"";
-        case 3: return "メモリが不足しています。\n\nオブジェクト：\"%s\"";
-        case 4: return "設定パラメータのアイテム数が正しくありません。\n\nセクション：\"%s\"\nパラメータ：\"%s\"";
-        case 5: return "パスの取得に失敗しました。\n\nファイル：\"%s\"";
-        case 6: return "シンボルが正しくありません。\n\nシンボル：\"%s\"";
-        case 8: return "ファイルのコピーに失敗しました。\n\n転送元：\"%s\"\n転送先：\"%s\"";
-        case 9: return "アプリケーションの起動に失敗しました。\n\nファイル：\"%s\"\nパラメータ：\"%s\"";
-        case 10: return "ファイルの削除に失敗しました。\n\nファイル：\"%s\"";
-        case 11: return "プロシージャ数が正しくありません。";
-        case 12: return "ファイル属性の変更に失敗しました。\n\nファイル：\"%s\"\n属性：0x%08X";
-        case 13: return "ディレクトリの作成に失敗しました。\n\nディレクトリ：\"%s\"";
-        case 14: return "ファイルの移動に失敗しました。\n\n転送元：\"%s\"\n転送先：\"%s\"";
-        case 15: return "リンクファイルの作成に失敗しました。\n\n転送元：\"%s\"\n転送先：\"%s\"";
-        case 16: return "リソースの更新に失敗しました。\n\n転送元：\"%s\"\n転送先：\"%s\"";
-        case 17: return "ファイル操作を完了できませんでした。";
+        case 1:
+            return "ファイルが見つかりません。\n\nファイル:：\"%s\"";
+        case 2:
+            return "設定ファイルのフォーマットが正しくありません。\n\nセクション：\"%"
+                   "s\"\nパラメータ：\"%s\"";
+        case 3:
+            return "メモリが不足しています。\n\nオブジェクト：\"%s\"";
+        case 4:
+            return "設定パラメータのアイテム数が正しくありません。\n\nセクション：\"%"
+                   "s\"\nパラメータ：\"%s\"";
+        case 5:
+            return "パスの取得に失敗しました。\n\nファイル：\"%s\"";
+        case 6:
+            return "シンボルが正しくありません。\n\nシンボル：\"%s\"";
+        case 8:
+            return "ファイルのコピーに失敗しました。\n\n転送元：\"%s\"\n転送先：\"%s\"";
+        case 9:
+            return "アプリケーションの起動に失敗しました。\n\nファイル：\"%s\"\nパラメータ：\"%s\"";
+        case 10:
+            return "ファイルの削除に失敗しました。\n\nファイル：\"%s\"";
+        case 11:
+            return "プロシージャ数が正しくありません。";
+        case 12:
+            return "ファイル属性の変更に失敗しました。\n\nファイル：\"%s\"\n属性：0x%08X";
+        case 13:
+            return "ディレクトリの作成に失敗しました。\n\nディレクトリ：\"%s\"";
+        case 14:
+            return "ファイルの移動に失敗しました。\n\n転送元：\"%s\"\n転送先：\"%s\"";
+        case 15:
+            return "リンクファイルの作成に失敗しました。\n\n転送元：\"%s\"\n転送先：\"%s\"";
+        case 16:
+            return "リソースの更新に失敗しました。\n\n転送元：\"%s\"\n転送先：\"%s\"";
+        case 17:
+            return "ファイル操作を完了できませんでした。";
     }
     return "";
 }
@@ -70,7 +88,8 @@ bool RemoveTree(const std::string& path) {
     if (search != INVALID_HANDLE_VALUE) {
         do {
             const std::string name = entry.cFileName;
-            if (name == "." || name == "..") continue;
+            if (name == "." || name == "..")
+                continue;
             const std::string full = path + "\\" + name;
             SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -92,7 +111,9 @@ Sandbox::Sandbox(const std::string& name) : root_(TestRoot() + "\\" + name) {
     CopyFileA(ShippedUpdaterPath().c_str(), Path("updater.exe").c_str(), FALSE);
 }
 
-Sandbox::~Sandbox() { RemoveTree(root_); }
+Sandbox::~Sandbox() {
+    RemoveTree(root_);
+}
 
 std::string Sandbox::Path(const std::string& relative) const {
     return relative.empty() ? root_ : root_ + "\\" + relative;
@@ -116,7 +137,8 @@ void Sandbox::MakeFolder(const std::string& relative) const {
     std::string partial;
     for (size_t start = 0; start <= relative.size();) {
         size_t end = relative.find('\\', start);
-        if (end == std::string::npos) end = relative.size();
+        if (end == std::string::npos)
+            end = relative.size();
         partial = relative.substr(0, end);
         CreateDirectoryA(Path(partial).c_str(), nullptr);
         start = end + 1;

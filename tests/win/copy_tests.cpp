@@ -116,7 +116,8 @@ TEST(Walker, VisitsFoldersBeforeAndAfterTheirContents) {
 // not part of the tree and must survive deleting or moving it.
 TEST(Walker, NeverEntersLinks) {
     const char* fixture = getenv("LINK_FIXTURE");
-    if (fixture == nullptr) GTEST_SKIP() << "run through ctest, which makes the linked trees";
+    if (fixture == nullptr)
+        GTEST_SKIP() << "run through ctest, which makes the linked trees";
     const std::string root = WindowsPathOf(fixture);
     Sandbox box("walker_links");
     box.WriteScript("[UPDATER]\nNAME=N\nPROC=D,M\n[D]\nMODE=DELETE\nFILE=" + root +
@@ -221,9 +222,10 @@ TEST(Copy, FailuresBelowTheTopEndOnlyThatFolder) {
 TEST(Copy, TheSecondOfThreePairsFails) {
     Sandbox box("copy_second_fails");
     box.WriteFile("a.txt", "a");
-    box.WriteScript("[UPDATER]\nNAME=N\nPROC=C\n[C]\nMODE=COPY\n"
-                    "FROM=<Src>\\a.txt, <Src>\\missing.txt , <Src>\\a.txt\n"
-                    "TO=<Src>\\1.txt, <Src>\\2.txt, <Src>\\3.txt\n");
+    box.WriteScript(
+        "[UPDATER]\nNAME=N\nPROC=C\n[C]\nMODE=COPY\n"
+        "FROM=<Src>\\a.txt, <Src>\\missing.txt , <Src>\\a.txt\n"
+        "TO=<Src>\\1.txt, <Src>\\2.txt, <Src>\\3.txt\n");
     ExpectCopyFailure(box.Run(), box.Path("missing.txt"), box.Path("2.txt"));
     EXPECT_TRUE(box.Exists("1.txt"));
     EXPECT_FALSE(box.Exists("3.txt"));

@@ -25,7 +25,8 @@ std::string ProbeCaption(const Sandbox& box, const std::string& arguments = "") 
     const SpyResult run = box.Run(arguments);
     EXPECT_TRUE(run.started) << run.problem;
     EXPECT_EQ(run.boxes.size(), 1u);
-    if (run.boxes.size() != 1) return "<no single box>";
+    if (run.boxes.size() != 1)
+        return "<no single box>";
     EXPECT_EQ(run.boxes[0].text, ExpectedMessage(6, {"PROBE"}));
     return run.boxes[0].caption;
 }
@@ -73,8 +74,8 @@ TEST(StartUp, CaptionOptionForms) {
     // A space behind the letter gives the empty caption.
     ExpectSingleError(box.Run("/t Title"), missing, "");
     // The marker is found anywhere, also inside another option's value.
-    ExpectSingleError(box.Run("/iscripts/test.ini"), ExpectedMessage(1, {box.Path("scripts/test.ini")}),
-                      "est.ini");
+    ExpectSingleError(box.Run("/iscripts/test.ini"),
+                      ExpectedMessage(1, {box.Path("scripts/test.ini")}), "est.ini");
     // Case matters: /T is not the caption option.
     ExpectSingleError(box.Run("/TTitle"), missing, kExpectedDefaultCaption);
 }
@@ -147,18 +148,21 @@ TEST(Engine, ProcedureListsAreBuiltBeforeAnythingRuns) {
     Sandbox box("engine_build");
     box.WriteFile("a.txt", "A");
     // The second procedure lacks a key: nothing runs, not even the first copy.
-    box.WriteScript("[UPDATER]\nNAME=N\nPROC=C1, C2\n[C1]\nMODE=COPY\nFROM=<Src>\\a.txt\n"
-                    "TO=<Src>\\b.txt\n[C2]\nMODE=COPY\nFROM=<Src>\\a.txt\n");
+    box.WriteScript(
+        "[UPDATER]\nNAME=N\nPROC=C1, C2\n[C1]\nMODE=COPY\nFROM=<Src>\\a.txt\n"
+        "TO=<Src>\\b.txt\n[C2]\nMODE=COPY\nFROM=<Src>\\a.txt\n");
     ExpectSingleError(box.Run(), ExpectedMessage(2, {"C2", "TO"}), "N");
     EXPECT_FALSE(box.Exists("b.txt"));
 
     // An empty item is the empty section name; B is never built.
-    box.WriteScript("[UPDATER]\nNAME=N\nPROC=C1,,B\n[C1]\nMODE=COPY\nFROM=x\nTO=y\n[B]\nMODE=COPY\n");
+    box.WriteScript(
+        "[UPDATER]\nNAME=N\nPROC=C1,,B\n[C1]\nMODE=COPY\nFROM=x\nTO=y\n[B]\nMODE=COPY\n");
     ExpectSingleError(box.Run(), ExpectedMessage(2, {"", "MODE"}), "N");
 
     // A kind name in any case; an unknown one is shown as written.
-    box.WriteScript("[UPDATER]\nNAME=N\nPROC= C1 ,C2\n[C1]\nMODE=copy\nFROM=<Src>\\a.txt\n"
-                    "TO=<Src>\\b.txt\n[C2]\nMODE=CopyX\n");
+    box.WriteScript(
+        "[UPDATER]\nNAME=N\nPROC= C1 ,C2\n[C1]\nMODE=copy\nFROM=<Src>\\a.txt\n"
+        "TO=<Src>\\b.txt\n[C2]\nMODE=CopyX\n");
     ExpectSingleError(box.Run(), ExpectedMessage(6, {"CopyX"}), "N");
     EXPECT_FALSE(box.Exists("b.txt"));
 }
@@ -166,12 +170,13 @@ TEST(Engine, ProcedureListsAreBuiltBeforeAnythingRuns) {
 TEST(Engine, TheRunStopsAtTheFirstFailingProcedure) {
     Sandbox box("engine_stop");
     box.WriteFile("a.txt", "A");
-    box.WriteScript("[UPDATER]\nNAME=N\nPROC=C1,C2,C3\n"
-                    "[C1]\nMODE=COPY\nFROM=<Src>\\a.txt\nTO=<Src>\\one.txt\n"
-                    "[C2]\nMODE=COPY\nFROM=<Src>\\none.txt\nTO=<Src>\\two.txt\n"
-                    "[C3]\nMODE=COPY\nFROM=<Src>\\a.txt\nTO=<Src>\\three.txt\n");
-    ExpectSingleError(box.Run(),
-                      ExpectedMessage(8, {box.Path("none.txt"), box.Path("two.txt")}), "N");
+    box.WriteScript(
+        "[UPDATER]\nNAME=N\nPROC=C1,C2,C3\n"
+        "[C1]\nMODE=COPY\nFROM=<Src>\\a.txt\nTO=<Src>\\one.txt\n"
+        "[C2]\nMODE=COPY\nFROM=<Src>\\none.txt\nTO=<Src>\\two.txt\n"
+        "[C3]\nMODE=COPY\nFROM=<Src>\\a.txt\nTO=<Src>\\three.txt\n");
+    ExpectSingleError(box.Run(), ExpectedMessage(8, {box.Path("none.txt"), box.Path("two.txt")}),
+                      "N");
     EXPECT_EQ(box.ReadFile("one.txt"), "A");
     EXPECT_FALSE(box.Exists("three.txt"));
 }
@@ -225,9 +230,12 @@ TEST(Symbols, ParentFolderSteps) {
         const char* value;
         const char* expanded;
     } cases[] = {
-        {"C:\\app\\bin\\..\\data", "C:\\app\\data"}, {"C:\\x\\y\\..\\..\\z", "C:\\z"},
-        {"C:\\..\\b", "C:\\..\\b"},                  {"a\\..", "a\\.."},
-        {"C:\\a\\..\\b\\..\\c", "C:\\b\\..\\c"},     {"C:\\A\\..\\B", "C:\\B"},
+        {"C:\\app\\bin\\..\\data", "C:\\app\\data"},
+        {"C:\\x\\y\\..\\..\\z", "C:\\z"},
+        {"C:\\..\\b", "C:\\..\\b"},
+        {"a\\..", "a\\.."},
+        {"C:\\a\\..\\b\\..\\c", "C:\\b\\..\\c"},
+        {"C:\\A\\..\\B", "C:\\B"},
     };
     for (const auto& c : cases) {
         box.WriteScript(ProbeScript(c.value));
@@ -237,7 +245,8 @@ TEST(Symbols, ParentFolderSteps) {
 
 TEST(Symbols, CommandLineWords) {
     Sandbox box("symbols_param");
-    box.WriteScript(ProbeScript("[{?Param\\1}][{?Param\\1\\2}][{?Param\\-1}][{?Param\\5}][{?Param\\2\\1}]"));
+    box.WriteScript(
+        ProbeScript("[{?Param\\1}][{?Param\\1\\2}][{?Param\\-1}][{?Param\\5}][{?Param\\2\\1}]"));
     EXPECT_EQ(ProbeCaption(box, "/tX a b"), "[a][a, b][b][][]");
     box.WriteScript(ProbeScript("{?Param\\1}"));
     EXPECT_EQ(ProbeCaption(box, "x \"two words\" y"), "two words");
@@ -248,8 +257,8 @@ class AppPathsKey {
 public:
     explicit AppPathsKey(const std::string& name)
         : path_("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + name) {
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                        &key_, nullptr);
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key_,
+                        nullptr);
     }
     ~AppPathsKey() {
         RegCloseKey(key_);
@@ -277,8 +286,7 @@ TEST(Symbols, RegistryAndShellFolderFunctions) {
     char folder[MAX_PATH] = {};
     SHGetSpecialFolderPathA(nullptr, folder, 0x1a, FALSE);  // CSIDL_APPDATA
     box.WriteScript(ProbeScript("{?SpFolder\\1a}|{?spfolder\\1A}\\x|{?Nosuch\\1}"));
-    EXPECT_EQ(ProbeCaption(box),
-              std::string(folder) + "|" + folder + "\\x|{?Nosuch\\1}");
+    EXPECT_EQ(ProbeCaption(box), std::string(folder) + "|" + folder + "\\x|{?Nosuch\\1}");
     // A trail byte 0x5C at the end is part of the folder's name, not a separator.
     key.Set("Path", "D:\\表\\");
     box.WriteScript(ProbeScript("{?AppPath\\updtest.exe}|"));
@@ -289,7 +297,8 @@ TEST(Symbols, RegistryAndShellFolderFunctions) {
 }
 
 TEST(MessageCatalogue, EntriesAreJapaneseAndExact) {
-    HMODULE module = LoadLibraryExA(ShippedUpdaterPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE module =
+        LoadLibraryExA(ShippedUpdaterPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr);
     for (int id = 1; id <= 17; ++id) {
         // Strings live in blocks of sixteen; block id/16 + 1 holds entry id.

@@ -10,8 +10,8 @@
 namespace {
 
 struct TransferContext {
-    int base_depth;           // leading components cut from each visited path
-    TextBuffer destination;   // folder that receives each relative part
+    int base_depth;          // leading components cut from each visited path
+    TextBuffer destination;  // folder that receives each relative part
 };
 
 // Position of the last backslash that is a separator, or -1.
@@ -43,7 +43,8 @@ bool CopyVisitor(const TextBuffer& path, int kind, void* context) {
 }
 
 bool ReplaceByMove(const char* source, const char* target) {
-    if (FileExists(target)) DeleteFileA(target);  // a refusal shows in the move
+    if (FileExists(target))
+        DeleteFileA(target);  // a refusal shows in the move
     return MoveFileA(source, target) != FALSE;
 }
 
@@ -85,7 +86,9 @@ bool AttributeVisitor(const TextBuffer& path, int kind, void* context) {
     return false;
 }
 
-bool IsPattern(const TextBuffer& path) { return path.Item(-1, "\\").CountOf("*") > 0; }
+bool IsPattern(const TextBuffer& path) {
+    return path.Item(-1, "\\").CountOf("*") > 0;
+}
 
 // Shared by CopyItem and MoveItem for a folder or pattern source.
 bool TransferTree(const TextBuffer& source, const TextBuffer& target, bool source_is_folder,
@@ -99,8 +102,10 @@ bool TransferTree(const TextBuffer& source, const TextBuffer& target, bool sourc
         transfer.destination = target.Items(0, -2, "\\");
     }
     // An empty destination would put every entry at the root of the current drive.
-    if (transfer.destination.IsEmpty()) return false;
-    if (!MakeFolderPath(transfer.destination)) return false;
+    if (transfer.destination.IsEmpty())
+        return false;
+    if (!MakeFolderPath(transfer.destination))
+        return false;
     return WalkFiles(source, visitor, true, &transfer);
 }
 
@@ -118,18 +123,21 @@ bool IsFolder(const char* path) {
 }
 
 bool MakeFolderPath(const TextBuffer& path) {
-    if (FileExists(path.c_str())) return true;
+    if (FileExists(path.c_str()))
+        return true;
     const int count = path.ItemCount("\\");
     for (int k = 1; k < count; ++k) {
         const TextBuffer prefix = path.Items(0, k, "\\");
-        if (!FileExists(prefix.c_str()) && !CreateDirectoryA(prefix.c_str(), nullptr)) return false;
+        if (!FileExists(prefix.c_str()) && !CreateDirectoryA(prefix.c_str(), nullptr))
+            return false;
     }
     return true;
 }
 
 bool FolderOfPath(const char* path, TextBuffer& folder) {
     const ptrdiff_t last = LastSeparator(path);
-    if (last <= 0) return false;
+    if (last <= 0)
+        return false;
     folder = TextBuffer(path).Slice(0, last - 1);
     return true;
 }
@@ -150,7 +158,8 @@ bool WalkFiles(const TextBuffer& path, WalkVisitor visitor, bool recursive, void
     }
     WIN32_FIND_DATAA entry;
     FindHandle search(pattern.c_str(), &entry);
-    if (!search.IsValid()) return false;
+    if (!search.IsValid())
+        return false;
     do {
         const TextBuffer full = base + "\\" + entry.cFileName;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -158,7 +167,8 @@ bool WalkFiles(const TextBuffer& path, WalkVisitor visitor, bool recursive, void
             if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0) {
                 continue;
             }
-            if (!visitor(full, EnterFolder, context)) return false;
+            if (!visitor(full, EnterFolder, context))
+                return false;
             // A junction or other link is visited but never entered (here or at
             // the top): deleting or moving through it would reach data outside
             // the tree, and a link to an ancestor would never end. A failure
@@ -166,7 +176,8 @@ bool WalkFiles(const TextBuffer& path, WalkVisitor visitor, bool recursive, void
             if (recursive && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
                 WalkFiles(full, visitor, recursive, context);
             }
-            if (!visitor(full, LeaveFolder, context)) return false;
+            if (!visitor(full, LeaveFolder, context))
+                return false;
         } else if (!visitor(full, VisitFile, context)) {
             return false;
         }
@@ -177,7 +188,8 @@ bool WalkFiles(const TextBuffer& path, WalkVisitor visitor, bool recursive, void
 bool CopyItem(const TextBuffer& source, const TextBuffer& target) {
     const bool source_is_folder = IsFolder(source.c_str());
     if (!source_is_folder && !IsPattern(source)) {
-        if (!MakeFolderPath(target.Items(0, -2, "\\"))) return false;
+        if (!MakeFolderPath(target.Items(0, -2, "\\")))
+            return false;
         return CopyFileA(source.c_str(), target.c_str(), FALSE) != FALSE;
     }
     return TransferTree(source, target, source_is_folder, CopyVisitor);
@@ -186,17 +198,21 @@ bool CopyItem(const TextBuffer& source, const TextBuffer& target) {
 bool MoveItem(const TextBuffer& source, const TextBuffer& target) {
     const bool source_is_folder = IsFolder(source.c_str());
     if (!source_is_folder && !IsPattern(source)) {
-        if (!MakeFolderPath(target.Items(0, -2, "\\"))) return false;
+        if (!MakeFolderPath(target.Items(0, -2, "\\")))
+            return false;
         return ReplaceByMove(source.c_str(), target.c_str());
     }
-    if (!TransferTree(source, target, source_is_folder, MoveVisitor)) return false;
+    if (!TransferTree(source, target, source_is_folder, MoveVisitor))
+        return false;
     // The emptied source folder goes; a pattern's folder stays.
     return !source_is_folder || RemoveDirectoryA(source.c_str()) != FALSE;
 }
 
 bool DeleteItem(const TextBuffer& path) {
-    if (!FileExists(path.c_str())) return true;
-    if (!WalkFiles(path, DeleteVisitor, true, nullptr)) return false;
+    if (!FileExists(path.c_str()))
+        return true;
+    if (!WalkFiles(path, DeleteVisitor, true, nullptr))
+        return false;
     return !IsFolder(path.c_str()) || RemoveDirectoryA(path.c_str()) != FALSE;
 }
 

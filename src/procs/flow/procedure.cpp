@@ -4,7 +4,8 @@
 
 bool ReadTextKeys(const TextBuffer& section, std::initializer_list<TextKey> keys) {
     for (const TextKey& key : keys) {
-        if (!ReadStringKey(section.c_str(), key.key, *key.field)) return false;
+        if (!ReadStringKey(section.c_str(), key.key, *key.field))
+            return false;
     }
     return true;
 }

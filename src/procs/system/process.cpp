@@ -21,19 +21,22 @@ bool IsNtPlatform() {
 
 DWORD FindRunningProcess(const char* target) {
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot.IsValid()) return 0;
+    if (!snapshot.IsValid())
+        return 0;
 
     const bool nt = IsNtPlatform();
     LoadedModule psapi(nt ? LoadSystemLibrary("PSAPI.DLL") : nullptr);
     EnumProcessModulesFn enum_modules = nullptr;
     GetModuleFileNameExFn module_file_name = nullptr;
     if (nt) {
-        if (psapi.Get() == nullptr) return 0;
+        if (psapi.Get() == nullptr)
+            return 0;
         enum_modules = reinterpret_cast<EnumProcessModulesFn>(
             reinterpret_cast<void*>(GetProcAddress(psapi.Get(), "EnumProcessModules")));
         module_file_name = reinterpret_cast<GetModuleFileNameExFn>(
             reinterpret_cast<void*>(GetProcAddress(psapi.Get(), "GetModuleFileNameExA")));
-        if (enum_modules == nullptr || module_file_name == nullptr) return 0;
+        if (enum_modules == nullptr || module_file_name == nullptr)
+            return 0;
     }
 
     const DWORD own_id = GetCurrentProcessId();
@@ -41,10 +44,11 @@ DWORD FindRunningProcess(const char* target) {
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot.Get(), &entry); more;
          more = Process32Next(snapshot.Get(), &entry)) {
-        if (entry.th32ProcessID == own_id) continue;
+        if (entry.th32ProcessID == own_id)
+            continue;
         if (nt) {
-            UniqueHandle process(
-                OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, entry.th32ProcessID));
+            UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
+                                             entry.th32ProcessID));
             // Zeroed: a listing that reports no module leaves a null first
             // module, which names the executable, not stack garbage.
             HMODULE modules[1024] = {};
@@ -59,7 +63,8 @@ DWORD FindRunningProcess(const char* target) {
                 }
             }
         }
-        if (lstrcmpiA(entry.szExeFile, target) == 0) return entry.th32ProcessID;
+        if (lstrcmpiA(entry.szExeFile, target) == 0)
+            return entry.th32ProcessID;
     }
     return 0;
 }
