@@ -105,6 +105,28 @@ bool RemoveTree(const std::string& path) {
     return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
+bool CopyTree(const std::string& from, const std::string& to) {
+    CreateDirectoryA(to.c_str(), nullptr);
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((from + "\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    bool copied = true;
+    do {
+        const std::string name = entry.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        const std::string source = from + "\\" + name, target = to + "\\" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            copied = CopyTree(source, target) && copied;
+        } else {
+            copied = CopyFileA(source.c_str(), target.c_str(), FALSE) && copied;
+        }
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return copied;
+}
+
 Sandbox::Sandbox(const std::string& name) : root_(TestRoot() + "\\" + name) {
     RemoveTree(root_);
     CreateDirectoryA(root_.c_str(), nullptr);

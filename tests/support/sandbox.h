@@ -46,5 +46,9 @@ extern const char* const kExpectedDefaultCaption;
 // Flags of every error box: MB_ICONERROR | MB_SETFOREGROUND.
 constexpr unsigned kErrorBoxFlags = 0x10010;
 
+// Copies the folder tree from into to, creating to and its folders; false
+// when anything could not be copied.
+bool CopyTree(const std::string& from, const std::string& to);
+
 // Removes a folder with everything in it; true when it is gone.
 bool RemoveTree(const std::string& path);

@@ -76,27 +76,6 @@ Listing ListFolder(const Sandbox& box, const std::string& folder) {
     return listing;
 }
 
-// Copies a folder tree of the source tree into the sandbox.
-void CopyTree(const std::string& from, const Sandbox& box, const std::string& to = "") {
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((from + "\\*").c_str(), &entry);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE) << from;
-    do {
-        const std::string name = entry.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        const std::string target = to.empty() ? name : to + "\\" + name;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            box.MakeFolder(target);
-            CopyTree(from + "\\" + name, box, target);
-        } else {
-            ASSERT_TRUE(CopyFileA((from + "\\" + name).c_str(), box.Path(target).c_str(), FALSE))
-                << target;
-        }
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-}
-
 // Edits the sandbox's updater.ini as a publisher would: the one occurrence
 // of `what` becomes `by`.
 void EditScript(const Sandbox& box, const std::string& what, const std::string& by) {
@@ -123,7 +102,7 @@ protected:
     explicit ExampleTest(const std::string& example)
         : box_("examples_" + example + "_" +
                testing::UnitTest::GetInstance()->current_test_info()->name()) {
-        CopyTree(WindowsPathOf(EXAMPLES_DIR "/" + example), box_);
+        EXPECT_TRUE(CopyTree(WindowsPathOf(EXAMPLES_DIR "/" + example), box_.Path()));
     }
 
     Sandbox box_;

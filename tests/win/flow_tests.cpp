@@ -356,30 +356,10 @@ TEST(SwitchDepth, SixtyThreeLevelsOfNestingWork) {
 
 // --- The ask-close example ---------------------------------------------------
 
-// Copies a folder tree of the source tree into the sandbox.
-void CopyTree(const std::string& from, const Sandbox& box, const std::string& to = "") {
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((from + "\\*").c_str(), &entry);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE) << from;
-    do {
-        const std::string name = entry.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        const std::string target = to.empty() ? name : to + "\\" + name;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            box.MakeFolder(target);
-            CopyTree(from + "\\" + name, box, target);
-        } else {
-            CopyFileA((from + "\\" + name).c_str(), box.Path(target).c_str(), FALSE);
-        }
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-}
-
 class AskCloseExample : public ::testing::Test {
 protected:
     AskCloseExample() : box_("flow_example_ask_close") {
-        CopyTree(WindowsPathOf(EXAMPLES_DIR "/ask-close"), box_);
+        EXPECT_TRUE(CopyTree(WindowsPathOf(EXAMPLES_DIR "/ask-close"), box_.Path()));
     }
 
     // Puts a program in place of the installed app\tool.exe and starts it.

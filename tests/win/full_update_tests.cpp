@@ -60,24 +60,6 @@ std::string SpecialFolder(int csidl) {
     return path;
 }
 
-void CopyTree(const std::string& from, const std::string& to) {
-    CreateDirectoryA(to.c_str(), nullptr);
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((from + "\\*").c_str(), &entry);
-    ASSERT_NE(INVALID_HANDLE_VALUE, search) << from;
-    do {
-        const std::string name = entry.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            CopyTree(from + "\\" + name, to + "\\" + name);
-        } else {
-            CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
-        }
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-}
-
 // A sandbox holding the example as it is delivered: updater.exe, the script
 // and "new" beside it, and the 1.x installation it updates.
 class FullUpdate : public testing::Test {
@@ -94,8 +76,8 @@ protected:
         const std::string example = WindowsPathOf(FULL_UPDATE_DIR);
         ASSERT_TRUE(CopyFileA((example + "\\updater.ini").c_str(),
                               box_->Path("updater.ini").c_str(), FALSE));
-        CopyTree(example + "\\installed", box_->Path("installed"));
-        CopyTree(example + "\\new", box_->Path("new"));
+        ASSERT_TRUE(CopyTree(example + "\\installed", box_->Path("installed")));
+        ASSERT_TRUE(CopyTree(example + "\\new", box_->Path("new")));
         ASSERT_TRUE(CopyFileA((OwnFolder() + "sampleapp_v1.exe").c_str(),
                               App("sampleapp.exe").c_str(), FALSE));
         ASSERT_TRUE(CopyFileA((OwnFolder() + "sampleapp_v2.exe").c_str(),

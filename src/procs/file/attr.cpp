@@ -15,11 +15,9 @@ struct AttrProcedure : Procedure {
     bool ReadKeys() { return ReadTextKeys(name, {{"FILE", &files}, {"ARG", &values}}); }
 
     bool Run() override {
-        const int count = files.ItemCount(",");
-        if (count == 0) {
-            ShowMessage(kMsgBadItemCount, name.c_str(), "FILE");
+        const int count = MainItemCount(files, "FILE");
+        if (count == 0)
             return false;
-        }
         for (int i = 0; i < count; ++i) {
             const TextBuffer path = ListItem(files, i);
             const uint32_t value = ListItem(values, i).ToHex();  // a missing item gives 0

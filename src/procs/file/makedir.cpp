@@ -11,11 +11,9 @@ struct MakeDirProcedure : Procedure {
     bool ReadKeys() { return ReadTextKeys(name, {{"DIR", &folders}}); }
 
     bool Run() override {
-        const int count = folders.ItemCount(",");
-        if (count == 0) {
-            ShowMessage(kMsgBadItemCount, name.c_str(), "DIR");
+        const int count = MainItemCount(folders, "DIR");
+        if (count == 0)
             return false;
-        }
         for (int i = 0; i < count; ++i) {
             const TextBuffer folder = ListItem(folders, i);
             if (!MakeFolderPath(folder)) {

@@ -119,11 +119,9 @@ struct ShellProcedure : Procedure {
     }
 
     bool Run() override {
-        const int count = sources.ItemCount(",");
-        if (count == 0) {
-            ShowMessage(kMsgBadItemCount, name.c_str(), "FROM");
+        const int count = MainItemCount(sources, "FROM");
+        if (count == 0)
             return false;
-        }
         ShellItems shell;
         for (int i = 0; i < count; ++i) {
             const UINT code = ShellOperationCode(ListItem(functions, i));

@@ -15,3 +15,10 @@ TextBuffer ListItem(const TextBuffer& list, int i) {
     item.Trim(" ", " ");
     return item;
 }
+
+int Procedure::MainItemCount(const TextBuffer& list, const char* key) const {
+    const int count = list.ItemCount(",");
+    if (count == 0)
+        ShowMessage(kMsgBadItemCount, name.c_str(), key);
+    return count;
+}

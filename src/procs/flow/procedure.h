@@ -14,6 +14,10 @@ struct Procedure {
     // Sets the result flag as the kind says; false stops the run.
     virtual bool Run() = 0;
 
+    // The number of items of the kind's main list key; an empty key is
+    // reported with message 4 and counts 0, which fails the run.
+    int MainItemCount(const TextBuffer& list, const char* key) const;
+
     TextBuffer name;      // the section name, trimmed
     TextBuffer mode;      // the MODE value as the script wrote it
     bool result = false;  // read by conditions; written only by Run

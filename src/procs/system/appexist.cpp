@@ -11,11 +11,9 @@ struct AppExistProcedure : Procedure {
     bool ReadKeys() { return ReadTextKeys(name, {{"APP", &programs}}); }
 
     bool Run() override {
-        const int count = programs.ItemCount(",");
-        if (count == 0) {
-            ShowMessage(kMsgBadItemCount, name.c_str(), "APP");
+        const int count = MainItemCount(programs, "APP");
+        if (count == 0)
             return false;
-        }
         // A test: a program that is not running only leaves the flag false.
         for (int i = 0; i < count; ++i) {
             if (FindRunningProcess(ListItem(programs, i).c_str()) == 0)

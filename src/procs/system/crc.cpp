@@ -88,11 +88,9 @@ struct CrcProcedure : Procedure {
     }
 
     bool Run() override {
-        const int count = files.ItemCount(",");
-        if (count == 0) {
-            ShowMessage(kMsgBadItemCount, name.c_str(), "FILE");
+        const int count = MainItemCount(files, "FILE");
+        if (count == 0)
             return false;
-        }
         const bool all = EqualsNoCase(combination.c_str(), "AND");
         for (int i = 0; i < count; ++i) {
             const TextBuffer file = ListItem(files, i);

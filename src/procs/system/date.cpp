@@ -17,11 +17,9 @@ struct DateProcedure : Procedure {
     bool ReadKeys() { return ReadTextKeys(name, {{"FILE", &files}, {"DATE", &date}}); }
 
     bool Run() override {
-        const int count = files.ItemCount(",");
-        if (count == 0) {
-            ShowMessage(kMsgBadItemCount, name.c_str(), "FILE");
+        const int count = MainItemCount(files, "FILE");
+        if (count == 0)
             return false;
-        }
         for (int i = 0; i < count; ++i) {
             if (!IsFileDateOnOrAfter(ListItem(files, i).c_str(), date)) {
                 result = true;

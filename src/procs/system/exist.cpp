@@ -11,11 +11,9 @@ struct ExistProcedure : Procedure {
     bool ReadKeys() { return ReadTextKeys(name, {{"FILE", &files}}); }
 
     bool Run() override {
-        const int count = files.ItemCount(",");
-        if (count == 0) {
-            ShowMessage(kMsgBadItemCount, name.c_str(), "FILE");
+        const int count = MainItemCount(files, "FILE");
+        if (count == 0)
             return false;
-        }
         for (int i = 0; i < count; ++i) {
             if (!FileExists(ListItem(files, i).c_str()))
                 return true;

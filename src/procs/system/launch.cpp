@@ -54,11 +54,9 @@ struct LaunchProcedure : Procedure {
     }
 
     bool Run() override {
-        const int count = files.ItemCount(",");
-        if (count == 0) {
-            ShowMessage(kMsgBadItemCount, name.c_str(), "FILE");
+        const int count = MainItemCount(files, "FILE");
+        if (count == 0)
             return false;
-        }
         for (int i = 0; i < count; ++i) {
             const TextBuffer file = ListItem(files, i);
             const TextBuffer arguments = ListItem(parameters, i);

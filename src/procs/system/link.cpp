@@ -64,11 +64,9 @@ struct LinkProcedure : Procedure {
     }
 
     bool Run() override {
-        const int count = targets.ItemCount(",");
-        if (count == 0) {
-            ShowMessage(kMsgBadItemCount, name.c_str(), "LINK");
+        const int count = MainItemCount(targets, "LINK");
+        if (count == 0)
             return false;
-        }
         for (int i = 0; i < count; ++i) {
             const TextBuffer target = ListItem(targets, i);
             const TextBuffer link = ListItem(links, i);

@@ -94,10 +94,8 @@ struct RsrcProcedure : Procedure {
     }
 
     bool Run() override {
-        if (types.ItemCount(",") == 0) {
-            ShowMessage(kMsgBadItemCount, name.c_str(), "TYPE");
+        if (MainItemCount(types, "TYPE") == 0)
             return false;
-        }
         ResourceUpdate update;
         const Gathered gathered = Gather(update);
         if (gathered == kSourceNotLoaded) {

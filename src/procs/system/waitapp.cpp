@@ -15,11 +15,9 @@ struct WaitAppProcedure : Procedure {
     bool ReadKeys() { return ReadTextKeys(name, {{"APP", &programs}, {"TICK", &limits}}); }
 
     bool Run() override {
-        const int count = programs.ItemCount(",");
-        if (count == 0) {
-            ShowMessage(kMsgBadItemCount, name.c_str(), "APP");
+        const int count = MainItemCount(programs, "APP");
+        if (count == 0)
             return false;
-        }
         for (int i = 0; i < count; ++i) {
             const TextBuffer program = ListItem(programs, i);
             const TextBuffer limit = ListItem(limits, i);  // missing or no number: 0
