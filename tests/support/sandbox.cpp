@@ -1,5 +1,6 @@
 #include "sandbox.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -174,4 +175,34 @@ void Sandbox::WriteScript(const std::string& ini, const std::string& name) const
 SpyResult Sandbox::Run(const std::string& arguments, const std::vector<int>& answers,
                        unsigned long timeout_ms) const {
     return RunWithBoxSpy(Path("updater.exe"), arguments, root_, answers, timeout_ms);
+}
+
+void ExpectCleanEnd(const SpyResult& run) {
+    ASSERT_TRUE(run.started) << run.problem;
+    EXPECT_FALSE(run.timed_out);
+    EXPECT_EQ(run.exit_code, 0u);
+}
+
+void ExpectShownBoxes(const SpyResult& run, const std::vector<ExpectedBox>& expected,
+                      const std::string& caption) {
+    ExpectCleanEnd(run);
+    std::vector<std::string> shown, wanted;
+    for (const ShownBox& box : run.boxes) shown.push_back(Cp932ToUtf8(box.text));
+    for (const ExpectedBox& box : expected) wanted.push_back(Cp932ToUtf8(box.text));
+    ASSERT_EQ(shown, wanted);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(run.boxes[i].flags, expected[i].flags) << "box " << i << ": " << shown[i];
+        EXPECT_EQ(run.boxes[i].caption, caption) << "box " << i;
+        EXPECT_EQ(run.boxes[i].owner, 0u) << "box " << i;
+    }
+}
+
+std::vector<std::string> BoxTexts(const SpyResult& run) {
+    std::vector<std::string> texts;
+    for (const ShownBox& box : run.boxes) texts.push_back(box.text);
+    return texts;
+}
+
+std::string Section(const std::string& name, const std::string& lines) {
+    return "[" + name + "]\n" + lines;
 }

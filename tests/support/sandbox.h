@@ -45,6 +45,26 @@ extern const char* const kExpectedDefaultCaption;
 
 // Flags of every error box: MB_ICONERROR | MB_SETFOREGROUND.
 constexpr unsigned kErrorBoxFlags = 0x10010;
+// An information box: MB_ICONINFORMATION | MB_SETFOREGROUND.
+constexpr unsigned kInformationBoxFlags = 0x10040;
+
+// A box the program is expected to show.
+struct ExpectedBox {
+    std::string text;
+    unsigned flags;
+};
+
+// The run ended by itself, with exit code 0.
+void ExpectCleanEnd(const SpyResult& run);
+// The run ended cleanly after showing exactly these boxes, in this order, all
+// with this caption and no owner window.
+void ExpectShownBoxes(const SpyResult& run, const std::vector<ExpectedBox>& expected,
+                      const std::string& caption);
+// The texts of the boxes a run showed, in order.
+std::vector<std::string> BoxTexts(const SpyResult& run);
+
+// A script section: "[name]" and its lines.
+std::string Section(const std::string& name, const std::string& lines);
 
 // Copies the folder tree from into to, creating to and its folders; false
 // when anything could not be copied.

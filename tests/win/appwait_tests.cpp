@@ -17,10 +17,6 @@ namespace {
 using helpers::Install;
 using helpers::RunningHelper;
 
-std::string Section(const std::string& name, const std::string& lines) {
-    return "[" + name + "]\n" + lines;
-}
-
 std::string AppExist(const std::string& name, const std::string& apps) {
     return Section(name, "MODE=APPEXIST\nAPP=" + apps + "\n");
 }
@@ -34,18 +30,6 @@ std::string WaitApp(const std::string& name, const std::string& apps, const std:
 std::string ShowIfSet(const std::string& name, const std::string& flag_of) {
     return Section(name, "MODE=MSGBOX\nFLAG=" + flag_of + ",1\nTYPE=INFORMATION\nTEXT=" + flag_of +
                              " set\nISABORT=\n");
-}
-
-std::vector<std::string> Texts(const SpyResult& run) {
-    std::vector<std::string> texts;
-    for (const ShownBox& box : run.boxes) texts.push_back(box.text);
-    return texts;
-}
-
-void ExpectCleanEnd(const SpyResult& run) {
-    ASSERT_TRUE(run.started) << run.problem;
-    EXPECT_FALSE(run.timed_out);
-    EXPECT_EQ(run.exit_code, 0u);
 }
 
 std::string Upper(std::string text) {
@@ -92,7 +76,7 @@ TEST(AppExist, FindsRunningProgramsByFullPathOnly) {
     box.WriteScript("[UPDATER]\nNAME=\nPROC=" + proc + "\n" + sections);
     const SpyResult run = box.Run();
     ExpectCleanEnd(run);
-    EXPECT_EQ(Texts(run), std::vector<std::string>({"FULL set", "UPPER set", "BOTH set"}));
+    EXPECT_EQ(BoxTexts(run), std::vector<std::string>({"FULL set", "UPPER set", "BOTH set"}));
 }
 
 TEST(AppExistAndWaitApp, EmptyAppIsReported) {
@@ -101,13 +85,13 @@ TEST(AppExistAndWaitApp, EmptyAppIsReported) {
                     ShowIfSet("NEVER", "CHECK"));
     SpyResult run = box.Run();
     ExpectCleanEnd(run);
-    EXPECT_EQ(Texts(run), std::vector<std::string>({ExpectedMessage(4, {"CHECK", "APP"})}));
+    EXPECT_EQ(BoxTexts(run), std::vector<std::string>({ExpectedMessage(4, {"CHECK", "APP"})}));
 
     box.WriteScript("[UPDATER]\nNAME=\nPROC=WAIT,NEVER\n" + WaitApp("WAIT", "", "100") +
                     ShowIfSet("NEVER", "WAIT"));
     run = box.Run();
     ExpectCleanEnd(run);
-    EXPECT_EQ(Texts(run), std::vector<std::string>({ExpectedMessage(4, {"WAIT", "APP"})}));
+    EXPECT_EQ(BoxTexts(run), std::vector<std::string>({ExpectedMessage(4, {"WAIT", "APP"})}));
 }
 
 TEST(WaitApp, WaitsWithoutLimitUntilTheProgramEnds) {
@@ -124,7 +108,7 @@ TEST(WaitApp, WaitsWithoutLimitUntilTheProgramEnds) {
         ShowIfSet("DONE", "WAIT"));
     const SpyResult run = box.Run();
     ExpectCleanEnd(run);
-    EXPECT_EQ(Texts(run), std::vector<std::string>({"RUNS set", "WAIT set"}));
+    EXPECT_EQ(BoxTexts(run), std::vector<std::string>({"RUNS set", "WAIT set"}));
     EXPECT_TRUE(box.Exists("ended"));
     EXPECT_FALSE(helper.StillRunning());
 }
@@ -138,7 +122,7 @@ TEST(WaitApp, GoesOnSilentlyWhenTheTimeIsUp) {
                     AppExist("STILL", exe) + ShowIfSet("SAY", "STILL") + ShowIfSet("DONE", "WAIT"));
     const TimedRun timed = RunTimed(box);
     ExpectCleanEnd(timed.run);
-    EXPECT_EQ(Texts(timed.run), std::vector<std::string>({"STILL set", "WAIT set"}));
+    EXPECT_EQ(BoxTexts(timed.run), std::vector<std::string>({"STILL set", "WAIT set"}));
     EXPECT_GE(timed.elapsed_ms, 400u);
     EXPECT_TRUE(helper.StillRunning());
 }
@@ -159,7 +143,7 @@ TEST(WaitApp, MissingEmptyOrUnreadableLimitsMeanNoWait) {
         ShowIfSet("DONE", "WAIT"));
     const TimedRun timed = RunTimed(box, 5000);
     ExpectCleanEnd(timed.run);
-    EXPECT_EQ(Texts(timed.run), std::vector<std::string>({"WAIT set"}));
+    EXPECT_EQ(BoxTexts(timed.run), std::vector<std::string>({"WAIT set"}));
     EXPECT_TRUE(run_a.StillRunning() && run_b.StillRunning() && run_c.StillRunning());
 }
 
@@ -171,7 +155,7 @@ TEST(WaitApp, MissingTickKeyAbandonsTheList) {
         Section("WAIT", "MODE=WaitApp\nAPP=x.exe\n"));
     const SpyResult run = box.Run();
     ExpectCleanEnd(run);
-    EXPECT_EQ(Texts(run), std::vector<std::string>({ExpectedMessage(2, {"WAIT", "TICK"})}));
+    EXPECT_EQ(BoxTexts(run), std::vector<std::string>({ExpectedMessage(2, {"WAIT", "TICK"})}));
 }
 
 }  // namespace

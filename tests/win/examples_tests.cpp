@@ -14,34 +14,13 @@
 
 namespace {
 
-const unsigned kInformationStyle = 0x10040;  // MB_ICONINFORMATION | MB_SETFOREGROUND
-
-struct Box {
-    std::string text;
-    unsigned flags;
-};
+using Box = ExpectedBox;
 
 Box Info(const std::string& text) {
-    return {text, kInformationStyle};
+    return {text, kInformationBoxFlags};
 }
 Box Error(const std::string& text) {
     return {text, kErrorBoxFlags};
-}
-
-void ExpectBoxes(const SpyResult& result, const std::vector<Box>& expected,
-                 const std::string& caption) {
-    ASSERT_TRUE(result.started) << result.problem;
-    EXPECT_FALSE(result.timed_out);
-    EXPECT_EQ(result.exit_code, 0u);
-    std::vector<std::string> shown, wanted;
-    for (const ShownBox& box : result.boxes) shown.push_back(Cp932ToUtf8(box.text));
-    for (const Box& box : expected) wanted.push_back(Cp932ToUtf8(box.text));
-    ASSERT_EQ(shown, wanted);
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(result.boxes[i].flags, expected[i].flags) << "box " << i << ": " << shown[i];
-        EXPECT_EQ(result.boxes[i].caption, caption) << "box " << i;
-        EXPECT_EQ(result.boxes[i].owner, 0u) << "box " << i;
-    }
 }
 
 // Every file below a folder, by its path relative to the folder, with its
@@ -129,7 +108,7 @@ TEST_F(Minimal, CopiesTheNewFilesAndKeepsTheUsersOwn) {
     const Listing delivered = ListFolder(box_, "new");
     ASSERT_FALSE(settings.empty());
     ASSERT_EQ(box_.ReadFile("installed\\SampleApp\\data\\help.txt"), "SampleApp 1.0 help\n");
-    ExpectBoxes(box_.Run(), {Done()}, "SampleApp Update");
+    ExpectShownBoxes(box_.Run(), {Done()}, "SampleApp Update");
     ExpectUpdated("installed\\SampleApp");
     EXPECT_EQ(box_.ReadFile("installed\\SampleApp\\data\\help.txt"), "SampleApp 2.0 help\n");
     EXPECT_EQ(box_.ReadFile("installed\\SampleApp\\data\\settings.ini"), settings);
@@ -142,7 +121,7 @@ TEST_F(Minimal, TheDefineLineChoosesTheInstallation) {
     const Listing installed = ListFolder(box_, "installed");
     EditScript(box_, "<App>=<Src>\\installed\\SampleApp",
                "<App>=" + box_.Path("Program Files\\SampleApp"));
-    ExpectBoxes(box_.Run(), {Done()}, "SampleApp Update");
+    ExpectShownBoxes(box_.Run(), {Done()}, "SampleApp Update");
     ExpectUpdated("Program Files\\SampleApp");
     EXPECT_EQ(ListFolder(box_, "installed"), installed);
 }
@@ -150,10 +129,11 @@ TEST_F(Minimal, TheDefineLineChoosesTheInstallation) {
 TEST_F(Minimal, AFileThatCannotBeCopiedEndsTheRunBeforeTheClosingBox) {
     ASSERT_TRUE(DeleteFileA(box_.Path("new\\sampleapp.exe").c_str()));
     const Listing installed = ListFolder(box_, "installed");
-    ExpectBoxes(box_.Run(),
-                {Error(ExpectedMessage(8, {box_.Path("new\\sampleapp.exe"),
-                                           box_.Path("installed\\SampleApp\\sampleapp.exe")}))},
-                "SampleApp Update");
+    ExpectShownBoxes(
+        box_.Run(),
+        {Error(ExpectedMessage(8, {box_.Path("new\\sampleapp.exe"),
+                                   box_.Path("installed\\SampleApp\\sampleapp.exe")}))},
+        "SampleApp Update");
     EXPECT_EQ(ListFolder(box_, "installed"), installed);  // the data folder is not copied either
 }
 
@@ -184,7 +164,7 @@ protected:
 
 TEST_F(WaitForApp, UpdatesAtOnceWhenToolIsNotRunning) {
     const DWORD start = GetTickCount();
-    ExpectBoxes(box_.Run(), {Info("Tool has been updated to version 2.0.")}, "Tool Update");
+    ExpectShownBoxes(box_.Run(), {Info("Tool has been updated to version 2.0.")}, "Tool Update");
     EXPECT_LT(GetTickCount() - start, 5000u);
     EXPECT_TRUE(Updated());
 }
@@ -192,9 +172,9 @@ TEST_F(WaitForApp, UpdatesAtOnceWhenToolIsNotRunning) {
 TEST_F(WaitForApp, WaitsUntilToolHasEndedThenUpdates) {
     AddStepAtTheEnd(box_, Proc());
     ASSERT_TRUE(StartTool("1500")->Started());
-    ExpectBoxes(box_.Run(),
-                {Info("Tool has been updated to version 2.0.\nYou can start Tool again now.")},
-                "Tool Update");
+    ExpectShownBoxes(box_.Run(),
+                     {Info("Tool has been updated to version 2.0.\nYou can start Tool again now.")},
+                     "Tool Update");
     EXPECT_TRUE(box_.Exists("installed\\Tool\\tool.exe.ended"));
     EXPECT_TRUE(Updated());
     EXPECT_TRUE(box_.Exists("after.txt"));
@@ -208,10 +188,11 @@ TEST_F(WaitForApp, ToolStillRunningAtTheLimitChangesNothing) {
     ASSERT_TRUE(tool->Started());
     const std::string running_program = box_.ReadFile("installed\\Tool\\tool.exe");
     const DWORD start = GetTickCount();
-    ExpectBoxes(box_.Run(),
-                {Error("Tool is still running, so it has not been updated.\nClose Tool and start "
-                       "the update again.")},
-                "Tool Update");
+    ExpectShownBoxes(
+        box_.Run(),
+        {Error("Tool is still running, so it has not been updated.\nClose Tool and start "
+               "the update again.")},
+        "Tool Update");
     EXPECT_GE(GetTickCount() - start, 250u);  // it did wait
     EXPECT_TRUE(tool->StillRunning());
     EXPECT_EQ(box_.ReadFile("installed\\Tool\\tool.exe"), running_program);
@@ -233,7 +214,7 @@ TEST_F(ReplaceFolder, TheFolderBecomesAnExactCopyOfTheDeliveredOne) {
     const Listing delivered = ListFolder(box_, "new\\data");
     const std::string program = box_.ReadFile("installed\\Viewer\\viewer.exe");
     ASSERT_TRUE(box_.Exists("installed\\Viewer\\data\\topics\\printing.txt"));
-    ExpectBoxes(box_.Run(), {Done()}, "Viewer Update");
+    ExpectShownBoxes(box_.Run(), {Done()}, "Viewer Update");
     EXPECT_EQ(ListFolder(box_, Data()), delivered);  // printing.txt is gone
     EXPECT_FALSE(box_.Exists("installed\\Viewer\\data.tmp"));
     EXPECT_EQ(box_.ReadFile("installed\\Viewer\\viewer.exe"), program);
@@ -244,7 +225,7 @@ TEST_F(ReplaceFolder, ATemporaryFolderLeftByAnEarlierRunIsClearedFirst) {
     const Listing delivered = ListFolder(box_, "new\\data");
     box_.MakeFolder("installed\\Viewer\\data.tmp\\topics");
     box_.WriteFile("installed\\Viewer\\data.tmp\\topics\\half-copied.txt", "stale");
-    ExpectBoxes(box_.Run(), {Done()}, "Viewer Update");
+    ExpectShownBoxes(box_.Run(), {Done()}, "Viewer Update");
     EXPECT_EQ(ListFolder(box_, Data()), delivered);
     EXPECT_FALSE(box_.Exists("installed\\Viewer\\data.tmp"));
 }
@@ -252,7 +233,7 @@ TEST_F(ReplaceFolder, ATemporaryFolderLeftByAnEarlierRunIsClearedFirst) {
 TEST_F(ReplaceFolder, AFailedCopyLeavesTheOldFolderAsItWas) {
     ASSERT_TRUE(RemoveTree(box_.Path("new\\data")));
     const Listing installed = ListFolder(box_, "installed");
-    ExpectBoxes(box_.Run(), {Error(ExpectedMessage(17))}, "Viewer Update");
+    ExpectShownBoxes(box_.Run(), {Error(ExpectedMessage(17))}, "Viewer Update");
     EXPECT_EQ(ListFolder(box_, "installed"), installed);  // no data.tmp either
 }
 
@@ -278,7 +259,7 @@ protected:
 
 TEST_F(CrcCheck, AnUnchangedInstallationIsUpdated) {
     ASSERT_NE(box_.ReadFile("installed\\Tool\\tool.exe"), box_.ReadFile("new\\tool.exe"));
-    ExpectBoxes(box_.Run(), {Done()}, "Tool Update");
+    ExpectShownBoxes(box_.Run(), {Done()}, "Tool Update");
     ExpectUpdated();
 }
 
@@ -288,14 +269,14 @@ TEST_F(CrcCheck, AModifiedFileRefusesTheUpdate) {
     engine[engine.size() - 1] ^= 1;
     box_.WriteFile("installed\\Tool\\engine.dll", engine);
     const Listing installed = ListFolder(box_, "installed");
-    ExpectBoxes(box_.Run(), {Modified()}, "Tool Update");
+    ExpectShownBoxes(box_.Run(), {Modified()}, "Tool Update");
     EXPECT_EQ(ListFolder(box_, "installed"), installed);
 }
 
 TEST_F(CrcCheck, AMissingFileRefusesTheUpdate) {
     ASSERT_TRUE(DeleteFileA(box_.Path("installed\\Tool\\tool.exe").c_str()));
     const Listing installed = ListFolder(box_, "installed");
-    ExpectBoxes(box_.Run(), {Modified()}, "Tool Update");
+    ExpectShownBoxes(box_.Run(), {Modified()}, "Tool Update");
     EXPECT_EQ(ListFolder(box_, "installed"), installed);
 }
 
@@ -303,10 +284,10 @@ TEST_F(CrcCheck, AMissingFileRefusesTheUpdate) {
 // after Decide.
 TEST_F(CrcCheck, StepsAfterDecideRunOnlyAfterAnUpdate) {
     AddStepAtTheEnd(box_, "PROC=Unchanged,Decide");
-    ExpectBoxes(box_.Run(), {Done()}, "Tool Update");
+    ExpectShownBoxes(box_.Run(), {Done()}, "Tool Update");
     EXPECT_TRUE(box_.Exists("after.txt"));
     ASSERT_TRUE(DeleteFileA(box_.Path("after.txt").c_str()));
-    ExpectBoxes(box_.Run(), {Modified()}, "Tool Update");
+    ExpectShownBoxes(box_.Run(), {Modified()}, "Tool Update");
     EXPECT_FALSE(box_.Exists("after.txt"));
     ExpectUpdated();
 }
@@ -325,10 +306,10 @@ TEST_F(CrcCheck, TheReportRunShowsTheValuesTheScriptChecks) {
         return Info("PROC\t: Measure\nFILE\t: " + box_.Path("installed\\Tool\\" + file) +
                     "\nCRC32\t: " + crc);
     };
-    ExpectBoxes(box_.Run("/imeasure.ini"),
-                {report("tool.exe", values.substr(0, comma)),
-                 report("engine.dll", values.substr(comma + 2))},
-                "Measure");
+    ExpectShownBoxes(box_.Run("/imeasure.ini"),
+                     {report("tool.exe", values.substr(0, comma)),
+                      report("engine.dll", values.substr(comma + 2))},
+                     "Measure");
     EXPECT_EQ(ListFolder(box_, "installed"), installed);
 }
 

@@ -22,10 +22,7 @@ const unsigned kQuestionStyle = 0x10024;
 
 const int kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7;
 
-struct Box {
-    std::string text;
-    unsigned flags;
-};
+using Box = ExpectedBox;
 
 Box Info(const std::string& text) {
     return {text, kInformationStyle};
@@ -75,18 +72,7 @@ SpyResult RunScript(const Sandbox& box, const std::string& ini,
 
 void ExpectBoxes(const SpyResult& result, const std::vector<Box>& expected,
                  const std::string& caption = kCaption) {
-    ASSERT_TRUE(result.started) << result.problem;
-    EXPECT_FALSE(result.timed_out);
-    EXPECT_EQ(result.exit_code, 0u);
-    std::vector<std::string> shown, wanted;
-    for (const ShownBox& box : result.boxes) shown.push_back(Cp932ToUtf8(box.text));
-    for (const Box& box : expected) wanted.push_back(Cp932ToUtf8(box.text));
-    ASSERT_EQ(shown, wanted);
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(result.boxes[i].flags, expected[i].flags) << "box " << i << ": " << shown[i];
-        EXPECT_EQ(result.boxes[i].caption, caption) << "box " << i;
-        EXPECT_EQ(result.boxes[i].owner, 0u) << "box " << i;
-    }
+    ExpectShownBoxes(result, expected, caption);
 }
 
 // --- MSGBOX ------------------------------------------------------------------

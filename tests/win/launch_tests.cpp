@@ -16,10 +16,6 @@ using helpers::Install;
 using helpers::ReadStartRecord;
 using helpers::StartRecord;
 
-std::string Section(const std::string& name, const std::string& lines) {
-    return "[" + name + "]\n" + lines;
-}
-
 std::string Launch(const std::string& name, const std::string& file, const std::string& param,
                    const std::string& wait) {
     return Section(name,
@@ -34,18 +30,6 @@ std::string Copy(const std::string& name, const std::string& from, const std::st
 std::string ShowIfSet(const std::string& name, const std::string& flag_of) {
     return Section(name, "MODE=MSGBOX\nFLAG=" + flag_of + ",1\nTYPE=INFORMATION\nTEXT=" + name +
                              "\nISABORT=\n");
-}
-
-std::vector<std::string> Texts(const SpyResult& run) {
-    std::vector<std::string> texts;
-    for (const ShownBox& box : run.boxes) texts.push_back(box.text);
-    return texts;
-}
-
-void ExpectCleanEnd(const SpyResult& run) {
-    ASSERT_TRUE(run.started) << run.problem;
-    EXPECT_FALSE(run.timed_out);
-    EXPECT_EQ(run.exit_code, 0u);
 }
 
 // Tells a helper_idle copy to end and waits until it has.
@@ -81,7 +65,7 @@ TEST(Launch, WaitsForTheEndAndStartsInTheProgramFolder) {
                     ShowIfSet("DONE", "RUN"));
     const SpyResult run = box.Run();
     ExpectCleanEnd(run);
-    EXPECT_EQ(Texts(run), std::vector<std::string>({"DONE"}));
+    EXPECT_EQ(BoxTexts(run), std::vector<std::string>({"DONE"}));
     EXPECT_TRUE(box.Exists("marker.txt"));
     EXPECT_TRUE(box.Exists("idle.done"));
     const StartRecord record = ReadStartRecord(box, "tools\\marker.exe");
@@ -196,14 +180,14 @@ TEST(Launch, KeysAreCheckedBeforeAnythingStarts) {
                     Section("BAD", "MODE=launch\nFILE=" + marker + "\nPARAM=\n"));
     SpyResult run = box.Run();
     ExpectCleanEnd(run);
-    EXPECT_EQ(Texts(run), std::vector<std::string>({ExpectedMessage(2, {"BAD", "ISWAIT"})}));
+    EXPECT_EQ(BoxTexts(run), std::vector<std::string>({ExpectedMessage(2, {"BAD", "ISWAIT"})}));
     EXPECT_FALSE(box.Exists("marker.exe.txt"));
 
     box.WriteScript("[UPDATER]\nNAME=\nPROC=EMPTY,NEXT\n" + Launch("EMPTY", "", "x", "1") +
                     Launch("NEXT", marker, "", "1"));
     run = box.Run();
     ExpectCleanEnd(run);
-    EXPECT_EQ(Texts(run), std::vector<std::string>({ExpectedMessage(4, {"EMPTY", "FILE"})}));
+    EXPECT_EQ(BoxTexts(run), std::vector<std::string>({ExpectedMessage(4, {"EMPTY", "FILE"})}));
     EXPECT_FALSE(box.Exists("marker.exe.txt"));
 }
 
