@@ -35,11 +35,24 @@ void DropDanglingLeadByte(char* text) {
 }  // namespace
 
 bool EqualsNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
+    for (;;) {
+        // Both bytes of a double-byte character must match as they are: a
+        // trail byte in the range of the ASCII letters is not a letter.
+        if (IsLeadByte(static_cast<unsigned char>(*a))) {
+            if (a[0] != b[0] || a[1] != b[1])
+                return false;
+            if (a[1] == '\0')
+                return true;  // a lead byte cut off at the end
+            a += 2;
+            b += 2;
+            continue;
+        }
         if (FoldAscii(*a) != FoldAscii(*b))
             return false;
         if (*a == '\0')
             return true;
+        ++a;
+        ++b;
     }
 }
 

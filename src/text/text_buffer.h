@@ -80,7 +80,8 @@ void RemoveTrailingSeparators(TextBuffer& path);
 bool ScanDecimal(const char* text, int32_t* value);
 bool ScanHex(const char* text, uint32_t* value);
 
-// Byte comparison with the ASCII letters folded.
+// Byte comparison with the ASCII letters folded; both bytes of a double-byte
+// character must match exactly.
 bool EqualsNoCase(const char* a, const char* b);
 
 // An owning run of bytes with a size; data is null when empty.

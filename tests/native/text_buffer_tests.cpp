@@ -162,6 +162,16 @@ protected:
     void TearDown() override { SetLeadByteRanges(kSingleByte); }
 };
 
+// In code page 932 the trail byte of ア (0x83 0x41) is not the letter A.
+TEST_F(Format, EqualsNoCaseComparesDoubleByteCharactersWhole) {
+    EXPECT_FALSE(EqualsNoCase("\x83\x41", "\x83\x61"));  // ア and ヂ
+    EXPECT_TRUE(EqualsNoCase("app\x83\x41", "APP\x83\x41"));
+    EXPECT_FALSE(EqualsNoCase("\x83\x41", "\x83"));
+    EXPECT_TRUE(EqualsNoCase("a\x83", "A\x83"));  // a lead byte cut off at the end
+    SetLeadByteRanges(kSingleByte);
+    EXPECT_TRUE(EqualsNoCase("\x83\x41", "\x83\x61"));  // plain bytes there
+}
+
 bool FormatThroughList(TextBuffer* t, const char* format, ...) {
     va_list args;
     va_start(args, format);
