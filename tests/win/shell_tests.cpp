@@ -219,6 +219,24 @@ TEST(Shell, AStaleTemporaryThatResistsStopsTheItemBeforeTheOperation) {
     }
 }
 
+// An earlier move that was cut short can leave its data only under the
+// temporary name; a move whose source is gone must not delete it as stale.
+TEST(Shell, AnEarlierMovesTemporaryIsKeptWhenTheSourceIsGone) {
+    Sandbox box("fileprocs_shell_earlier_move");
+    box.MakeFolder("dst");
+    for (const char* function : {"MOVE", "RENAME"}) {
+        box.WriteFile("dst\\a.txt.tmp", "moved data");
+        box.WriteScript(
+            Script("S", ShellSection(function, box.Path("a.txt"), box.Path("dst\\a.txt"))));
+        ExpectBoxes(box.Run(), {kShellFailed});
+        EXPECT_EQ(box.ReadFile("dst\\a.txt.tmp"), "moved data") << function;
+    }
+    // A copy takes nothing away: its stale temporary goes as before.
+    box.WriteScript(Script("S", ShellSection("COPY", box.Path("a.txt"), box.Path("dst\\a.txt"))));
+    ExpectBoxes(box.Run(), {kShellFailed});
+    EXPECT_FALSE(box.Exists("dst\\a.txt.tmp"));
+}
+
 // A path of exactly length bytes inside the sandbox.
 std::string PathOfLength(const Sandbox& box, size_t length) {
     const std::string folder = box.Path() + "\\";

@@ -50,7 +50,12 @@ enum class ItemOutcome {
     kRefused,          // a name cannot be handed to the shell; nothing attempted
     kStaleRemains,     // the temporary left by an earlier run could not be deleted
     kOperationFailed,  // the operation, or the deletion of the old target, failed
+    kNotInPlace,       // the result stays under the temporary name
 };
+
+bool TakesSourceAway(UINT code) {
+    return code == FO_MOVE || code == FO_RENAME;
+}
 
 class ShellItems {
 public:
@@ -70,6 +75,10 @@ public:
         if (!source_.Set(source) || !target_.Set(target) || !temporary_.Set(temporary)) {
             return ItemOutcome::kRefused;
         }
+        // Without its source a move cannot succeed, and the temporary that an
+        // earlier, interrupted move left behind may hold the only copy.
+        if (TakesSourceAway(code) && !FileExists(source.c_str()))
+            return ItemOutcome::kRefused;
         if (FileExists(temporary.c_str()) && !Call(FO_DELETE, temporary_.bytes, nullptr)) {
             return ItemOutcome::kStaleRemains;
         }
@@ -78,9 +87,11 @@ public:
         if (FileExists(target.c_str()) && !Call(FO_DELETE, target_.bytes, nullptr)) {
             return ItemOutcome::kOperationFailed;
         }
-        // Not examined: after a deletion there is no temporary to rename.
-        if (!temporary.IsEmpty())
-            MoveFileA(temporary.c_str(), target.c_str());
+        // A deletion leaves no temporary to rename. A result that cannot be
+        // put in place stays under the temporary name: the old target is
+        // gone by now, and for a move it is the only copy.
+        if (FileExists(temporary.c_str()) && !MoveFileA(temporary.c_str(), target.c_str()))
+            return ItemOutcome::kNotInPlace;
         return ItemOutcome::kDone;
     }
 
@@ -132,9 +143,9 @@ struct ShellProcedure : Procedure {
             if (outcome == ItemOutcome::kDone)
                 continue;
             ShowMessage(kMsgShellFailed);
-            if (outcome == ItemOutcome::kRefused)
+            if (outcome == ItemOutcome::kRefused || outcome == ItemOutcome::kNotInPlace)
                 return false;
-            if (code != FO_MOVE && code != FO_RENAME) {
+            if (!TakesSourceAway(code)) {
                 DeleteItem(temporary);  // no partial result stays behind
             } else if (outcome == ItemOutcome::kOperationFailed) {
                 PutBack(source, temporary);
