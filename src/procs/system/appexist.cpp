@@ -1,5 +1,4 @@
 // APPEXIST: the result flag tells whether every APP item is running.
-#include "app/messages.h"
 #include "procs/kinds.h"
 #include "procs/system/process.h"
 

@@ -6,7 +6,6 @@
 
 #include <cstring>
 
-#include "app/messages.h"
 #include "app/run_state.h"
 #include "app/win_handles.h"
 #include "procs/kinds.h"

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include "app/messages.h"
 #include "app/win_handles.h"
 #include "procs/kinds.h"
 

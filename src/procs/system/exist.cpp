@@ -1,5 +1,4 @@
 // EXIST: whether every listed file (or folder, or pattern) is present.
-#include "app/messages.h"
 #include "procs/file/walker.h"
 #include "procs/kinds.h"
 

@@ -1,7 +1,6 @@
 // WAITAPP: waits for each running APP item to end, up to the TICK item at the
 // same position (milliseconds, -1 without limit). A program still running
 // when its time is up is passed over without a message.
-#include "app/messages.h"
 #include "app/win_handles.h"
 #include "procs/kinds.h"
 #include "procs/system/process.h"
