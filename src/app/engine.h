@@ -1,31 +1,44 @@
-// The procedure engine: builds a procedure list from a list text, runs it,
-// destroys it. Every live list is on the list stack, where conditions find
-// procedures by name and where lists left by a failure wait for the end.
+// The procedure engine: builds a procedure list from a list text, runs it
+// and destroys it. The running lists are where conditions find procedures
+// by name, newest list first.
 #pragma once
 
-#include "procs/flow/procedure.h"
-
-// count + 1 slots; the last one is null and ends the list. Owns its records.
-typedef Procedure** ProcList;
+#include "procs/procedure.h"
+#include "text/list.h"
 
 // Lists deeper than this are refused, so that a SWITCH that selects itself
 // cannot recurse without end.
 const int kMaxListDepth = 64;
 
-bool RunUpdater();
-ProcList BuildList(const TextBuffer& text, int count);
-bool RunList(ProcList list);
-int DestroyList(ProcList list);
-void DestroyRemainingLists();
+class Engine : public ProcedureLists {
+public:
+    explicit Engine(RunContext& run) : run_(run) { run_.lists = this; }
+    ~Engine() override { run_.lists = nullptr; }
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
 
-bool PushList(ProcList list);
-ProcList TopList();
-int PopList(ProcList list);
-int ListDepth();
-void ResetListStack();
+    // The top-level list (UPDATER/PROC); an empty one is reported with message 4.
+    bool RunTopList(const TextBuffer& names);
+    bool RunNestedList(const TextBuffer& names) override;
+    const Procedure* FindProcedure(const char* name) const override;
 
-// Searches list, or every list on the stack from the newest when list is null.
-Procedure* FindProcedure(const char* name, ProcList list);
+private:
+    // A built list owns its procedures.
+    class ProcList {
+    public:
+        ProcList() = default;
+        ProcList(const ProcList&) = delete;
+        ProcList& operator=(const ProcList&) = delete;
+        ~ProcList();
+        List<Procedure*> procedures;
+    };
 
-// The kind whose name equals mode without regard to ASCII case; null for none.
-ConstructFunction FindKind(const char* mode);
+    // Builds every procedure of the list before the first runs, runs them
+    // in order until one fails, and destroys the list.
+    bool RunList(const TextBuffer& names, int count);
+    bool Build(const TextBuffer& names, int count, ProcList& list);
+
+    RunContext& run_;
+    const ProcList* running_[kMaxListDepth] = {};
+    int depth_ = 0;
+};

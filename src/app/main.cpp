@@ -4,6 +4,8 @@
 
 #include "app/engine.h"
 #include "app/startup.h"
+#include "base/system.h"
+#include "script/system_lookups.h"
 
 namespace {
 
@@ -15,17 +17,21 @@ const DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
 // beside it or in the current folder must never be loaded. Both functions
 // are missing on older systems, so they are looked up.
 void RestrictDllSearch() {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (kernel == nullptr)
-        return;
-    auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    if (set_default != nullptr)
+    if (auto set_default = KernelFunction<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories"))
         set_default(kSearchSystem32);
-    auto set_directory = reinterpret_cast<SetDllDirectoryFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
-    if (set_directory != nullptr)
+    if (auto set_directory = KernelFunction<SetDllDirectoryFn>("SetDllDirectoryA"))
         set_directory("");
+}
+
+void RunUpdate(const char* command_line) {
+    SystemBoxes boxes;
+    SystemFolders folders;
+    RunContext run(boxes, folders);
+    ProfileFile script;
+    if (!InitializeRun(run, script, command_line))
+        return;
+    Engine engine(run);
+    engine.RunTopList(run.proc);
 }
 
 }  // namespace
@@ -33,9 +39,7 @@ void RestrictDllSearch() {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int) {
     RestrictDllSearch();
     CoInitialize(nullptr);
-    if (InitializeRun(command_line))
-        RunUpdater();
-    DestroyRemainingLists();
+    RunUpdate(command_line);
     CoUninitialize();
     return 0;
 }

@@ -2,28 +2,17 @@
 
 #include <windows.h>
 
-#include "app/engine.h"
-#include "app/messages.h"
-#include "app/run_state.h"
-#include "procs/file/walker.h"
-#include "script/reader.h"
-#include "script/symbols.h"
-
-TextBuffer CommandLine;
-TextBuffer Caption;
-TextBuffer ProgramPath;
-TextBuffer ScriptPath;
-TextBuffer UpdaterName;
-TextBuffer UpdaterProc;
+#include "procs/file/paths.h"
+#include "script/system_lookups.h"
 
 const char* const kDefaultCaption = "フォルネア アップデータ";
 
-bool FindOption(char letter, TextBuffer& value) {
+bool FindOption(const TextBuffer& command_line, char letter, TextBuffer& value) {
     char marker[3] = {'/', letter, '\0'};
-    TextBuffer found = CommandLine.Item(1, marker);
+    TextBuffer found = command_line.Item(1, marker);
     if (found.IsEmpty()) {
         marker[0] = '-';
-        found = CommandLine.Item(1, marker);
+        found = command_line.Item(1, marker);
     }
     if (found.IsEmpty())
         return false;
@@ -31,36 +20,42 @@ bool FindOption(char letter, TextBuffer& value) {
     return true;
 }
 
-bool ReadUpdaterSection() {
-    ResetListStack();
-    return ReadStringKey("UPDATER", "NAME", UpdaterName) &&
-           ReadStringKey("UPDATER", "PROC", UpdaterProc);
-}
-
-bool InitializeRun(const char* command_line) {
-    CommandLine = command_line;
+bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_line) {
+    run.command_line = command_line;
     TextBuffer option;
-    Caption = FindOption('t', option) ? option : TextBuffer(kDefaultCaption);
+    run.reporter.SetCaption(
+        FindOption(run.command_line, 't', option) ? option : TextBuffer(kDefaultCaption));
 
-    char path[MAX_PATH] = {};
+    // One byte more than the system is told: XP does not terminate a path
+    // that fills the buffer.
+    char path[MAX_PATH + 1] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
-    ProgramPath = path;
+    run.program_path = path;
+    const TextBuffer program_folder = run.program_path.Items(0, -2, "\\");
 
-    if (FindOption('i', option)) {
+    if (FindOption(run.command_line, 'i', option)) {
         // Always relative to the program's folder, even when absolute.
-        ScriptPath = ProgramPath.Items(0, -2, "\\") + "\\" + option;
+        run.script_path = program_folder + "\\" + option;
     } else {
-        ScriptPath = ProgramPath;
-        ScriptPath.ReplaceItems(-1, -1, ".", "ini");
+        run.script_path = run.program_path;
+        run.script_path.ReplaceItems(-1, -1, ".", "ini");
     }
-    if (!FileExists(ScriptPath.c_str())) {
-        ShowMessage(kMsgFileNotFound, ScriptPath.c_str());
+    if (!FileExists(run.script_path.c_str())) {
+        run.reporter.Fail(kMsgFileNotFound, {run.script_path});
         return false;
     }
-    DefineSymbols();
-    if (!ReadUpdaterSection())
+    script = ProfileFile(run.script_path);
+    run.script = &script;
+
+    ReadDefinitions(script, run.symbols);
+    DefineBuiltInSymbols(run.symbols, run.symbols.Lookups(), program_folder);
+    run.symbols.ExpandDefinitions();
+
+    TextBuffer name;
+    const ScriptKeys keys = run.Keys();
+    if (!keys.ReadText("UPDATER", "NAME", name) || !keys.ReadText("UPDATER", "PROC", run.proc))
         return false;
-    if (!UpdaterName.IsEmpty())
-        Caption = UpdaterName;
+    if (!name.IsEmpty())
+        run.reporter.SetCaption(name);
     return true;
 }

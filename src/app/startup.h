@@ -1,11 +1,17 @@
 // Start-up: the command line, the caption, the script file and its UPDATER section.
 #pragma once
 
-#include "text/text_buffer.h"
+#include "procs/run_context.h"
+#include "script/profile_file.h"
 
-// True when the script file exists and the symbols and UPDATER keys were read.
-bool InitializeRun(const char* command_line);
-// The value written directly behind "/letter" (or "-letter"), up to the first
-// space outside double quotes; false when there is none.
-bool FindOption(char letter, TextBuffer& value);
-bool ReadUpdaterSection();
+// The caption of the boxes until the command line or the script names one.
+extern const char* const kDefaultCaption;
+
+// The value written directly behind "/letter" (or "-letter") in the command
+// line, up to the first space outside double quotes; false when there is none.
+bool FindOption(const TextBuffer& command_line, char letter, TextBuffer& value);
+
+// Reads the command line, finds the script (message 1 when it is missing),
+// builds the symbol table and reads UPDATER/NAME and UPDATER/PROC into run;
+// script is the file every later read uses. False when the run cannot start.
+bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_line);

@@ -1,23 +1,25 @@
-// Construction of every procedure kind, for the engine's kind table.
+// A new, empty record of each procedure kind; null when memory runs out.
 #pragma once
 
-#include "procs/flow/procedure.h"
+#include "procs/procedure.h"
 
-Procedure* ConstructExist(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructDate(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructSwitch(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructMsgBox(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructCopy(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructLaunch(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructDelete(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructLink(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructOsVer(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructMakeDir(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructAttr(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructCrc(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructMove(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructWaitApp(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructAppExist(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructVerify(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructRsrc(const TextBuffer& name, const TextBuffer& mode);
-Procedure* ConstructShell(const TextBuffer& name, const TextBuffer& mode);
+Procedure* NewProcedure(KindId kind);
+
+Procedure* NewExist();
+Procedure* NewDate();
+Procedure* NewSwitch();
+Procedure* NewMsgBox();
+Procedure* NewCopy();
+Procedure* NewLaunch();
+Procedure* NewDelete();
+Procedure* NewLink();
+Procedure* NewOsVer();
+Procedure* NewMakeDir();
+Procedure* NewAttr();
+Procedure* NewCrc();
+Procedure* NewMove();
+Procedure* NewWaitApp();
+Procedure* NewAppExist();
+Procedure* NewVerify();
+Procedure* NewRsrc();
+Procedure* NewShell();

@@ -1,31 +1,62 @@
-// The symbol table (<Name>=value entries from DEFINE and the built-in
-// folders) and the expansion every string value of the script passes through.
+// The symbol table (<Name> entries from DEFINE and the built-in folders) and
+// the expansion that every string value of the script passes through:
+// symbols, then functions, then "\.." steps. No Win32 in here: what the
+// functions ask the system goes through SystemLookups.
 #pragma once
 
-#include <windows.h>
-
+#include "text/list.h"
 #include "text/text_buffer.h"
 
-// Builds the table at start-up: DEFINE lines first, then the built-ins, then
-// every value expanded once in table order.
-bool DefineSymbols();
-// Adds an entry, or replaces the value of the entry of that name.
-void DefineSymbol(const char* name, const char* value);
-// name includes its angle brackets; compared without regard to ASCII case.
-bool LookupSymbol(const char* name, TextBuffer& target);
-
-// Symbols, then functions, then "\.." steps, in place.
-void ExpandValue(TextBuffer& value);
-bool ExpandSymbols(TextBuffer& value);
-bool ExpandFunctions(TextBuffer& value);
-bool CollapseParentDirs(TextBuffer& value);
-void ExpandDefinitions();
-
 enum AppPathValue { kAppPathDefault, kAppPathPath };
-// Reads a value of the App Paths key of an executable name.
-bool GetAppPathValue(const char* name, TextBuffer& target, AppPathValue which);
-bool GetSpecialFolder(HWND owner, TextBuffer& target, int csidl);
 
-// The table's text and entry count, for tests.
-const TextBuffer& SymbolText();
-int SymbolCount();
+class SystemLookups {
+public:
+    virtual ~SystemLookups() = default;
+    // A value of the App Paths key of an executable name.
+    virtual bool AppPath(const char* name, AppPathValue which, TextBuffer& value) const = 0;
+    // The folder of a shell folder number (CSIDL).
+    virtual bool SpecialFolder(int csidl, TextBuffer& path) const = 0;
+};
+
+class SymbolTable {
+public:
+    // words: the command line, whose words {?Param} gives.
+    SymbolTable(const SystemLookups& lookups, const TextBuffer& words)
+        : lookups_(lookups), words_(words) {}
+
+    // A DEFINE line "<Name>=value": the name is what comes before the first
+    // "=", the value what lies between it and a second "=".
+    void AddDefinition(const TextBuffer& line);
+    // Adds an entry, or replaces the value of the first entry of that name:
+    // so a DEFINE line cannot change a built-in.
+    void Define(const char* name, const char* value);
+    // name includes its angle brackets; compared without regard to ASCII case.
+    bool Lookup(const char* name, TextBuffer& value) const;
+    // Expands every entry's value once, in table order: an entry sees the
+    // expanded entries above it and the raw values below it.
+    void ExpandDefinitions();
+    int Count() const { return entries_.Count(); }
+    const SystemLookups& Lookups() const { return lookups_; }
+
+    // Symbols, then functions, then "\.." steps, in place.
+    void ExpandValue(TextBuffer& value) const;
+    bool ExpandSymbols(TextBuffer& value) const;
+    bool ExpandFunctions(TextBuffer& value) const;
+
+private:
+    struct Entry {
+        TextBuffer name;
+        TextBuffer value;
+    };
+    Entry* Find(const char* name);
+    const Entry* Find(const char* name) const;
+    bool FunctionResult(TextBuffer& expression) const;
+
+    const SystemLookups& lookups_;
+    const TextBuffer& words_;
+    List<Entry> entries_;
+};
+
+// Removes each "\.." step with the folder before it; component 0 (the drive)
+// is never removed. True when something was removed.
+bool CollapseParentDirs(TextBuffer& value);

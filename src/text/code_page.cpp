@@ -13,7 +13,10 @@ struct LeadByteTable {
     bool lead[256] = {};
 };
 
-LeadByteTable g_table;  // the process's multibyte code page
+// The one mutable table of the program: filled once, from the system at the
+// first search (or by a test), because the code page does not change while
+// the program runs and every search needs it.
+LeadByteTable g_table;
 
 LeadByteTable& Table() {
     return g_table;

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "procs/file/walker.h"
+#include "procs/file/paths.h"
+#include "procs/file/tree.h"
 #include "sandbox.h"
 
 namespace {
@@ -30,15 +31,23 @@ void ExpectCopyFailure(const SpyResult& run, const std::string& source, const st
     EXPECT_EQ(run.boxes[0].caption, "N");
 }
 
+enum VisitKind { VisitFile, EnterFolder, LeaveFolder };
+
 struct Visit {
     std::string path;
-    int kind;
+    VisitKind kind;
 };
 
-bool Record(const TextBuffer& path, int kind, void* context) {
-    static_cast<std::vector<Visit>*>(context)->push_back({path.c_str(), kind});
-    return true;
-}
+struct Recorder : TreeVisitor {
+    Status VisitFile(const TextBuffer& path) override { return Add(path, ::VisitFile); }
+    Status EnterFolder(const TextBuffer& path) override { return Add(path, ::EnterFolder); }
+    Status LeaveFolder(const TextBuffer& path) override { return Add(path, ::LeaveFolder); }
+    Status Add(const TextBuffer& path, VisitKind kind) {
+        visits.push_back({path.c_str(), kind});
+        return Status::Done();
+    }
+    std::vector<Visit> visits;
+};
 
 TEST(PathHelpers, ExistenceFoldersAndFolderParts) {
     Sandbox box("walker_paths");
@@ -74,15 +83,16 @@ TEST(PathHelpers, ExistenceFoldersAndFolderParts) {
 
 TEST(PathHelpers, MakeFolderPath) {
     Sandbox box("walker_makefolder");
-    EXPECT_TRUE(MakeFolderPath(TextBuffer(box.Path("a\\b\\c").c_str())));
+    RunEvents events;
+    EXPECT_TRUE(MakeFolderPath(events, TextBuffer(box.Path("a\\b\\c").c_str())));
     EXPECT_TRUE(IsFolder(box.Path("a\\b\\c").c_str()));
     box.WriteFile("file", "x");
-    EXPECT_TRUE(MakeFolderPath(TextBuffer(box.Path("file").c_str())));
+    EXPECT_TRUE(MakeFolderPath(events, TextBuffer(box.Path("file").c_str())));
     // The levels are made, then the last one fails: its test never finds it.
-    EXPECT_FALSE(MakeFolderPath(TextBuffer(box.Path("x\\y\\").c_str())));
+    EXPECT_FALSE(MakeFolderPath(events, TextBuffer(box.Path("x\\y\\").c_str())));
     EXPECT_TRUE(IsFolder(box.Path("x\\y").c_str()));
-    EXPECT_TRUE(MakeFolderPath(TextBuffer("")));
-    EXPECT_TRUE(MakeFolderPath(TextBuffer(box.Path("表\\表").c_str())));
+    EXPECT_TRUE(MakeFolderPath(events, TextBuffer("")));
+    EXPECT_TRUE(MakeFolderPath(events, TextBuffer(box.Path("表\\表").c_str())));
     EXPECT_TRUE(IsFolder(box.Path("表\\表").c_str()));
 }
 
@@ -90,8 +100,9 @@ TEST(Walker, VisitsFoldersBeforeAndAfterTheirContents) {
     Sandbox box("walker_order");
     box.MakeFolder("t\\sub");
     box.WriteFile("t\\sub\\b.txt", "b");
-    std::vector<Visit> visits;
-    ASSERT_TRUE(WalkFiles(TextBuffer(box.Path("t").c_str()), Record, true, &visits));
+    Recorder recorder;
+    std::vector<Visit>& visits = recorder.visits;
+    ASSERT_TRUE(WalkFiles(TextBuffer(box.Path("t").c_str()), recorder, true));
     ASSERT_EQ(visits.size(), 3u);
     EXPECT_EQ(visits[0].path, box.Path("t\\sub"));
     EXPECT_EQ(visits[0].kind, EnterFolder);
@@ -101,14 +112,14 @@ TEST(Walker, VisitsFoldersBeforeAndAfterTheirContents) {
 
     // Not descending: only the folder itself.
     visits.clear();
-    ASSERT_TRUE(WalkFiles(TextBuffer(box.Path("t\\sub").c_str()), Record, false, &visits));
+    ASSERT_TRUE(WalkFiles(TextBuffer(box.Path("t\\sub").c_str()), recorder, false));
     ASSERT_EQ(visits.size(), 2u);
     EXPECT_EQ(visits[0].kind, EnterFolder);
     EXPECT_EQ(visits[1].kind, LeaveFolder);
     EXPECT_EQ(visits[1].path, box.Path("t\\sub"));
 
     visits.clear();
-    EXPECT_FALSE(WalkFiles(TextBuffer(box.Path("t\\*.none").c_str()), Record, true, &visits));
+    EXPECT_FALSE(WalkFiles(TextBuffer(box.Path("t\\*.none").c_str()), recorder, true));
     EXPECT_TRUE(visits.empty());
 }
 

@@ -232,10 +232,11 @@ TEST(RsrcUnit, AddResourcesStopsOnlyAtARefusedResource) {
     HMODULE source = LoadResourceModule(path.c_str());
     ASSERT_NE(nullptr, source);
     HANDLE refusing = nullptr;  // every UpdateResourceA on it fails
-    EXPECT_FALSE(AddResources(source, refusing, "#16", "#1"));
-    EXPECT_FALSE(AddResources(source, refusing, "#10,#16", "#7,#1"));
-    EXPECT_TRUE(AddResources(source, refusing, "#10, #16", "#7"));
-    EXPECT_TRUE(AddResources(source, refusing, "#16", "1"));  // "1" names a text, not #1
+    uint32_t error = 0;
+    EXPECT_FALSE(AddResources(source, refusing, "#16", "#1", &error));
+    EXPECT_FALSE(AddResources(source, refusing, "#10,#16", "#7,#1", &error));
+    EXPECT_TRUE(AddResources(source, refusing, "#10, #16", "#7", &error));
+    EXPECT_TRUE(AddResources(source, refusing, "#16", "1", &error));  // "1" names a text, not #1
     FreeLibrary(source);
     EXPECT_EQ(nullptr, LoadResourceModule((OwnFolder() + "no such.dll").c_str()));
 }

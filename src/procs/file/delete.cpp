@@ -1,33 +1,20 @@
 // DELETE: each FILE item, a file, a folder tree or a pattern; absent items pass.
-#include "app/messages.h"
-#include "procs/file/walker.h"
+#include "procs/file/tree.h"
 #include "procs/kinds.h"
 
 namespace {
 
 struct DeleteProcedure : Procedure {
-    TextBuffer files;
-
-    bool ReadKeys() { return ReadTextKeys(name, {{"FILE", &files}}); }
-
-    bool Run() override {
-        const int count = MainItemCount(files, "FILE");
-        if (count == 0)
-            return false;
-        for (int i = 0; i < count; ++i) {
-            const TextBuffer path = ListItem(files, i);
-            if (!DeleteItem(path)) {
-                ShowMessage(kMsgDeleteFailed, path.c_str());
-                return false;
-            }
-        }
-        result = true;
-        return true;
+    bool Run(RunContext& run) override {
+        return ActOnEachItem(run, [&](int i) { return DeleteItem(*run.events, Item("FILE", i)); });
+    }
+    void ReportItemFailure(RunContext& run, int i, uint32_t error) const override {
+        run.reporter.Fail(kMsgDeleteFailed, {Item("FILE", i)}, error);
     }
 };
 
 }  // namespace
 
-Procedure* ConstructDelete(const TextBuffer& name, const TextBuffer& mode) {
-    return ConstructProcedure<DeleteProcedure>(name, mode, "DELETE_INFO");
+Procedure* NewDelete() {
+    return new (std::nothrow) DeleteProcedure;
 }

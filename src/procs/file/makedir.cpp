@@ -1,33 +1,21 @@
 // MAKEDIR: every missing level of each DIR item is created.
-#include "app/messages.h"
-#include "procs/file/walker.h"
+#include "procs/file/paths.h"
 #include "procs/kinds.h"
 
 namespace {
 
 struct MakeDirProcedure : Procedure {
-    TextBuffer folders;
-
-    bool ReadKeys() { return ReadTextKeys(name, {{"DIR", &folders}}); }
-
-    bool Run() override {
-        const int count = MainItemCount(folders, "DIR");
-        if (count == 0)
-            return false;
-        for (int i = 0; i < count; ++i) {
-            const TextBuffer folder = ListItem(folders, i);
-            if (!MakeFolderPath(folder)) {
-                ShowMessage(kMsgMakeDirFailed, folder.c_str());
-                return false;
-            }
-        }
-        result = true;
-        return true;
+    bool Run(RunContext& run) override {
+        return ActOnEachItem(run,
+                             [&](int i) { return MakeFolderPath(*run.events, Item("DIR", i)); });
+    }
+    void ReportItemFailure(RunContext& run, int i, uint32_t error) const override {
+        run.reporter.Fail(kMsgMakeDirFailed, {Item("DIR", i)}, error);
     }
 };
 
 }  // namespace
 
-Procedure* ConstructMakeDir(const TextBuffer& name, const TextBuffer& mode) {
-    return ConstructProcedure<MakeDirProcedure>(name, mode, "MAKEDIR_INFO");
+Procedure* NewMakeDir() {
+    return new (std::nothrow) MakeDirProcedure;
 }

@@ -7,8 +7,9 @@
 
 #include <cstring>
 
-#include "app/messages.h"
-#include "procs/file/walker.h"
+#include "base/system.h"
+#include "procs/file/paths.h"
+#include "procs/file/tree.h"
 #include "procs/kinds.h"
 
 namespace {
@@ -41,10 +42,6 @@ UINT ShellOperationCode(const TextBuffer& function) {
     return 0;  // handed to the shell as it is; the shell refuses it
 }
 
-bool HasWildcard(const TextBuffer& path) {
-    return path.CountOf("*") > 0 || path.CountOf("?") > 0;
-}
-
 enum class ItemOutcome {
     kDone,
     kRefused,          // a name cannot be handed to the shell; nothing attempted
@@ -59,7 +56,7 @@ bool TakesSourceAway(UINT code) {
 
 class ShellItems {
 public:
-    ShellItems() : operation_() {
+    explicit ShellItems(RunEvents& events) : events_(events), operation_() {
         operation_.hwnd = nullptr;  // the shell's windows have no owner
         operation_.fFlags = FOF_NOCONFIRMATION | FOF_SIMPLEPROGRESS | FOF_NOCONFIRMMKDIR;
         operation_.hNameMappings = nullptr;
@@ -68,6 +65,7 @@ public:
 
     ItemOutcome Replace(UINT code, const TextBuffer& source, const TextBuffer& target,
                         const TextBuffer& temporary) {
+        error_ = 0;
         // Without a target the result would land beside the current folder as
         // ".tmp"; only a deletion does without one.
         if (target.IsEmpty() && code != FO_DELETE)
@@ -79,86 +77,94 @@ public:
         // earlier, interrupted move left behind may hold the only copy.
         if (TakesSourceAway(code) && !FileExists(source.c_str()))
             return ItemOutcome::kRefused;
-        if (FileExists(temporary.c_str()) && !Call(FO_DELETE, temporary_.bytes, nullptr)) {
+        if (FileExists(temporary.c_str()) && !Call(FO_DELETE, temporary_, nullptr, temporary)) {
             return ItemOutcome::kStaleRemains;
         }
-        if (!Call(code, source_.bytes, temporary_.bytes))
+        if (!Call(code, source_, &temporary_, source))
             return ItemOutcome::kOperationFailed;
-        if (FileExists(target.c_str()) && !Call(FO_DELETE, target_.bytes, nullptr)) {
+        if (FileExists(target.c_str()) && !Call(FO_DELETE, target_, nullptr, target)) {
             return ItemOutcome::kOperationFailed;
         }
         // A deletion leaves no temporary to rename. A result that cannot be
         // put in place stays under the temporary name: the old target is
         // gone by now, and for a move it is the only copy.
-        if (FileExists(temporary.c_str()) && !MoveFileA(temporary.c_str(), target.c_str()))
-            return ItemOutcome::kNotInPlace;
+        if (FileExists(temporary.c_str())) {
+            const Status placed = CallStatus(MoveFileA(temporary.c_str(), target.c_str()));
+            events_.FileActed(FileAction::kMoved, temporary.c_str(), target.c_str(),
+                              placed.Error());
+            if (!placed) {
+                error_ = placed.Error();
+                return ItemOutcome::kNotInPlace;
+            }
+        }
         return ItemOutcome::kDone;
     }
+    // The Windows or shell error code of the call that failed last.
+    uint32_t Error() const { return error_; }
 
 private:
     // Fails when the shell reports an error or the user cancelled.
-    bool Call(UINT code, const char* from, const char* to) {
+    bool Call(UINT code, const ShellName& from, const ShellName* to, const TextBuffer& subject) {
         operation_.wFunc = code;
-        operation_.pFrom = from;
-        operation_.pTo = to;
+        operation_.pFrom = from.bytes;
+        operation_.pTo = to != nullptr ? to->bytes : nullptr;
         operation_.fAnyOperationsAborted = FALSE;
-        return SHFileOperationA(&operation_) == 0 && !operation_.fAnyOperationsAborted;
+        const int result = SHFileOperationA(&operation_);
+        error_ = result != 0                        ? static_cast<uint32_t>(result)
+                 : operation_.fAnyOperationsAborted ? ERROR_CANCELLED
+                                                    : 0;
+        events_.FileActed(FileAction::kShellDone, subject.c_str(), to != nullptr ? to->bytes : "",
+                          error_);
+        return error_ == 0;
     }
 
+    RunEvents& events_;
     SHFILEOPSTRUCTA operation_;
     ShellName source_;
     ShellName target_;
     ShellName temporary_;
+    uint32_t error_ = 0;
 };
 
 // What a failed move or rename took from the source may be its only copy: it
 // goes back to the source when the source's place is free, and otherwise
 // stays under the temporary name. A pattern cannot be put back.
-void PutBack(const TextBuffer& source, const TextBuffer& temporary) {
+void PutBack(RunEvents& events, const TextBuffer& source, const TextBuffer& temporary) {
     if (HasWildcard(source) || FileExists(source.c_str()))
         return;
-    MoveFileA(temporary.c_str(), source.c_str());
+    const Status moved = CallStatus(MoveFileA(temporary.c_str(), source.c_str()));
+    events.FileActed(FileAction::kMoved, temporary.c_str(), source.c_str(), moved.Error());
 }
 
 struct ShellProcedure : Procedure {
-    TextBuffer functions;
-    TextBuffer sources;
-    TextBuffer targets;
-
-    bool ReadKeys() {
-        return ReadTextKeys(name, {{"FUNC", &functions}, {"FROM", &sources}, {"TO", &targets}});
-    }
-
-    bool Run() override {
-        const int count = MainItemCount(sources, "FROM");
-        if (count == 0)
-            return false;
-        ShellItems shell;
-        for (int i = 0; i < count; ++i) {
-            const UINT code = ShellOperationCode(ListItem(functions, i));
-            const TextBuffer source = ListItem(sources, i);
-            const TextBuffer target = ListItem(targets, i);
+    bool Run(RunContext& run) override {
+        ShellItems shell(*run.events);
+        return ActOnEachItem(run, [&](int i) {
+            const UINT code = ShellOperationCode(Item("FUNC", i));
+            const TextBuffer source = Item("FROM", i);
+            const TextBuffer target = Item("TO", i);
             const TextBuffer temporary = target.IsEmpty() ? TextBuffer() : target + ".tmp";
             const ItemOutcome outcome = shell.Replace(code, source, target, temporary);
             if (outcome == ItemOutcome::kDone)
-                continue;
-            ShowMessage(kMsgShellFailed);
+                return Status::Done();
+            const Status failed = Status::Failed(shell.Error());
             if (outcome == ItemOutcome::kRefused || outcome == ItemOutcome::kNotInPlace)
-                return false;
+                return failed;
             if (!TakesSourceAway(code)) {
-                DeleteItem(temporary);  // no partial result stays behind
+                DeleteItem(*run.events, temporary);  // no partial result stays behind
             } else if (outcome == ItemOutcome::kOperationFailed) {
-                PutBack(source, temporary);
+                PutBack(*run.events, source, temporary);
             }  // a stale temporary that resisted may be an earlier move's only copy
-            return false;
-        }
-        result = true;
-        return true;
+            return failed;
+        });
+    }
+    void ReportItemFailure(RunContext& run, int, uint32_t error) const override {
+        run.reporter.Fail(kMsgShellFailed, {}, error);
     }
 };
 
 }  // namespace
 
-Procedure* ConstructShell(const TextBuffer& name, const TextBuffer& mode) {
-    return ConstructProcedure<ShellProcedure>(name, mode, "SHELL_INFO");
+Procedure* NewShell() {
+    return new (std::nothrow) ShellProcedure;
 }

@@ -1,20 +1,26 @@
 #include "procs/file/transfer_pairs.h"
 
-#include "app/messages.h"
+namespace {
 
-bool TransferPairsProcedure::RunPairs(TransferFunction transfer, int failure_message) {
-    const int count = MainItemCount(sources, "FROM");
-    if (count == 0)
-        return false;
+struct TransferProcedure : Procedure {
+    TransferProcedure(TransferFunction transfer, MessageId failure)
+        : transfer(transfer), failure(failure) {}
+
     // A missing target item is the empty text; surplus targets are ignored.
-    for (int i = 0; i < count; ++i) {
-        const TextBuffer source = ListItem(sources, i);
-        const TextBuffer target = ListItem(targets, i);
-        if (!transfer(source, target)) {
-            ShowMessage(failure_message, source.c_str(), target.c_str());
-            return false;
-        }
+    bool Run(RunContext& run) override {
+        return ActOnEachItem(
+            run, [&](int i) { return transfer(*run.events, Item("FROM", i), Item("TO", i)); });
     }
-    result = true;
-    return true;
+    void ReportItemFailure(RunContext& run, int i, uint32_t error) const override {
+        run.reporter.Fail(failure, {Item("FROM", i), Item("TO", i)}, error);
+    }
+
+    TransferFunction transfer;
+    MessageId failure;
+};
+
+}  // namespace
+
+Procedure* NewTransferProcedure(TransferFunction transfer, MessageId failure) {
+    return new (std::nothrow) TransferProcedure(transfer, failure);
 }

@@ -2,15 +2,9 @@
 // stopping at the first pair that fails with the kind's message.
 #pragma once
 
-#include "procs/flow/procedure.h"
+#include "procs/procedure.h"
 
-struct TransferPairsProcedure : Procedure {
-    TextBuffer sources;
-    TextBuffer targets;
+typedef Status (*TransferFunction)(RunEvents& events, const TextBuffer& source,
+                                   const TextBuffer& target);
 
-    bool ReadKeys() { return ReadTextKeys(name, {{"FROM", &sources}, {"TO", &targets}}); }
-
-protected:
-    typedef bool (*TransferFunction)(const TextBuffer& source, const TextBuffer& target);
-    bool RunPairs(TransferFunction transfer, int failure_message);
-};
+Procedure* NewTransferProcedure(TransferFunction transfer, MessageId failure);

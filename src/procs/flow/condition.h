@@ -12,5 +12,6 @@ typedef bool (*FlagLookup)(const char* name, bool* flag, void* context);
 bool EvaluateConditionWith(const TextBuffer& expression, FlagLookup lookup, void* context,
                            bool* value);
 
-// The same over the procedures of every list on the list stack, newest first.
-bool EvaluateCondition(const TextBuffer& expression, bool* value);
+class ProcedureLists;
+// The same over the procedures of the running lists, newest first.
+bool EvaluateCondition(const ProcedureLists& lists, const TextBuffer& expression, bool* value);

@@ -1,11 +1,11 @@
-// Conditions in a running script: operands are the procedures on the list stack.
-#include "app/engine.h"
+// Conditions in a running script: operands are the procedures of the running lists.
 #include "procs/flow/condition.h"
+#include "procs/procedure.h"
 
 namespace {
 
-bool FindFlagOnStack(const char* name, bool* flag, void*) {
-    const Procedure* procedure = FindProcedure(name, nullptr);
+bool FindFlag(const char* name, bool* flag, void* context) {
+    const Procedure* procedure = static_cast<const ProcedureLists*>(context)->FindProcedure(name);
     if (procedure == nullptr)
         return false;
     *flag = procedure->result;
@@ -14,6 +14,6 @@ bool FindFlagOnStack(const char* name, bool* flag, void*) {
 
 }  // namespace
 
-bool EvaluateCondition(const TextBuffer& expression, bool* value) {
-    return EvaluateConditionWith(expression, FindFlagOnStack, nullptr, value);
+bool EvaluateCondition(const ProcedureLists& lists, const TextBuffer& expression, bool* value) {
+    return EvaluateConditionWith(expression, FindFlag, const_cast<ProcedureLists*>(&lists), value);
 }

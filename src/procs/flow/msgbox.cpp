@@ -1,9 +1,5 @@
 // MSGBOX: a message or a yes/no question, shown when its condition holds;
 // the answer sets the result flag and may end the run.
-#include <windows.h>
-
-#include "app/messages.h"
-#include "app/run_state.h"
 #include "procs/flow/condition.h"
 #include "procs/kinds.h"
 
@@ -11,17 +7,17 @@ namespace {
 
 struct BoxKind {
     const char* type;
-    UINT style;
+    unsigned style;
 };
 
 const BoxKind kBoxKinds[] = {
-    {"ERROR", MB_ICONERROR},
-    {"INFORMATION", MB_ICONINFORMATION},
-    {"WARNING", MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON2},
-    {"QUESTION", MB_ICONQUESTION | MB_YESNO},
+    {"ERROR", kBoxIconError},
+    {"INFORMATION", kBoxIconInformation},
+    {"WARNING", kBoxIconWarning | kBoxYesNo | kBoxDefaultButton2},
+    {"QUESTION", kBoxIconQuestion | kBoxYesNo},
 };
 
-bool StyleOf(const TextBuffer& type, UINT* style) {
+bool StyleOf(const TextBuffer& type, unsigned* style) {
     for (const BoxKind& kind : kBoxKinds) {
         if (EqualsNoCase(kind.type, type.c_str())) {
             *style = kind.style;
@@ -32,53 +28,45 @@ bool StyleOf(const TextBuffer& type, UINT* style) {
 }
 
 struct MsgBoxProcedure : Procedure {
-    TextBuffer flag;
-    TextBuffer type;
-    TextBuffer text;
-    TextBuffer abort;
-
-    bool ReadKeys() {
-        return ReadTextKeys(
-            name, {{"FLAG", &flag}, {"TYPE", &type}, {"TEXT", &text}, {"ISABORT", &abort}});
-    }
-
-    bool Run() override {
+    bool Run(RunContext& run) override {
+        const TextBuffer& flag = Value("FLAG");
         // One item or none: the box is always shown.
         if (flag.ItemCount(",") >= 2) {
             bool value = false;
-            if (!EvaluateCondition(flag.Item(0, ","), &value)) {
-                ShowMessage(kMsgBadSymbol, flag.c_str());
+            if (!EvaluateCondition(*run.lists, flag.Item(0, ","), &value)) {
+                run.reporter.Fail(kMsgBadSymbol, {flag});
                 return false;
             }
             if ((value ? 1 : 0) != flag.Item(1, ",").ToInt())
                 return true;
         }
         // The type is checked only for a box that is to be shown.
-        UINT style = 0;
-        if (!StyleOf(type, &style)) {
-            ShowMessage(kMsgBadSymbol, type.c_str());
+        unsigned style = 0;
+        if (!StyleOf(Value("TYPE"), &style)) {
+            run.reporter.Fail(kMsgBadSymbol, {Value("TYPE")});
             return false;
         }
+        TextBuffer text = Value("TEXT");
         text.ReplaceAll("%n", "\n");
         text.ReplaceAll("%t", "\t");
         const int answer =
-            MessageBoxA(nullptr, text.c_str(), Caption.c_str(), style | MB_SETFOREGROUND);
+            run.reporter.Show(BoxPurpose::kQuestion, text, style | kBoxSetForeground);
+        run.events->Answered(text, answer);
         int abort_item = 0;
-        if (answer == IDOK || answer == IDYES) {
+        if (answer == kAnswerOk || answer == kAnswerYes) {
             result = true;
-            abort_item = 0;
-        } else if (answer == IDCANCEL || answer == IDNO) {
+        } else if (answer == kAnswerCancel || answer == kAnswerNo) {
             abort_item = 1;
         } else {
             return true;  // the box could not be shown: go on
         }
         // An abort shows nothing: the run just ends here.
-        return abort.Item(abort_item, ",").ToInt() == 0;
+        return Value("ISABORT").Item(abort_item, ",").ToInt() == 0;
     }
 };
 
 }  // namespace
 
-Procedure* ConstructMsgBox(const TextBuffer& name, const TextBuffer& mode) {
-    return ConstructProcedure<MsgBoxProcedure>(name, mode, "MSGBOX_INFO");
+Procedure* NewMsgBox() {
+    return new (std::nothrow) MsgBoxProcedure;
 }

@@ -5,26 +5,15 @@
 namespace {
 
 struct AppExistProcedure : Procedure {
-    TextBuffer programs;
-
-    bool ReadKeys() { return ReadTextKeys(name, {{"APP", &programs}}); }
-
-    bool Run() override {
-        const int count = MainItemCount(programs, "APP");
-        if (count == 0)
-            return false;
-        // A test: a program that is not running only leaves the flag false.
-        for (int i = 0; i < count; ++i) {
-            if (FindRunningProcess(ListItem(programs, i).c_str()) == 0)
-                return true;
-        }
-        result = true;
-        return true;
+    // A test: a program that is not running only leaves the flag false.
+    bool Run(RunContext& run) override {
+        return TestItems(run, true,
+                         [&](int i) { return FindRunningProcess(Item("APP", i).c_str()) != 0; });
     }
 };
 
 }  // namespace
 
-Procedure* ConstructAppExist(const TextBuffer& name, const TextBuffer& mode) {
-    return ConstructProcedure<AppExistProcedure>(name, mode, "APPEXIST_INFO");
+Procedure* NewAppExist() {
+    return new (std::nothrow) AppExistProcedure;
 }

@@ -6,8 +6,7 @@
 
 #include <cstring>
 
-#include "app/run_state.h"
-#include "app/win_handles.h"
+#include "base/win_handles.h"
 #include "procs/kinds.h"
 #include "text/crc32.h"
 
@@ -17,97 +16,58 @@ namespace {
 // with the same small buffer, whatever its size.
 const uint32_t kBlockSize = 64 * 1024;
 
-// The clipboard while it is open; closed on every path.
-class OpenedClipboard {
-public:
-    OpenedClipboard() : open_(OpenClipboard(nullptr) != FALSE) {}
-    ~OpenedClipboard() {
-        if (open_)
-            CloseClipboard();
-    }
-    OpenedClipboard(const OpenedClipboard&) = delete;
-    OpenedClipboard& operator=(const OpenedClipboard&) = delete;
-
-    bool IsOpen() const { return open_; }
-
-private:
-    bool open_;
-};
-
-// A global memory block, freed unless handed over with Release.
-class GlobalBlock {
-public:
-    GlobalBlock(UINT flags, SIZE_T size) : block_(GlobalAlloc(flags, size)) {}
-    ~GlobalBlock() {
-        if (block_ != nullptr)
-            GlobalFree(block_);
-    }
-    GlobalBlock(const GlobalBlock&) = delete;
-    GlobalBlock& operator=(const GlobalBlock&) = delete;
-
-    HGLOBAL Get() const { return block_; }
-    void Release() { block_ = nullptr; }
-
-private:
-    HGLOBAL block_;
-};
-
 struct CrcProcedure : Procedure {
-    TextBuffer files;
-    TextBuffer combination;
-    TextBuffer expected;
-
-    bool ReadKeys() {
-        return ReadTextKeys(name, {{"FILE", &files}, {"TYPE", &combination}, {"CRC", &expected}});
+    bool Crc(RunContext& run, const TextBuffer& file, uint32_t* crc) const {
+        const bool read = FileCrc32(file.c_str(), crc);
+        run.events->CrcComputed(file.c_str(), read, read ? *crc : 0);
+        return read;
     }
 
     // Shows the file's CRC-32 and puts it on the clipboard; false when the
     // file cannot be read (shown in an error box).
-    bool Report(const TextBuffer& file) const {
+    bool Report(RunContext& run, const TextBuffer& file) const {
         uint32_t crc = 0;
-        TextBuffer text;
-        if (!FileCrc32(file.c_str(), &crc)) {
-            text.Format("PROC\t: %s\nFILE\t: %s\nCRC32\t: GetFileData Error.", name.c_str(),
-                        file.c_str());
-            MessageBoxA(nullptr, text.c_str(), Caption.c_str(), MB_ICONERROR | MB_SETFOREGROUND);
+        if (!Crc(run, file, &crc)) {
+            run.reporter.FailText(
+                FormatText("PROC\t: %s\nFILE\t: %s\nCRC32\t: GetFileData Error.", {name, file}));
             return false;
         }
-        TextBuffer value;
-        value.Format("0x%08X", crc);
+        const TextBuffer value = FormatText("0x%08X", {crc});
         PutTextOnClipboard(value.c_str());
-        text.Format("PROC\t: %s\nFILE\t: %s\nCRC32\t: %s", name.c_str(), file.c_str(),
-                    value.c_str());
-        MessageBoxA(nullptr, text.c_str(), Caption.c_str(), MB_ICONINFORMATION | MB_SETFOREGROUND);
+        run.reporter.Show(BoxPurpose::kReport,
+                          FormatText("PROC\t: %s\nFILE\t: %s\nCRC32\t: %s", {name, file, value}),
+                          kInformationBoxStyle);
         return true;
     }
 
-    static bool Matches(const TextBuffer& file, const TextBuffer& value) {
+    bool Matches(RunContext& run, const TextBuffer& file, const TextBuffer& value) const {
         uint32_t crc = 0;
-        return FileCrc32(file.c_str(), &crc) && crc == value.ToHex();
+        return Crc(run, file, &crc) && crc == value.ToHex();
     }
 
-    bool Run() override {
-        const int count = MainItemCount(files, "FILE");
-        if (count == 0)
+    bool Run(RunContext& run) override {
+        const bool all = EqualsNoCase(Value("TYPE").c_str(), "AND");
+        bool matched = false;
+        bool last_mismatched = false;
+        // A file whose CRC is only reported passes, unless it cannot be read.
+        // With TYPE AND the first mismatch ends the test; otherwise the first
+        // match does, and a mismatch in the last item leaves the flag false.
+        const Items items = ForEachItem(run, [&](int i) {
+            const TextBuffer file = Item("FILE", i);
+            const TextBuffer value = Item("CRC", i);
+            last_mismatched = false;
+            if (value.IsEmpty())
+                return Report(run, file);
+            const bool match = Matches(run, file, value);
+            if (all)
+                return match;
+            matched = match;
+            last_mismatched = !match;
+            return !match;
+        });
+        if (items == Items::kEmpty)
             return false;
-        const bool all = EqualsNoCase(combination.c_str(), "AND");
-        for (int i = 0; i < count; ++i) {
-            const TextBuffer file = ListItem(files, i);
-            const TextBuffer value = ListItem(expected, i);
-            if (value.IsEmpty()) {
-                if (!Report(file))
-                    return true;
-            } else if (all) {
-                if (!Matches(file, value))
-                    return true;
-            } else if (Matches(file, value)) {
-                result = true;
-                return true;
-            } else if (i == count - 1) {
-                return true;
-            }
-        }
-        result = true;
+        result = items == Items::kStopped ? matched : !last_mismatched;
         return true;
     }
 };
@@ -160,6 +120,6 @@ bool PutTextOnClipboard(const char* text) {
     return true;
 }
 
-Procedure* ConstructCrc(const TextBuffer& name, const TextBuffer& mode) {
-    return ConstructProcedure<CrcProcedure>(name, mode, "CRC_INFO");
+Procedure* NewCrc() {
+    return new (std::nothrow) CrcProcedure;
 }

@@ -4,28 +4,16 @@
 
 #include <windows.h>
 
-#include "app/win_handles.h"
+#include "base/win_handles.h"
 #include "procs/kinds.h"
 
 namespace {
 
 struct DateProcedure : Procedure {
-    TextBuffer files;
-    TextBuffer date;
-
-    bool ReadKeys() { return ReadTextKeys(name, {{"FILE", &files}, {"DATE", &date}}); }
-
-    bool Run() override {
-        const int count = MainItemCount(files, "FILE");
-        if (count == 0)
-            return false;
-        for (int i = 0; i < count; ++i) {
-            if (!IsFileDateOnOrAfter(ListItem(files, i).c_str(), date)) {
-                result = true;
-                return true;
-            }
-        }
-        return true;
+    bool Run(RunContext& run) override {
+        return TestItems(run, false, [&](int i) {
+            return !IsFileDateOnOrAfter(Item("FILE", i).c_str(), Value("DATE"));
+        });
     }
 };
 
@@ -58,6 +46,6 @@ bool IsFileDateOnOrAfter(const char* file, const TextBuffer& date) {
     return file_day.wDay >= day;
 }
 
-Procedure* ConstructDate(const TextBuffer& name, const TextBuffer& mode) {
-    return ConstructProcedure<DateProcedure>(name, mode, "DATE_INFO");
+Procedure* NewDate() {
+    return new (std::nothrow) DateProcedure;
 }

@@ -4,19 +4,17 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstdint>
-
-#include "app/messages.h"
-#include "app/win_handles.h"
-#include "procs/file/walker.h"
+#include "base/system.h"
+#include "base/win_handles.h"
+#include "procs/file/paths.h"
 #include "procs/kinds.h"
-#include "script/reader.h"
 
 namespace {
 
 // Wait mode 0 waits until the started program is ready for input; any other
 // value waits until it has ended.
-bool LaunchAndWait(const TextBuffer& file, const TextBuffer& parameters, int32_t wait_mode) {
+Status LaunchAndWait(RunEvents& events, const TextBuffer& file, const TextBuffer& parameters,
+                     int32_t wait_mode) {
     // The program starts in its own folder; without a folder part the shell
     // gets an empty text, never a null pointer.
     TextBuffer folder;
@@ -32,46 +30,40 @@ bool LaunchAndWait(const TextBuffer& file, const TextBuffer& parameters, int32_t
     info.lpDirectory = folder.c_str();
     info.nShow = SW_SHOWNORMAL;
     if (!ShellExecuteExA(&info))
-        return false;
+        return LastErrorStatus();
 
     UniqueHandle process(info.hProcess);
     // The shell handed the file to a program that was already running.
-    if (!process.IsValid())
-        return true;
-    if (wait_mode == 0)
-        return WaitForInputIdle(process.Get(), INFINITE) == 0;
-    return WaitForSingleObject(process.Get(), INFINITE) == WAIT_OBJECT_0;
+    if (!process.IsValid()) {
+        events.Waited(file.c_str(), 0, WaitEnd::kNotRunning);
+        return Status::Done();
+    }
+    const DWORD start = GetTickCount();
+    const DWORD waited = wait_mode == 0 ? WaitForInputIdle(process.Get(), INFINITE)
+                                        : WaitForSingleObject(process.Get(), INFINITE);
+    const Status status = waited == 0 ? Status::Done() : LastErrorStatus();
+    events.Waited(file.c_str(), GetTickCount() - start,
+                  !status          ? WaitEnd::kFailed
+                  : wait_mode == 0 ? WaitEnd::kReady
+                                   : WaitEnd::kEnded);
+    return status;
 }
 
 struct LaunchProcedure : Procedure {
-    TextBuffer files;
-    TextBuffer parameters;
-    int32_t wait_mode = 0;  // stays 0 when ISWAIT is not a number
-
-    bool ReadKeys() {
-        return ReadTextKeys(name, {{"FILE", &files}, {"PARAM", &parameters}}) &&
-               ReadIntKey(name.c_str(), "ISWAIT", wait_mode);
+    bool Run(RunContext& run) override {
+        // 0 when ISWAIT is not a number.
+        const int32_t wait_mode = Value("ISWAIT").ToInt();
+        return ActOnEachItem(run, [&](int i) {
+            return LaunchAndWait(*run.events, Item("FILE", i), Item("PARAM", i), wait_mode);
+        });
     }
-
-    bool Run() override {
-        const int count = MainItemCount(files, "FILE");
-        if (count == 0)
-            return false;
-        for (int i = 0; i < count; ++i) {
-            const TextBuffer file = ListItem(files, i);
-            const TextBuffer arguments = ListItem(parameters, i);
-            if (!LaunchAndWait(file, arguments, wait_mode)) {
-                ShowMessage(kMsgLaunchFailed, file.c_str(), arguments.c_str());
-                return false;
-            }
-        }
-        result = true;
-        return true;
+    void ReportItemFailure(RunContext& run, int i, uint32_t error) const override {
+        run.reporter.Fail(kMsgLaunchFailed, {Item("FILE", i), Item("PARAM", i)}, error);
     }
 };
 
 }  // namespace
 
-Procedure* ConstructLaunch(const TextBuffer& name, const TextBuffer& mode) {
-    return ConstructProcedure<LaunchProcedure>(name, mode, "LAUNCH_INFO");
+Procedure* NewLaunch() {
+    return new (std::nothrow) LaunchProcedure;
 }

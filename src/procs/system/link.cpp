@@ -4,9 +4,9 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include "app/messages.h"
-#include "app/win_handles.h"
-#include "procs/file/walker.h"
+#include "base/system.h"
+#include "base/win_handles.h"
+#include "procs/file/paths.h"
 #include "procs/kinds.h"
 
 namespace {
@@ -25,13 +25,13 @@ int ShowCommandOf(int32_t code) {
 }
 
 // Only the save decides: the settings before it are taken as given.
-bool CreateShortcut(const TextBuffer& target, const TextBuffer& link_file,
-                    const TextBuffer& parameters, int32_t code) {
+Status CreateShortcut(const TextBuffer& target, const TextBuffer& link_file,
+                      const TextBuffer& parameters, int32_t code) {
     ComPtr<IShellLinkA> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                link.Out()))) {
-        return false;
-    }
+    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IShellLinkA, link.Out());
+    if (FAILED(result))
+        return Status::Failed(static_cast<uint32_t>(result));
     TextBuffer folder;  // stays empty for a target without a folder part
     FolderOfPath(target.c_str(), folder);
     link->SetPath(target.c_str());
@@ -42,50 +42,37 @@ bool CreateShortcut(const TextBuffer& target, const TextBuffer& link_file,
         link->SetShowCmd(show);
 
     ComPtr<IPersistFile> file;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, file.Out())))
-        return false;
+    result = link->QueryInterface(IID_IPersistFile, file.Out());
+    if (FAILED(result))
+        return Status::Failed(static_cast<uint32_t>(result));
     // A path that does not fit is refused, never saved cut short.
     WCHAR path[MAX_PATH];
     if (MultiByteToWideChar(CP_ACP, 0, link_file.c_str(), -1, path, MAX_PATH) == 0)
-        return false;
-    return SUCCEEDED(file->Save(path, TRUE));
+        return LastErrorStatus();
+    result = file->Save(path, TRUE);
+    return SUCCEEDED(result) ? Status::Done() : Status::Failed(static_cast<uint32_t>(result));
 }
 
 struct LinkProcedure : Procedure {
-    TextBuffer targets;
-    TextBuffer parameters;
-    TextBuffer show_codes;
-    TextBuffer links;
-
-    bool ReadKeys() {
-        return ReadTextKeys(
-            name,
-            {{"SRC", &targets}, {"PARAM", &parameters}, {"SHOWCMD", &show_codes}, {"DST", &links}});
-    }
-
-    bool Run() override {
-        const int count = MainItemCount(targets, "LINK");
-        if (count == 0)
-            return false;
-        for (int i = 0; i < count; ++i) {
-            const TextBuffer target = ListItem(targets, i);
-            const TextBuffer link = ListItem(links, i);
-            const TextBuffer arguments = ListItem(parameters, i);
-            const int32_t code = ListItem(show_codes, i).ToInt();
+    bool Run(RunContext& run) override {
+        return ActOnEachItem(run, [&](int i) {
+            const TextBuffer link = Item("DST", i);
             // A folder that cannot be made shows up as a failed save.
-            MakeFolderPath(link.Items(0, -2, "\\"));
-            if (!CreateShortcut(target, link + ".LNK", arguments, code)) {
-                ShowMessage(kMsgLinkFailed, target.c_str(), link.c_str());
-                return false;
-            }
-        }
-        result = true;
-        return true;
+            MakeFolderPath(*run.events, ParentOf(link));
+            const Status saved = CreateShortcut(Item("SRC", i), link + ".LNK", Item("PARAM", i),
+                                                Item("SHOWCMD", i).ToInt());
+            run.events->FileActed(FileAction::kShortcutSaved, (link + ".LNK").c_str(),
+                                  Item("SRC", i).c_str(), saved.Error());
+            return saved;
+        });
+    }
+    void ReportItemFailure(RunContext& run, int i, uint32_t error) const override {
+        run.reporter.Fail(kMsgLinkFailed, {Item("SRC", i), Item("DST", i)}, error);
     }
 };
 
 }  // namespace
 
-Procedure* ConstructLink(const TextBuffer& name, const TextBuffer& mode) {
-    return ConstructProcedure<LinkProcedure>(name, mode, "SHORTCUT_INFO");
+Procedure* NewLink() {
+    return new (std::nothrow) LinkProcedure;
 }

@@ -1,13 +1,11 @@
 // OSVER: whether the system is of the NT platform family.
+#include "base/system.h"
 #include "procs/kinds.h"
-#include "procs/system/process.h"
 
 namespace {
 
 struct OsVerProcedure : Procedure {
-    bool ReadKeys() { return true; }
-
-    bool Run() override {
+    bool Run(RunContext&) override {
         result = IsNtPlatform();
         return true;
     }
@@ -15,6 +13,6 @@ struct OsVerProcedure : Procedure {
 
 }  // namespace
 
-Procedure* ConstructOsVer(const TextBuffer& name, const TextBuffer& mode) {
-    return ConstructProcedure<OsVerProcedure>(name, mode, "OSVER_INFO");
+Procedure* NewOsVer() {
+    return new (std::nothrow) OsVerProcedure;
 }

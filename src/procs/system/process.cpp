@@ -2,7 +2,8 @@
 
 #include <tlhelp32.h>
 
-#include "app/win_handles.h"
+#include "base/system.h"
+#include "base/win_handles.h"
 #include "text/text_buffer.h"
 
 namespace {
@@ -11,13 +12,6 @@ typedef BOOL(WINAPI* EnumProcessModulesFn)(HANDLE, HMODULE*, DWORD, DWORD*);
 typedef DWORD(WINAPI* GetModuleFileNameExFn)(HANDLE, HMODULE, LPSTR, DWORD);
 
 }  // namespace
-
-bool IsNtPlatform() {
-    OSVERSIONINFOA info = {};
-    info.dwOSVersionInfoSize = sizeof info;
-    GetVersionExA(&info);
-    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
 
 DWORD FindRunningProcess(const char* target) {
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -31,10 +25,9 @@ DWORD FindRunningProcess(const char* target) {
     if (nt) {
         if (psapi.Get() == nullptr)
             return 0;
-        enum_modules = reinterpret_cast<EnumProcessModulesFn>(
-            reinterpret_cast<void*>(GetProcAddress(psapi.Get(), "EnumProcessModules")));
-        module_file_name = reinterpret_cast<GetModuleFileNameExFn>(
-            reinterpret_cast<void*>(GetProcAddress(psapi.Get(), "GetModuleFileNameExA")));
+        enum_modules = SystemFunction<EnumProcessModulesFn>(psapi.Get(), "EnumProcessModules");
+        module_file_name =
+            SystemFunction<GetModuleFileNameExFn>(psapi.Get(), "GetModuleFileNameExA");
         if (enum_modules == nullptr || module_file_name == nullptr)
             return 0;
     }

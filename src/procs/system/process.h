@@ -1,10 +1,8 @@
-// Looking at the system the updater runs on.
+// Looking for running programs.
 #pragma once
 
 #include <windows.h>
 
-// True on the NT platform family; asked anew on every call.
-bool IsNtPlatform();
 // Id of the first running process, other than the updater itself, whose
 // executable matches target by lstrcmpiA (on NT the full path where the
 // process can be opened); 0 when none matches or the search cannot be made.

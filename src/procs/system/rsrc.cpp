@@ -2,8 +2,8 @@
 // so that the target gets all of them or, on a failure, none.
 #include "procs/system/rsrc.h"
 
-#include "app/messages.h"
-#include "app/win_handles.h"
+#include "base/system.h"
+#include "base/win_handles.h"
 #include "procs/kinds.h"
 
 namespace {
@@ -28,10 +28,10 @@ public:
     }
     HANDLE Get() const { return handle_; }
     // Writes the changes; the handle is gone afterwards, whatever the outcome.
-    bool Commit() {
+    Status Commit() {
         HANDLE handle = handle_;
         handle_ = nullptr;
-        return EndUpdateResourceA(handle, FALSE) != FALSE;
+        return CallStatus(EndUpdateResourceA(handle, FALSE));
     }
     void Discard() {
         if (handle_ != nullptr)
@@ -71,45 +71,46 @@ bool FindResourceData(HMODULE module, const char* name, const char* type, WORD l
 enum Gathered { kGathered, kSourceNotLoaded, kTargetNotOpened, kResourceRefused };
 
 struct RsrcProcedure : Procedure {
-    TextBuffer source;
-    TextBuffer target;
-    TextBuffer types;
-    TextBuffer names;
-
-    bool ReadKeys() {
-        return ReadTextKeys(
-            name, {{"FROM", &source}, {"TO", &target}, {"TYPE", &types}, {"NAME", &names}});
-    }
-
     // The source stays loaded only while this runs: it is unloaded before
     // the target is written.
-    Gathered Gather(ResourceUpdate& update) const {
-        LoadedModule module(LoadResourceModule(source.c_str()));
-        if (module.Get() == nullptr)
+    Gathered Gather(ResourceUpdate& update, uint32_t* error) const {
+        LoadedModule module(LoadResourceModule(Value("FROM").c_str()));
+        if (module.Get() == nullptr) {
+            *error = GetLastError();
             return kSourceNotLoaded;
-        if (!update.Begin(target.c_str()))
+        }
+        if (!update.Begin(Value("TO").c_str())) {
+            *error = GetLastError();
             return kTargetNotOpened;
-        return AddResources(module.Get(), update.Get(), types, names) ? kGathered
-                                                                      : kResourceRefused;
+        }
+        return AddResources(module.Get(), update.Get(), Value("TYPE"), Value("NAME"), error)
+                   ? kGathered
+                   : kResourceRefused;
     }
 
-    bool Run() override {
-        if (MainItemCount(types, "TYPE") == 0)
+    bool Run(RunContext& run) override {
+        if (MainItemCount(run) == 0)
             return false;
+        const TextBuffer& source = Value("FROM");
+        const TextBuffer& target = Value("TO");
         ResourceUpdate update;
-        const Gathered gathered = Gather(update);
+        uint32_t error = 0;
+        const Gathered gathered = Gather(update, &error);
         if (gathered == kSourceNotLoaded) {
-            ShowMessage(kMsgFileNotFound, source.c_str());
+            run.reporter.Fail(kMsgFileNotFound, {source}, error);
             return false;
         }
         if (gathered == kTargetNotOpened) {
-            ShowMessage(kMsgFileNotFound, target.c_str());
+            run.reporter.Fail(kMsgFileNotFound, {target}, error);
             return false;
         }
         // A commit that fails has not changed the target either.
-        if (gathered == kResourceRefused || !update.Commit()) {
+        const Status committed = gathered == kGathered ? update.Commit() : Status::Failed(error);
+        run.events->FileActed(FileAction::kResourcesUpdated, source.c_str(), target.c_str(),
+                              committed.Error());
+        if (!committed) {
             update.Discard();
-            ShowMessage(kMsgResourceFailed, source.c_str(), target.c_str());
+            run.reporter.Fail(kMsgResourceFailed, {source, target}, committed.Error());
             return false;
         }
         result = true;
@@ -126,7 +127,8 @@ HMODULE LoadResourceModule(const char* path) {
     return module;
 }
 
-bool AddResources(HMODULE source, HANDLE update, const TextBuffer& types, const TextBuffer& names) {
+bool AddResources(HMODULE source, HANDLE update, const TextBuffer& types, const TextBuffer& names,
+                  uint32_t* error) {
     // Carried from item to item, as the source's languages are found.
     WORD language = kJapanese;
     const int count = types.ItemCount(",");
@@ -141,12 +143,13 @@ bool AddResources(HMODULE source, HANDLE update, const TextBuffer& types, const 
         if (!FindResourceData(source, name.c_str(), type.c_str(), language, data))
             continue;
         if (!UpdateResourceA(update, type.c_str(), name.c_str(), language, data.bytes, data.size)) {
+            *error = GetLastError();
             return false;
         }
     }
     return true;
 }
 
-Procedure* ConstructRsrc(const TextBuffer& name, const TextBuffer& mode) {
-    return ConstructProcedure<RsrcProcedure>(name, mode, "RSRC_INFO");
+Procedure* NewRsrc() {
+    return new (std::nothrow) RsrcProcedure;
 }

@@ -5,30 +5,21 @@
 namespace {
 
 struct VerifyProcedure : Procedure {
-    TextBuffer first;
-    TextBuffer second;
-
-    bool ReadKeys() { return ReadTextKeys(name, {{"ARG1", &first}, {"ARG2", &second}}); }
-
-    bool Run() override {
-        const int count = first.ItemCount(",");
+    bool Run(RunContext&) override {
+        const int count = Value("ARG1").ItemCount(",");
         if (count == 0) {
             // An empty first list equals only an empty second one.
-            result = EqualsNoCase(first.c_str(), second.c_str());
+            result = EqualsNoCase(Value("ARG1").c_str(), Value("ARG2").c_str());
             return true;
         }
-        for (int i = 0; i < count; ++i) {
-            if (EqualsNoCase(ListItem(first, i).c_str(), ListItem(second, i).c_str())) {
-                result = true;
-                return true;
-            }
-        }
+        for (int i = 0; i < count && !result; ++i)
+            result = EqualsNoCase(Item("ARG1", i).c_str(), Item("ARG2", i).c_str());
         return true;
     }
 };
 
 }  // namespace
 
-Procedure* ConstructVerify(const TextBuffer& name, const TextBuffer& mode) {
-    return ConstructProcedure<VerifyProcedure>(name, mode, "VERIFY_INFO");
+Procedure* NewVerify() {
+    return new (std::nothrow) VerifyProcedure;
 }

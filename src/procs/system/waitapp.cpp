@@ -1,42 +1,46 @@
 // WAITAPP: waits for each running APP item to end, up to the TICK item at the
 // same position (milliseconds, -1 without limit). A program still running
 // when its time is up is passed over without a message.
-#include "app/win_handles.h"
+#include "base/win_handles.h"
 #include "procs/kinds.h"
 #include "procs/system/process.h"
 
 namespace {
 
+WaitEnd WaitForProgram(const TextBuffer& program, DWORD limit) {
+    // Each program is looked up when its turn comes.
+    const DWORD id = FindRunningProcess(program.c_str());
+    if (id == 0)
+        return WaitEnd::kNotRunning;
+    UniqueHandle process(OpenProcess(STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE, FALSE, id));
+    if (!process.IsValid())
+        return WaitEnd::kFailed;
+    switch (WaitForSingleObject(process.Get(), limit)) {
+        case WAIT_OBJECT_0:
+            return WaitEnd::kEnded;
+        case WAIT_TIMEOUT:
+            return WaitEnd::kTimedOut;
+    }
+    return WaitEnd::kFailed;
+}
+
 struct WaitAppProcedure : Procedure {
-    TextBuffer programs;
-    TextBuffer limits;
-
-    bool ReadKeys() { return ReadTextKeys(name, {{"APP", &programs}, {"TICK", &limits}}); }
-
-    bool Run() override {
-        const int count = MainItemCount(programs, "APP");
-        if (count == 0)
-            return false;
-        for (int i = 0; i < count; ++i) {
-            const TextBuffer program = ListItem(programs, i);
-            const TextBuffer limit = ListItem(limits, i);  // missing or no number: 0
-            // Each program is looked up when its turn comes.
-            const DWORD id = FindRunningProcess(program.c_str());
-            if (id == 0)
-                continue;
-            UniqueHandle process(OpenProcess(STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE, FALSE, id));
-            if (!process.IsValid())
-                continue;
-            // -1 becomes INFINITE. Ended or timed out, the next item follows.
-            WaitForSingleObject(process.Get(), static_cast<DWORD>(limit.ToInt()));
-        }
-        result = true;
-        return true;
+    bool Run(RunContext& run) override {
+        // Ended or timed out, the next item follows; nothing fails.
+        return ActOnEachItem(run, [&](int i) {
+            const TextBuffer program = Item("APP", i);
+            const DWORD start = GetTickCount();
+            // A missing or non-numeric item is 0; -1 becomes INFINITE.
+            const WaitEnd end =
+                WaitForProgram(program, static_cast<DWORD>(Item("TICK", i).ToInt()));
+            run.events->Waited(program.c_str(), GetTickCount() - start, end);
+            return Status::Done();
+        });
     }
 };
 
 }  // namespace
 
-Procedure* ConstructWaitApp(const TextBuffer& name, const TextBuffer& mode) {
-    return ConstructProcedure<WaitAppProcedure>(name, mode, "WAITAPP_INFO");
+Procedure* NewWaitApp() {
+    return new (std::nothrow) WaitAppProcedure;
 }

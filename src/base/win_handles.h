@@ -82,6 +82,37 @@ private:
     Interface* pointer_ = nullptr;
 };
 
-// Loads a DLL of the system folder by its full path, never from the program's
-// folder or the current folder.
-HMODULE LoadSystemLibrary(const char* file_name);
+// The clipboard while it is open; closed on every path.
+class OpenedClipboard {
+public:
+    OpenedClipboard() : open_(OpenClipboard(nullptr) != FALSE) {}
+    ~OpenedClipboard() {
+        if (open_)
+            CloseClipboard();
+    }
+    OpenedClipboard(const OpenedClipboard&) = delete;
+    OpenedClipboard& operator=(const OpenedClipboard&) = delete;
+
+    bool IsOpen() const { return open_; }
+
+private:
+    bool open_;
+};
+
+// A global memory block, freed unless handed over with Release.
+class GlobalBlock {
+public:
+    GlobalBlock(UINT flags, SIZE_T size) : block_(GlobalAlloc(flags, size)) {}
+    ~GlobalBlock() {
+        if (block_ != nullptr)
+            GlobalFree(block_);
+    }
+    GlobalBlock(const GlobalBlock&) = delete;
+    GlobalBlock& operator=(const GlobalBlock&) = delete;
+
+    HGLOBAL Get() const { return block_; }
+    void Release() { block_ = nullptr; }
+
+private:
+    HGLOBAL block_;
+};

@@ -1,0 +1,61 @@
+#include "procs/procedure.h"
+
+#include "procs/kinds.h"
+
+const TextBuffer& Procedure::Value(const char* key) const {
+    const int index = KeyIndex(*kind, key);
+    // Every kind asks only for its own keys; the empty text is a safe answer otherwise.
+    static const TextBuffer kNone;
+    return index >= 0 ? values[index] : kNone;
+}
+
+TextBuffer Procedure::Item(const char* key, int i) const {
+    return ListItem(Value(key), i);
+}
+
+int Procedure::MainItemCount(RunContext& run) const {
+    const KeySpec* main = MainKey(*kind);
+    const int count = Value(main->name).ItemCount(",");
+    if (count == 0)
+        run.reporter.Fail(kMsgBadItemCount,
+                          {name, kind->count_label != nullptr ? kind->count_label : main->name});
+    return count;
+}
+
+TextBuffer ListItem(const TextBuffer& list, int i) {
+    TextBuffer item = list.Item(i, ",");
+    item.Trim(" ", " ");
+    return item;
+}
+
+Procedure* BuildProcedure(RunContext& run, const TextBuffer& name) {
+    const ScriptKeys keys = run.Keys();
+    TextBuffer mode;
+    if (!keys.ReadText(name.c_str(), "MODE", mode))
+        return nullptr;
+    const KindSpec* kind = FindKind(mode.c_str());
+    if (kind == nullptr) {
+        run.reporter.Fail(kMsgBadSymbol, {mode});
+        return nullptr;
+    }
+    Procedure* procedure = NewProcedure(kind->id);
+    if (procedure == nullptr) {
+        run.reporter.Fail(kMsgOutOfMemory, {kind->object_name});
+        return nullptr;
+    }
+    procedure->name = name;
+    procedure->mode = mode;
+    procedure->kind = kind;
+    for (int i = 0; i < kind->key_count; ++i) {
+        const KeySpec& key = kind->keys[i];
+        TextBuffer& value = procedure->values[i];
+        const bool read = key.form == KeyForm::kNumber
+                              ? keys.ReadNumber(name.c_str(), key.name, value)
+                              : keys.ReadText(name.c_str(), key.name, value);
+        if (!read) {
+            delete procedure;
+            return nullptr;
+        }
+    }
+    return procedure;
+}

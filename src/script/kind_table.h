@@ -1,0 +1,67 @@
+// The procedure kinds and their keys, as data: the program reads keys by this
+// table, and a checker that knows no Win32 uses the same one, so the two can
+// never disagree about what a kind needs.
+#pragma once
+
+#include <cstdint>
+
+enum class KindId : uint8_t {
+    kExist,
+    kDate,
+    kSwitch,
+    kMsgBox,
+    kCopy,
+    kLaunch,
+    kDelete,
+    kLink,
+    kOsVer,
+    kMakeDir,
+    kAttr,
+    kCrc,
+    kMove,
+    kWaitApp,
+    kAppExist,
+    kVerify,
+    kRsrc,
+    kShell,
+};
+
+enum class KeyForm : uint8_t {
+    kText,           // one value
+    kList,           // items at ","
+    kNumber,         // "%d", read without expansion
+    kCondition,      // procedure names joined by NOT, AND and OR
+    kProcedureList,  // procedure names at ","
+    kFlag,           // a condition, then 0 or 1
+};
+
+struct KeySpec {
+    const char* name;
+    KeyForm form;
+    bool main;      // the list whose items the kind works through; empty: message 4
+    bool paired;    // items pair with the main list's by position
+    bool required;  // an empty value makes the procedure fail
+    bool writes;    // its items name places that are written, moved or deleted
+};
+
+struct KindSpec {
+    KindId id;
+    const char* mode;         // the MODE value, compared without regard to ASCII case
+    const char* object_name;  // named in message 3 when the record cannot be made
+    const char* count_label;  // the key named in message 4; null: the main key's name
+    const KeySpec* keys;      // in the order in which they are read
+    int key_count;
+};
+
+// The kinds in the order in which a MODE value is compared with them.
+int KindCount();
+const KindSpec& KindAt(int index);
+// The kind a MODE value names; null for none.
+const KindSpec* FindKind(const char* mode);
+// The main list key of a kind; null for kinds without one.
+const KeySpec* MainKey(const KindSpec& kind);
+// Position of key in the kind's keys; -1 when it has no such key.
+int KeyIndex(const KindSpec& kind, const char* key);
+
+// No kind reads more keys than this.
+const int kMostKeys = 4;

@@ -1,0 +1,33 @@
+#include "script/script_keys.h"
+
+#include <cstring>
+
+bool ScriptKeys::ReadText(const char* section, const char* key, TextBuffer& value) const {
+    if (!source_.ReadValue(section, key, kValueCapacity, value)) {
+        reporter_.Fail(kMsgBadFormat, {section, key});
+        return false;
+    }
+    symbols_.ExpandValue(value);
+    return true;
+}
+
+bool ScriptKeys::ReadNumber(const char* section, const char* key, TextBuffer& value) const {
+    if (!source_.ReadValue(section, key, kNumberCapacity, value)) {
+        reporter_.Fail(kMsgBadFormat, {section, key});
+        return false;
+    }
+    return true;
+}
+
+void ReadDefinitions(const ScriptSource& source, SymbolTable& symbols) {
+    ByteArray lines;
+    source.ReadSection("DEFINE", kValueCapacity, lines);
+    if (lines.Size() == 0)
+        return;
+    const char* end = reinterpret_cast<const char*>(lines.Data()) + lines.Size();
+    for (const char* line = reinterpret_cast<const char*>(lines.Data());
+         line < end && *line != '\0'; line += strlen(line) + 1) {
+        if (line[0] != ';')
+            symbols.AddDefinition(line);
+    }
+}

@@ -1,0 +1,29 @@
+// The script's keys as the program uses them: read from the script, string
+// values expanded, a missing key reported with message 2.
+#pragma once
+
+#include <cstdint>
+
+#include "base/reporter.h"
+#include "script/script_source.h"
+#include "script/symbols.h"
+
+class ScriptKeys {
+public:
+    ScriptKeys(const ScriptSource& source, const SymbolTable& symbols, Reporter& reporter)
+        : source_(source), symbols_(symbols), reporter_(reporter) {}
+
+    // The expanded value; false (message 2 shown) when the key is missing.
+    bool ReadText(const char* section, const char* key, TextBuffer& value) const;
+    // A value that is read as a number ("%d", ToInt): unexpanded, and only
+    // its first 259 bytes. False (message 2 shown) when the key is missing.
+    bool ReadNumber(const char* section, const char* key, TextBuffer& value) const;
+
+private:
+    const ScriptSource& source_;
+    const SymbolTable& symbols_;
+    Reporter& reporter_;
+};
+
+// Adds the lines of the DEFINE section that do not begin with ";" to the table.
+void ReadDefinitions(const ScriptSource& source, SymbolTable& symbols);

@@ -1,0 +1,47 @@
+// A growable array of values. Add fails, and the list stays as it was, when
+// memory runs out: the program is built without exceptions.
+#pragma once
+
+#include <new>
+#include <utility>
+
+template <typename T>
+class List {
+public:
+    List() = default;
+    List(const List&) = delete;
+    List& operator=(const List&) = delete;
+    ~List() { delete[] items_; }
+
+    bool Add(T value) {
+        if (count_ == capacity_ && !Grow())
+            return false;
+        items_[count_++] = std::move(value);
+        return true;
+    }
+    void Clear() { count_ = 0; }
+    int Count() const { return count_; }
+    T& operator[](int i) { return items_[i]; }
+    const T& operator[](int i) const { return items_[i]; }
+    T* begin() { return items_; }
+    T* end() { return items_ + count_; }
+    const T* begin() const { return items_; }
+    const T* end() const { return items_ + count_; }
+
+private:
+    bool Grow() {
+        const int capacity = capacity_ == 0 ? 8 : capacity_ * 2;
+        T* grown = new (std::nothrow) T[capacity];
+        if (grown == nullptr)
+            return false;
+        for (int i = 0; i < count_; ++i) grown[i] = std::move(items_[i]);
+        delete[] items_;
+        items_ = grown;
+        capacity_ = capacity;
+        return true;
+    }
+
+    T* items_ = nullptr;
+    int count_ = 0;
+    int capacity_ = 0;
+};
