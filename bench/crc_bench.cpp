@@ -3,10 +3,11 @@
 //   crc_bench [repetitions]
 //     Crc32Update, its table routine alone, zlib's crc32 and a memcpy, each on
 //     the same 256 MiB buffer, in one run.
-//   crc_bench file ours|zlib PATH BLOCK_KIB...
+//   crc_bench file ours|zlib|read PATH BLOCK_KIB...
 //     Streams a file in blocks of each size in turn through Crc32Update or
-//     zlib's crc32, printing the value and the time of each; with one block
-//     size and zlib it is the console program the updater is compared with.
+//     zlib's crc32, or only reads it, printing the value and the time of each;
+//     with one block size and zlib it is the console program the updater is
+//     compared with.
 #include <zlib.h>
 
 #include <algorithm>
@@ -89,13 +90,23 @@ int Buffer(int repetitions) {
     printf("best of %d on 256 MiB (folding %s):", repetitions, Crc32Folds() ? "on" : "off");
     for (int kind = 0; kind < kinds; ++kind)
         printf(" %s %.3f s (%.0f MiB/s)", names[kind], best[kind], mib / best[kind]);
-    printf("\nroutine: %.1f times as fast as zlib, %.2f times the memcpy time\n",
-           best[2] / best[0], best[0] / best[3]);
+    printf("\nroutine: %.1f times as fast as zlib, %.2f times the memcpy time\n", best[2] / best[0],
+           best[0] / best[3]);
     return 0;
 }
 
 // Reads the whole file in blocks as the updater does; false when it cannot.
-bool StreamFile(const char* path, size_t block_size, bool zlib, uint32_t* crc) {
+enum class Use { kOurs, kZlib, kReadOnly };
+
+uint32_t Continue(Use use, uint32_t crc, const unsigned char* bytes, size_t length) {
+    if (use == Use::kOurs)
+        return Crc32Update(crc, bytes, length);
+    if (use == Use::kZlib)
+        return Zlib(crc, bytes, length);
+    return crc ^ bytes[length - 1];
+}
+
+bool StreamFile(const char* path, size_t block_size, Use use, uint32_t* crc) {
     std::vector<unsigned char> block(block_size);
     uint32_t value = 0;
 #ifdef _WIN32
@@ -104,9 +115,8 @@ bool StreamFile(const char* path, size_t block_size, bool zlib, uint32_t* crc) {
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD read = 0;
-    while (ReadFile(file, block.data(), static_cast<DWORD>(block_size), &read, nullptr) &&
-           read > 0)
-        value = zlib ? Zlib(value, block.data(), read) : Crc32Update(value, block.data(), read);
+    while (ReadFile(file, block.data(), static_cast<DWORD>(block_size), &read, nullptr) && read > 0)
+        value = Continue(use, value, block.data(), read);
     CloseHandle(file);
 #else
     FILE* file = fopen(path, "rb");
@@ -114,7 +124,7 @@ bool StreamFile(const char* path, size_t block_size, bool zlib, uint32_t* crc) {
         return false;
     size_t read = 0;
     while ((read = fread(block.data(), 1, block_size, file)) > 0)
-        value = zlib ? Zlib(value, block.data(), read) : Crc32Update(value, block.data(), read);
+        value = Continue(use, value, block.data(), read);
     fclose(file);
 #endif
     *crc = value;
@@ -122,16 +132,18 @@ bool StreamFile(const char* path, size_t block_size, bool zlib, uint32_t* crc) {
 }
 
 int File(int argc, char** argv) {
-    const bool zlib = strcmp(argv[2], "zlib") == 0;
+    const Use use = strcmp(argv[2], "zlib") == 0   ? Use::kZlib
+                    : strcmp(argv[2], "read") == 0 ? Use::kReadOnly
+                                                   : Use::kOurs;
     for (int i = 4; i < argc; ++i) {
         const size_t block_size = static_cast<size_t>(atoi(argv[i])) << 10;
         uint32_t crc = 0;
         const double start = Seconds();
-        if (block_size == 0 || !StreamFile(argv[3], block_size, zlib, &crc)) {
+        if (block_size == 0 || !StreamFile(argv[3], block_size, use, &crc)) {
             printf("cannot read %s\n", argv[3]);
             return 1;
         }
-        printf("%s, blocks of %s KiB: 0x%08X in %.3f s\n", zlib ? "zlib" : "routine", argv[i], crc,
+        printf("%s, blocks of %s KiB: 0x%08X in %.3f s\n", argv[2], argv[i], crc,
                Seconds() - start);
     }
     return 0;
