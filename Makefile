@@ -33,6 +33,7 @@ test: wintest-configure
 	@sh tests/wine-setup.sh
 	@ctest --test-dir $(WINTEST) --output-on-failure; rc=$$?; sh tests/wine-setup.sh stop; exit $$rc
 	@sh tools/check-imports.sh $(WIN)/updater.exe
+	@sh tools/check-fast-path.sh $(WIN)/updater.exe
 
 demo: wintest-configure
 	@cmake --build $(WINTEST) -j2 --target boxspy -- --no-print-directory

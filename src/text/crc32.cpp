@@ -1,5 +1,14 @@
 #include "text/crc32.h"
 
+#include <cpuid.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+// In crc32_clmul.cpp, the one unit built with those instructions.
+void Crc32FoldClmul(uint32_t crc, const uint8_t* begin, const uint8_t* end, uint8_t* folded);
+
 namespace {
 
 // Slicing by sixteen: table[k][b] is what byte b contributes when k more
@@ -36,9 +45,56 @@ const Crc32Tables& Tables() {
     return tables;
 }
 
+// About where both take the same time: folding costs a fixed chain of
+// products at its end, and the table routine on up to 15 bytes before, 63
+// after and the 16 folded ones.
+const size_t kFoldMinimum = 256;
+
+bool ProcessorFolds() {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    // False on a processor without CPUID or without its leaf 1.
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx))
+        return false;
+    return (ecx & bit_PCLMUL) != 0 && (ecx & bit_SSE4_1) != 0;
+}
+
+bool SystemSavesSse() {
+#ifdef _WIN32
+    // Windows reports SSE2 only where it has turned on saving the SSE
+    // registers at each thread switch.
+    return IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != FALSE;
+#else
+    // Linux has saved them ever since it ran on processors that have them;
+    // XSAVE and its OS flag concern the AVX registers, not these.
+    return true;
+#endif
+}
+
 }  // namespace
 
+bool Crc32Folds() {
+    // Decided once. The Windows program is built without thread-safe
+    // statics; it is single-threaded, so the first call cannot race.
+    static const bool folds = ProcessorFolds() && SystemSavesSse();
+    return folds;
+}
+
 uint32_t Crc32Update(uint32_t crc, const void* bytes, size_t length) {
+    if (length < kFoldMinimum || !Crc32Folds())
+        return Crc32UpdateByTable(crc, bytes, length);
+    const uint8_t* p = static_cast<const uint8_t*>(bytes);
+    // The table takes the bytes up to a 16-byte boundary and those after the
+    // last whole 64 bytes; the folded 16 bytes continue from a zero register.
+    const size_t head = (16 - reinterpret_cast<uintptr_t>(p) % 16) % 16;
+    crc = Crc32UpdateByTable(crc, p, head);
+    const size_t body = (length - head) / 64 * 64;
+    uint8_t folded[16];
+    Crc32FoldClmul(~crc, p + head, p + head + body, folded);
+    crc = Crc32UpdateByTable(0xFFFFFFFF, folded, sizeof folded);
+    return Crc32UpdateByTable(crc, p + head + body, length - head - body);
+}
+
+uint32_t Crc32UpdateByTable(uint32_t crc, const void* bytes, size_t length) {
     const uint32_t(&t)[kSlices][256] = Tables().table;
     const unsigned char* p = static_cast<const unsigned char*>(bytes);
     crc = ~crc;

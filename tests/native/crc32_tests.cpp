@@ -1,5 +1,6 @@
 // CRC-32 against published values and against a plain bit-by-bit reference,
-// for every length and alignment around the 16-byte steps of the fast loop.
+// for every length and alignment around the 16-byte steps of the table loop;
+// the folding routine against the table routine around its own steps.
 #include "text/crc32.h"
 
 #include <gtest/gtest.h>
@@ -94,6 +95,47 @@ TEST(Crc32, IncrementalOverBlocksOfAFileReader) {
         running = Crc32Update(running, bytes.data() + done, piece);
     }
     EXPECT_EQ(running, Crc32(bytes.data(), bytes.size()));
+}
+
+// Folding takes over from 256 bytes on and steps by 64 bytes from a 16-byte
+// boundary: every length up to 1024 at every alignment crosses each of these
+// with 0 to 255 bytes to spare, and the last span does so around a large
+// power of two. Each case also continues from a running value.
+TEST(Crc32, FoldingMatchesTheTable) {
+    if (!Crc32Folds())
+        GTEST_SKIP() << "this processor cannot fold; Crc32Update is the table routine";
+    struct Span {
+        size_t first_length, last_length, offsets;
+    };
+    const Span spans[] = {{0, 1024, 16}, {65536 - 256, 65536 + 256, 4}};
+    const std::vector<unsigned char> bytes = RandomBytes(65536 + 256 + 16, 7);
+    for (const Span& span : spans) {
+        for (size_t offset = 0; offset < span.offsets; ++offset) {
+            for (size_t length = span.first_length; length <= span.last_length; ++length) {
+                const unsigned char* p = bytes.data() + offset;
+                ASSERT_EQ(Crc32Update(0, p, length), Crc32UpdateByTable(0, p, length))
+                    << "offset " << offset << " length " << length;
+                ASSERT_EQ(Crc32Update(0x12345678, p, length),
+                          Crc32UpdateByTable(0x12345678, p, length))
+                    << "offset " << offset << " length " << length;
+            }
+        }
+    }
+}
+
+TEST(Crc32, FoldingMatchesTheTableOnRandomInputs) {
+    if (!Crc32Folds())
+        GTEST_SKIP() << "this processor cannot fold; Crc32Update is the table routine";
+    std::mt19937 random(8);
+    for (int round = 0; round < 40; ++round) {
+        const size_t offset = random() % 64;
+        const size_t length = random() % (1 << (8 + round % 12));
+        const uint32_t before = static_cast<uint32_t>(random());
+        const std::vector<unsigned char> bytes = RandomBytes(offset + length, 100 + round);
+        const unsigned char* p = bytes.data() + offset;
+        ASSERT_EQ(Crc32Update(before, p, length), Crc32UpdateByTable(before, p, length))
+            << "round " << round << " offset " << offset << " length " << length;
+    }
 }
 
 TEST(Crc32, SingleBitChangesAreSeen) {

@@ -1,4 +1,5 @@
-// The block reader and the clipboard step of CRC, called in this process:
+// The CRC-32 routines of this build, the block reader and the clipboard step
+// of CRC, called in this process:
 // the clipboard's content is gone once the program that set it has ended, so
 // the text the clipboard step puts there can only be read back here. From
 // outside, the updater's clipboard step shows in the clipboard's sequence
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include "procs/system/crc.h"
+#include "text/crc32.h"
 #include "sandbox.h"
 
 namespace {
@@ -34,10 +36,35 @@ std::string Patterned(size_t size) {
     return bytes;
 }
 
+// The i686 build's folding against its table routine: from 256 bytes on,
+// in 64-byte steps after a 16-byte boundary, and on large random spans.
+TEST(Crc32, FoldingInThisBuildMatchesTheTable) {
+    if (!Crc32Folds())
+        GTEST_SKIP() << "this processor or system cannot fold; Crc32Update is the table routine";
+    const std::string text = Patterned((1 << 20) + 64);
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    for (size_t offset = 0; offset < 16; ++offset) {
+        for (size_t length = 0; length <= 600; ++length) {
+            ASSERT_EQ(Crc32Update(1, bytes + offset, length),
+                      Crc32UpdateByTable(1, bytes + offset, length))
+                << "offset " << offset << " length " << length;
+        }
+    }
+    uint32_t x = 99;
+    for (int round = 0; round < 40; ++round) {
+        x = x * 1103515245 + 12345;
+        const size_t offset = x % 64;
+        const size_t length = (x >> 8) % (size_t{1} << (8 + round % 13));
+        ASSERT_EQ(Crc32Update(x, bytes + offset, length),
+                  Crc32UpdateByTable(x, bytes + offset, length))
+            << "offset " << offset << " length " << length;
+    }
+}
+
 TEST(FileCrc32, AroundTheBlockSize) {
     Sandbox box("check_unit_blocks");
-    for (size_t size :
-         {size_t{1}, size_t{65535}, size_t{65536}, size_t{65537}, size_t{3 * 65536 + 100}}) {
+    const size_t block = 256 * 1024;  // the reader's
+    for (size_t size : {size_t{1}, block - 1, block, block + 1, block + 255, 3 * block + 100}) {
         const std::string bytes = Patterned(size);
         box.WriteFile("f.bin", bytes);
         uint32_t crc = 0;
