@@ -1,6 +1,5 @@
 #include "text/text_buffer.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -9,27 +8,8 @@
 
 namespace {
 
-const size_t kFormatArea = 1024;
-
 char FoldAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Drops a lead byte left alone at the end by a cut, so that a cut text never
-// ends in half a character.
-void DropDanglingLeadByte(char* text) {
-    size_t p = 0;
-    while (text[p] != '\0') {
-        if (IsLeadByte(static_cast<unsigned char>(text[p]))) {
-            if (text[p + 1] == '\0') {
-                text[p] = '\0';
-                return;
-            }
-            p += 2;
-        } else {
-            ++p;
-        }
-    }
 }
 
 }  // namespace
@@ -139,28 +119,6 @@ TextBuffer TextBuffer::Slice(ptrdiff_t first, ptrdiff_t last) const {
         return result;
     memcpy(result.text_, c_str() + first, static_cast<size_t>(count));
     return result;
-}
-
-bool TextBuffer::Format(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    const bool done = FormatList(format, args);
-    va_end(args);
-    return done;
-}
-
-bool TextBuffer::FormatList(const char* format, va_list args) {
-    char area[kFormatArea] = {};
-#ifdef _WIN32
-    // The system's own formatter: the program stays small.
-    const int written = _vsnprintf(area, sizeof area - 1, format, args);
-#else
-    const int written = vsnprintf(area, sizeof area, format, args);
-#endif
-    area[kFormatArea - 1] = '\0';
-    if (written < 0 || static_cast<size_t>(written) >= kFormatArea)
-        DropDanglingLeadByte(area);
-    return Assign(area);
 }
 
 int32_t TextBuffer::ToInt() const {

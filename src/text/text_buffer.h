@@ -3,7 +3,6 @@
 // parsing rests on. No Win32 in here, so it also builds and is tested natively.
 #pragma once
 
-#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
@@ -33,9 +32,6 @@ public:
     // Bytes first to last, both included, stopping early at the terminating zero.
     TextBuffer Slice(ptrdiff_t first, ptrdiff_t last) const;
 
-    // printf into a 1024-byte work area; longer output is cut at 1023 bytes.
-    bool Format(const char* format, ...);
-    bool FormatList(const char* format, va_list args);
     int32_t ToInt() const;   // "%d"; 0 when no number
     uint32_t ToHex() const;  // "%x"; 0 when no number
 

@@ -1,8 +1,6 @@
-// TextBuffer and ByteArray: ownership, exact slicing, the bounded Format work
-// area and the number scans.
+// TextBuffer and ByteArray: ownership, exact slicing and the number scans.
 #include <gtest/gtest.h>
 
-#include <cstdarg>
 #include <cstring>
 #include <string>
 
@@ -156,87 +154,20 @@ TEST(TextBuffer, ToHex) {
     EXPECT_EQ(TextBuffer("1a;x").ToHex(), 26u);
 }
 
-class Format : public ::testing::Test {
+class CodePage932 : public ::testing::Test {
 protected:
     void SetUp() override { SetLeadByteRanges(kCp932); }
     void TearDown() override { SetLeadByteRanges(kSingleByte); }
 };
 
 // In code page 932 the trail byte of ア (0x83 0x41) is not the letter A.
-TEST_F(Format, EqualsNoCaseComparesDoubleByteCharactersWhole) {
+TEST_F(CodePage932, EqualsNoCaseComparesDoubleByteCharactersWhole) {
     EXPECT_FALSE(EqualsNoCase("\x83\x41", "\x83\x61"));  // ア and ヂ
     EXPECT_TRUE(EqualsNoCase("app\x83\x41", "APP\x83\x41"));
     EXPECT_FALSE(EqualsNoCase("\x83\x41", "\x83"));
     EXPECT_TRUE(EqualsNoCase("a\x83", "A\x83"));  // a lead byte cut off at the end
     SetLeadByteRanges(kSingleByte);
     EXPECT_TRUE(EqualsNoCase("\x83\x41", "\x83\x61"));  // plain bytes there
-}
-
-bool FormatThroughList(TextBuffer* t, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    const bool done = t->FormatList(format, args);
-    va_end(args);
-    return done;
-}
-
-TEST_F(Format, FormatsIntoTheBuffer) {
-    TextBuffer t("old");
-    EXPECT_TRUE(t.Format("%s-%d", "a", 5));
-    EXPECT_EQ(Str(t), "a-5");
-    EXPECT_TRUE(t.Format("0x%08X", 0x1234ABu));
-    EXPECT_EQ(Str(t), "0x001234AB");
-    EXPECT_TRUE(FormatThroughList(&t, "%s: %s", "C:\\" HYO, "x"));
-    EXPECT_EQ(Str(t), "C:\\" HYO ": x");
-    EXPECT_TRUE(t.Format("%s", ""));
-    EXPECT_EQ(Str(t), "");
-}
-
-TEST_F(Format, LongOutputIsCutAt1023Bytes) {
-    const std::string exact(1023, 'a');
-    TextBuffer t;
-    t.Format("%s", exact.c_str());
-    EXPECT_EQ(Str(t), exact);
-
-    // Far longer than the work area: cut, and nothing written beyond it.
-    const std::string value(5000, 'v');
-    t.Format("<%s>", value.c_str());
-    EXPECT_EQ(t.Length(), 1023u);
-    EXPECT_EQ(Str(t), "<" + std::string(1022, 'v'));
-
-    FormatThroughList(&t, "%s%s", value.c_str(), "tail");
-    EXPECT_EQ(Str(t), std::string(1023, 'v'));
-}
-
-TEST_F(Format, CutNeverLeavesHalfACharacter) {
-    // 表 at bytes 1022 and 1023: the cut would keep only its lead byte.
-    TextBuffer t;
-    t.Format("%s" HYO HYO, std::string(1022, 'a').c_str());
-    EXPECT_EQ(Str(t), std::string(1022, 'a'));
-
-    // 表 at bytes 1021 and 1022 fits whole.
-    t.Format("%s" HYO "b", std::string(1021, 'a').c_str());
-    EXPECT_EQ(Str(t), std::string(1021, 'a') + HYO);
-
-    // Characters are counted from the start: the pair 0x95 0x95 ends at
-    // byte 1022, so its second byte is a trail byte and stays.
-    t.Format("%s\x95\x95xyz", std::string(1021, 'a').c_str());
-    EXPECT_EQ(Str(t), std::string(1021, 'a') + "\x95\x95");
-
-    // Only double-byte characters: 511 of them fit, the 512th is cut in two.
-    std::string kanji;
-    for (int i = 0; i < 600; ++i) kanji += HYO;
-    t.Format("%s", kanji.c_str());
-    EXPECT_EQ(Str(t), kanji.substr(0, 1022));
-    t.Format("a%s", kanji.c_str());
-    EXPECT_EQ(Str(t), "a" + kanji.substr(0, 1022));
-}
-
-TEST_F(Format, SingleByteCodePageCutsAtExactly1023) {
-    SetLeadByteRanges(kSingleByte);
-    TextBuffer t;
-    t.Format("%s" HYO HYO, std::string(1022, 'a').c_str());
-    EXPECT_EQ(Str(t), std::string(1022, 'a') + "\x95");
 }
 
 TEST(ByteArray, AllocateZeroesAndReplaces) {

@@ -51,38 +51,27 @@ Status RemoveFolder(RunEvents& events, const TextBuffer& folder) {
                  CallStatus(RemoveDirectoryA(folder.c_str())));
 }
 
-class CopyVisitor : public TreeVisitor {
+// COPY and MOVE of a folder or pattern: files go to their place below the
+// destination, folders are made there; a move removes each emptied folder.
+class TransferVisitor : public TreeVisitor {
 public:
-    CopyVisitor(RunEvents& events, const Destination& destination)
-        : events_(events), destination_(destination) {}
+    TransferVisitor(RunEvents& events, const Destination& destination, bool moving)
+        : events_(events), destination_(destination), moving_(moving) {}
     Status VisitFile(const TextBuffer& path) override {
-        return CopyOneFile(events_, path, destination_.Of(path));
+        const TextBuffer target = destination_.Of(path);
+        return moving_ ? ReplaceByMove(events_, path, target) : CopyOneFile(events_, path, target);
     }
     Status EnterFolder(const TextBuffer& path) override {
         return EnterDestinationFolder(events_, destination_.Of(path));
     }
-    Status LeaveFolder(const TextBuffer&) override { return Status::Done(); }
+    Status LeaveFolder(const TextBuffer& path) override {
+        return moving_ ? RemoveFolder(events_, path) : Status::Done();
+    }
 
 private:
     RunEvents& events_;
     const Destination& destination_;
-};
-
-class MoveVisitor : public TreeVisitor {
-public:
-    MoveVisitor(RunEvents& events, const Destination& destination)
-        : events_(events), destination_(destination) {}
-    Status VisitFile(const TextBuffer& path) override {
-        return ReplaceByMove(events_, path, destination_.Of(path));
-    }
-    Status EnterFolder(const TextBuffer& path) override {
-        return EnterDestinationFolder(events_, destination_.Of(path));
-    }
-    Status LeaveFolder(const TextBuffer& path) override { return RemoveFolder(events_, path); }
-
-private:
-    RunEvents& events_;
-    const Destination& destination_;
+    bool moving_;
 };
 
 class DeleteVisitor : public TreeVisitor {
@@ -119,9 +108,8 @@ private:
 };
 
 // What COPY and MOVE do with a folder or pattern source.
-template <typename Visitor>
 Status TransferTree(RunEvents& events, const TextBuffer& source, const TextBuffer& target,
-                    bool source_is_folder) {
+                    bool source_is_folder, bool moving) {
     Destination destination;
     if (source_is_folder) {
         destination = {source.ItemCount("\\"), target};
@@ -134,7 +122,7 @@ Status TransferTree(RunEvents& events, const TextBuffer& source, const TextBuffe
     const Status made = MakeFolderPath(events, destination.folder);
     if (!made)
         return made;
-    Visitor visitor(events, destination);
+    TransferVisitor visitor(events, destination, moving);
     return WalkFiles(source, visitor, true);
 }
 
@@ -193,7 +181,7 @@ Status CopyItem(RunEvents& events, const TextBuffer& source, const TextBuffer& t
         const Status made = MakeFolderPath(events, ParentOf(target));
         return made ? CopyOneFile(events, source, target) : made;
     }
-    return TransferTree<CopyVisitor>(events, source, target, source_is_folder);
+    return TransferTree(events, source, target, source_is_folder, false);
 }
 
 Status MoveItem(RunEvents& events, const TextBuffer& source, const TextBuffer& target) {
@@ -202,7 +190,7 @@ Status MoveItem(RunEvents& events, const TextBuffer& source, const TextBuffer& t
         const Status made = MakeFolderPath(events, ParentOf(target));
         return made ? ReplaceByMove(events, source, target) : made;
     }
-    const Status moved = TransferTree<MoveVisitor>(events, source, target, source_is_folder);
+    const Status moved = TransferTree(events, source, target, source_is_folder, true);
     // The emptied source folder goes; a pattern's folder stays.
     if (!moved || !source_is_folder)
         return moved;

@@ -1,0 +1,127 @@
+// The reporter: catalogue entries formatted from typed arguments into the
+// bounded work area, boxes in order with the caption, listeners, and
+// failures held back until released.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/reporter.h"
+#include "text/code_page.h"
+
+namespace {
+
+const unsigned char kCp932[] = {0x81, 0x9F, 0xE0, 0xFC, 0, 0};
+const unsigned char kSingleByte[] = {0, 0};
+
+#define HYO "\x95\x5C"  // 表: its trail byte is a backslash
+
+std::string Str(const TextBuffer& t) {
+    return t.c_str();
+}
+
+class FormatText932 : public ::testing::Test {
+protected:
+    void SetUp() override { SetLeadByteRanges(kCp932); }
+    void TearDown() override { SetLeadByteRanges(kSingleByte); }
+};
+
+TEST_F(FormatText932, FillsTextsAndNumbersInOrder) {
+    EXPECT_EQ(Str(FormatText("%s-%s", {"a", "5"})), "a-5");
+    EXPECT_EQ(Str(FormatText("0x%08X", {0x1234ABu})), "0x001234AB");
+    EXPECT_EQ(Str(FormatText("%s: %s", {"C:\\" HYO, "x"})), "C:\\" HYO ": x");
+    EXPECT_EQ(Str(FormatText("%s", {""})), "");
+    // Missing arguments are empty or 0, surplus ones ignored, %% is a percent sign.
+    EXPECT_EQ(Str(FormatText("[%s][%08X]", {})), "[][00000000]");
+    EXPECT_EQ(Str(FormatText("only", {"a", "b"})), "only");
+    EXPECT_EQ(Str(FormatText("100%% %s", {"x"})), "100% x");
+    // A value is data, never a format.
+    EXPECT_EQ(Str(FormatText("%s", {"%s%08X%n"})), "%s%08X%n");
+}
+
+TEST_F(FormatText932, LongOutputIsCutAt1023Bytes) {
+    const std::string exact(1023, 'a');
+    EXPECT_EQ(Str(FormatText("%s", {exact.c_str()})), exact);
+    // Far longer than the work area: cut, and nothing written beyond it.
+    const std::string value(5000, 'v');
+    EXPECT_EQ(Str(FormatText("<%s>", {value.c_str()})), "<" + std::string(1022, 'v'));
+    EXPECT_EQ(Str(FormatText("%s%s", {value.c_str(), "tail"})), std::string(1023, 'v'));
+}
+
+TEST_F(FormatText932, CutNeverLeavesHalfACharacter) {
+    // 表 at bytes 1022 and 1023: the cut would keep only its lead byte.
+    EXPECT_EQ(Str(FormatText("%s" HYO HYO, {std::string(1022, 'a').c_str()})),
+              std::string(1022, 'a'));
+    // 表 at bytes 1021 and 1022 fits whole.
+    EXPECT_EQ(Str(FormatText("%s" HYO "b", {std::string(1021, 'a').c_str()})),
+              std::string(1021, 'a') + HYO);
+    // Characters are counted from the start: the pair 0x95 0x95 ends at
+    // byte 1022, so its second byte is a trail byte and stays.
+    EXPECT_EQ(Str(FormatText("%s\x95\x95xyz", {std::string(1021, 'a').c_str()})),
+              std::string(1021, 'a') + "\x95\x95");
+    // Only double-byte characters: 511 of them fit, the 512th is cut in two.
+    std::string kanji;
+    for (int i = 0; i < 600; ++i) kanji += HYO;
+    EXPECT_EQ(Str(FormatText("%s", {kanji.c_str()})), kanji.substr(0, 1022));
+    EXPECT_EQ(Str(FormatText("a%s", {kanji.c_str()})), "a" + kanji.substr(0, 1022));
+}
+
+TEST(FormatText, SingleByteCodePageCutsAtExactly1023) {
+    SetLeadByteRanges(kSingleByte);
+    EXPECT_EQ(Str(FormatText("%s" HYO HYO, {std::string(1022, 'a').c_str()})),
+              std::string(1022, 'a') + "\x95");
+}
+
+// Boxes as the user would see them, and what a listener heard, in order.
+struct Recorder : BoxOutput, ReportListener {
+    TextBuffer CatalogueEntry(int id) override {
+        return id == kMsgCopyFailed         ? "copy %s to %s"
+               : id == kMsgAttributesFailed ? "%s 0x%08X"
+                                            : "";
+    }
+    int Show(const char* text, const char* caption, unsigned style) override {
+        shown.push_back(std::string(caption) + "|" + text + "|" + std::to_string(style));
+        return answer;
+    }
+    void BoxComing(const ReportedBox& box) override {
+        heard.push_back("coming " + Str(box.text) + " " + std::to_string(box.system_error));
+    }
+    void BoxAnswered(const ReportedBox& box) override {
+        heard.push_back("answered " + std::to_string(box.answer));
+    }
+    std::vector<std::string> shown, heard;
+    int answer = kAnswerOk;
+};
+
+TEST(Reporter, ShowsCatalogueMessagesAndQuestionsWithTheCaption) {
+    Recorder boxes;
+    Reporter reporter(boxes);
+    reporter.SetListener(&boxes);
+    reporter.SetCaption("Cap");
+    reporter.Fail(kMsgCopyFailed, {"a", "b"}, 32);
+    reporter.Fail(kMsgAttributesFailed, {"f", 0x21u});
+    boxes.answer = kAnswerNo;
+    EXPECT_EQ(reporter.Show(BoxPurpose::kQuestion, "sure?", kBoxIconQuestion | kBoxYesNo),
+              kAnswerNo);
+    EXPECT_EQ(boxes.shown, (std::vector<std::string>{"Cap|copy a to b|65552",
+                                                     "Cap|f 0x00000021|65552", "Cap|sure?|36"}));
+    EXPECT_EQ(boxes.heard, (std::vector<std::string>{"coming copy a to b 32", "answered 1",
+                                                     "coming f 0x00000021 0", "answered 1",
+                                                     "coming sure? 0", "answered 7"}));
+}
+
+TEST(Reporter, HeldFailuresWaitUntilReleased) {
+    Recorder boxes;
+    Reporter reporter(boxes);
+    reporter.HoldFailures();
+    reporter.Fail(kMsgCopyFailed, {"a", "b"});
+    reporter.Show(BoxPurpose::kReport, "report", kInformationBoxStyle);  // only failures wait
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    reporter.ReleaseFailures();
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[1], "|copy a to b|65552");
+    reporter.Fail(kMsgCopyFailed, {"c", "d"});  // no longer held
+    EXPECT_EQ(boxes.shown.size(), 3u);
+}
+
+}  // namespace
