@@ -41,12 +41,21 @@ demo: wintest-configure
 	@sh examples/demo/run-demo.sh $(WIN)/updater.exe $(WINTEST)/tests/win/boxspy.exe; \
 	    rc=$$?; sh tests/wine-setup.sh stop; exit $$rc
 
-dist: build
+# The zip is for publishers: their own README, no build files, every example
+# ready to run (the full-update one with its two stand-in programs in place),
+# text files with Windows line ends.
+PACK := $(BUILD)/dist/updater-$(VERSION)
+dist: wintest-configure
+	@cmake --build $(WINTEST) -j2 --target sampleapp_v1 sampleapp_v2 -- --no-print-directory
 	@rm -rf $(BUILD)/dist dist/updater-$(VERSION).zip
-	@mkdir -p $(BUILD)/dist/updater-$(VERSION) dist
-	@cp $(WIN)/updater.exe README.md $(BUILD)/dist/updater-$(VERSION)/
-	@cp -r examples docs $(BUILD)/dist/updater-$(VERSION)/
-	@rm -f $(BUILD)/dist/updater-$(VERSION)/examples/demo/run-demo.sh
+	@mkdir -p $(PACK) dist
+	@cp $(WIN)/updater.exe $(PACK)/
+	@sed 's/@VERSION@/$(VERSION)/' packaging/README.txt > $(PACK)/README.txt
+	@cp -r examples docs $(PACK)/
+	@rm -f $(PACK)/examples/demo/run-demo.sh
+	@cp $(WINTEST)/tests/win/sampleapp_v1.exe $(PACK)/examples/full-update/installed/SampleApp/sampleapp.exe
+	@cp $(WINTEST)/tests/win/sampleapp_v2.exe $(PACK)/examples/full-update/new/sampleapp.exe
+	@for f in $(PACK)/README.txt $(PACK)/examples/*/README.txt; do sed -i 's/$$/\r/' "$$f"; done
 	@cd $(BUILD)/dist && zip -qr ../../dist/updater-$(VERSION).zip updater-$(VERSION)
 	@echo "dist/updater-$(VERSION).zip"
 
