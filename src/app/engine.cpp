@@ -43,9 +43,9 @@ bool Engine::RunList(const TextBuffer& names, int count) {
     running_[depth_++] = &list;
     bool went_on = true;
     for (Procedure* procedure : list.procedures) {
-        run_.events->ProcedureStarting(*procedure, depth_);
+        run_.events.ProcedureStarting(*procedure, depth_);
         went_on = procedure->Run(run_);
-        run_.events->ProcedureEnded(*procedure, depth_, went_on);
+        run_.events.ProcedureEnded(*procedure, depth_, went_on);
         if (!went_on)
             break;
     }

@@ -7,23 +7,27 @@
 #include <cstdint>
 
 #include "base/reporter.h"
+#include "base/status.h"
 #include "script/script_keys.h"
 #include "script/script_source.h"
 #include "script/symbols.h"
+#include "text/list.h"
 
 struct Procedure;
 
-// What a file operation did.
+// What a file operation does to its path (and target).
 enum class FileAction {
-    kCopied,
-    kMoved,
-    kDeleted,
-    kFolderMade,
-    kFolderRemoved,
-    kAttributesSet,
-    kShellDone,
-    kResourcesUpdated,
-    kShortcutSaved,
+    kCopied,            // the file path is copied to target, which is made or replaced
+    kMoved,             // the file path is moved to target, which is made or replaced
+    kDeleted,           // the file path is deleted
+    kFolderMade,        // the folder path is made
+    kFolderRemoved,     // the empty folder path is removed
+    kAttributesSet,     // the file path gets new attributes
+    kShellCopied,       // the shell copies path (a file, folder or pattern) to target
+    kShellMoved,        // the shell moves (or renames) path to target
+    kShellDeleted,      // the shell deletes path (a file, folder or pattern)
+    kResourcesUpdated,  // resources of path are written into the module target
+    kShortcutSaved,     // the shortcut file path, to target, is made or replaced
 };
 
 // Why a wait ended.
@@ -38,8 +42,13 @@ public:
     virtual void ProcedureStarting(const Procedure&, int /*depth*/) {}
     // It ran: went_on is false when the run stops here.
     virtual void ProcedureEnded(const Procedure&, int /*depth*/, bool /*went_on*/) {}
-    // A file or folder acted on; target is "" where there is none; error is
-    // the Windows error code when the action failed, else 0.
+    // A file or folder is about to be acted on; target is "" where there is
+    // none. A listener that must record the change first (an undo journal)
+    // may refuse it: it is then not made and fails with that status.
+    virtual Status FileChanging(FileAction, const char* /*path*/, const char* /*target*/) {
+        return Status::Done();
+    }
+    // It was acted on; error is the Windows error code when that failed, else 0.
     virtual void FileActed(FileAction, const char* /*path*/, const char* /*target*/,
                            uint32_t /*error*/) {}
     // A MSGBOX question and its answer.
@@ -48,6 +57,44 @@ public:
     virtual void Waited(const char* /*program*/, uint32_t /*waited_ms*/, WaitEnd) {}
     // The CRC-32 of a file; read is false when it could not be read.
     virtual void CrcComputed(const char* /*file*/, bool /*read*/, uint32_t /*crc*/) {}
+};
+
+// Passes every event on to each listener in turn; a change is refused as
+// soon as one listener refuses it.
+class EventFanOut : public RunEvents {
+public:
+    bool Add(RunEvents* listener) { return listeners_.Add(listener); }
+
+    void ProcedureStarting(const Procedure& procedure, int depth) override {
+        for (RunEvents* l : listeners_) l->ProcedureStarting(procedure, depth);
+    }
+    void ProcedureEnded(const Procedure& procedure, int depth, bool went_on) override {
+        for (RunEvents* l : listeners_) l->ProcedureEnded(procedure, depth, went_on);
+    }
+    Status FileChanging(FileAction action, const char* path, const char* target) override {
+        for (RunEvents* l : listeners_) {
+            const Status status = l->FileChanging(action, path, target);
+            if (!status)
+                return status;
+        }
+        return Status::Done();
+    }
+    void FileActed(FileAction action, const char* path, const char* target,
+                   uint32_t error) override {
+        for (RunEvents* l : listeners_) l->FileActed(action, path, target, error);
+    }
+    void Answered(const TextBuffer& text, int answer) override {
+        for (RunEvents* l : listeners_) l->Answered(text, answer);
+    }
+    void Waited(const char* program, uint32_t waited_ms, WaitEnd end) override {
+        for (RunEvents* l : listeners_) l->Waited(program, waited_ms, end);
+    }
+    void CrcComputed(const char* file, bool read, uint32_t crc) override {
+        for (RunEvents* l : listeners_) l->CrcComputed(file, read, crc);
+    }
+
+private:
+    List<RunEvents*> listeners_;
 };
 
 // The engine, as procedures see it.
@@ -76,9 +123,7 @@ struct RunContext {
     Reporter reporter;
     SymbolTable symbols;
     const ScriptSource* script = nullptr;
-    RunEvents* events = &no_events;
+    // Where procedures tell what they do; listeners are added to it.
+    EventFanOut events;
     ProcedureLists* lists = nullptr;
-
-private:
-    RunEvents no_events;
 };

@@ -11,7 +11,7 @@ struct AttrProcedure : Procedure {
 
     bool Run(RunContext& run) override {
         return ActOnEachItem(run, [&](int i) {
-            return SetItemAttributes(*run.events, Item("FILE", i), AttributesOf(i));
+            return SetItemAttributes(run.events, Item("FILE", i), AttributesOf(i));
         });
     }
     void ReportItemFailure(RunContext& run, int i, uint32_t error) const override {

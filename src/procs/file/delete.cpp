@@ -6,7 +6,7 @@ namespace {
 
 struct DeleteProcedure : Procedure {
     bool Run(RunContext& run) override {
-        return ActOnEachItem(run, [&](int i) { return DeleteItem(*run.events, Item("FILE", i)); });
+        return ActOnEachItem(run, [&](int i) { return DeleteItem(run.events, Item("FILE", i)); });
     }
     void ReportItemFailure(RunContext& run, int i, uint32_t error) const override {
         run.reporter.Fail(kMsgDeleteFailed, {Item("FILE", i)}, error);

@@ -36,8 +36,9 @@ Status MakeFolderPath(RunEvents& events, const TextBuffer& path) {
         const TextBuffer prefix = path.Items(0, k, "\\");
         if (FileExists(prefix.c_str()))
             continue;
-        const Status made = CallStatus(CreateDirectoryA(prefix.c_str(), nullptr));
-        events.FileActed(FileAction::kFolderMade, prefix.c_str(), "", made.Error());
+        const Status made = ActOnFile(events, FileAction::kFolderMade, prefix, "", [&] {
+            return CallStatus(CreateDirectoryA(prefix.c_str(), nullptr));
+        });
         if (!made)
             return made;
     }

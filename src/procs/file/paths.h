@@ -6,6 +6,18 @@
 #include "procs/run_context.h"
 #include "text/text_buffer.h"
 
+// Tells the event sink that path is about to be acted on, makes the change
+// unless a listener refused it, and tells what came of it.
+template <typename Change>
+Status ActOnFile(RunEvents& events, FileAction action, const TextBuffer& path, const char* target,
+                 Change change) {
+    Status status = events.FileChanging(action, path.c_str(), target);
+    if (status)
+        status = change();
+    events.FileActed(action, path.c_str(), target, status.Error());
+    return status;
+}
+
 // True when the system's find function finds anything under path; patterns
 // count when they match. A path ending in a backslash is never found.
 bool FileExists(const char* path);

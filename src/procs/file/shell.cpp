@@ -77,21 +77,21 @@ public:
         // earlier, interrupted move left behind may hold the only copy.
         if (TakesSourceAway(code) && !FileExists(source.c_str()))
             return ItemOutcome::kRefused;
-        if (FileExists(temporary.c_str()) && !Call(FO_DELETE, temporary_, nullptr, temporary)) {
+        if (FileExists(temporary.c_str()) && !Call(FO_DELETE, temporary_, temporary)) {
             return ItemOutcome::kStaleRemains;
         }
-        if (!Call(code, source_, &temporary_, source))
+        if (!Call(code, source_, source, &temporary_, temporary))
             return ItemOutcome::kOperationFailed;
-        if (FileExists(target.c_str()) && !Call(FO_DELETE, target_, nullptr, target)) {
+        if (FileExists(target.c_str()) && !Call(FO_DELETE, target_, target)) {
             return ItemOutcome::kOperationFailed;
         }
         // A deletion leaves no temporary to rename. A result that cannot be
         // put in place stays under the temporary name: the old target is
         // gone by now, and for a move it is the only copy.
         if (FileExists(temporary.c_str())) {
-            const Status placed = CallStatus(MoveFileA(temporary.c_str(), target.c_str()));
-            events_.FileActed(FileAction::kMoved, temporary.c_str(), target.c_str(),
-                              placed.Error());
+            const Status placed =
+                ActOnFile(events_, FileAction::kMoved, temporary, target.c_str(),
+                          [&] { return CallStatus(MoveFileA(temporary.c_str(), target.c_str())); });
             if (!placed) {
                 error_ = placed.Error();
                 return ItemOutcome::kNotInPlace;
@@ -104,18 +104,25 @@ public:
 
 private:
     // Fails when the shell reports an error or the user cancelled.
-    bool Call(UINT code, const ShellName& from, const ShellName* to, const TextBuffer& subject) {
-        operation_.wFunc = code;
-        operation_.pFrom = from.bytes;
-        operation_.pTo = to != nullptr ? to->bytes : nullptr;
-        operation_.fAnyOperationsAborted = FALSE;
-        const int result = SHFileOperationA(&operation_);
-        error_ = result != 0                        ? static_cast<uint32_t>(result)
-                 : operation_.fAnyOperationsAborted ? ERROR_CANCELLED
-                                                    : 0;
-        events_.FileActed(FileAction::kShellDone, subject.c_str(), to != nullptr ? to->bytes : "",
-                          error_);
-        return error_ == 0;
+    bool Call(UINT code, const ShellName& from, const TextBuffer& from_text,
+              const ShellName* to = nullptr, const TextBuffer& to_text = TextBuffer()) {
+        const FileAction action = code == FO_DELETE ? FileAction::kShellDeleted
+                                  : (code == FO_MOVE || code == FO_RENAME)
+                                      ? FileAction::kShellMoved
+                                      : FileAction::kShellCopied;
+        const Status status = ActOnFile(events_, action, from_text, to_text.c_str(), [&] {
+            operation_.wFunc = code;
+            operation_.pFrom = from.bytes;
+            operation_.pTo = to != nullptr ? to->bytes : nullptr;
+            operation_.fAnyOperationsAborted = FALSE;
+            const int result = SHFileOperationA(&operation_);
+            if (result != 0)
+                return Status::Failed(static_cast<uint32_t>(result));
+            return operation_.fAnyOperationsAborted ? Status::Failed(ERROR_CANCELLED)
+                                                    : Status::Done();
+        });
+        error_ = status.Error();
+        return static_cast<bool>(status);
     }
 
     RunEvents& events_;
@@ -132,13 +139,13 @@ private:
 void PutBack(RunEvents& events, const TextBuffer& source, const TextBuffer& temporary) {
     if (HasWildcard(source) || FileExists(source.c_str()))
         return;
-    const Status moved = CallStatus(MoveFileA(temporary.c_str(), source.c_str()));
-    events.FileActed(FileAction::kMoved, temporary.c_str(), source.c_str(), moved.Error());
+    ActOnFile(events, FileAction::kMoved, temporary, source.c_str(),
+              [&] { return CallStatus(MoveFileA(temporary.c_str(), source.c_str())); });
 }
 
 struct ShellProcedure : Procedure {
     bool Run(RunContext& run) override {
-        ShellItems shell(*run.events);
+        ShellItems shell(run.events);
         return ActOnEachItem(run, [&](int i) {
             const UINT code = ShellOperationCode(Item("FUNC", i));
             const TextBuffer source = Item("FROM", i);
@@ -151,9 +158,9 @@ struct ShellProcedure : Procedure {
             if (outcome == ItemOutcome::kRefused || outcome == ItemOutcome::kNotInPlace)
                 return failed;
             if (!TakesSourceAway(code)) {
-                DeleteItem(*run.events, temporary);  // no partial result stays behind
+                DeleteItem(run.events, temporary);  // no partial result stays behind
             } else if (outcome == ItemOutcome::kOperationFailed) {
-                PutBack(*run.events, source, temporary);
+                PutBack(run.events, source, temporary);
             }  // a stale temporary that resisted may be an earlier move's only copy
             return failed;
         });

@@ -9,7 +9,7 @@ struct TransferProcedure : Procedure {
     // A missing target item is the empty text; surplus targets are ignored.
     bool Run(RunContext& run) override {
         return ActOnEachItem(
-            run, [&](int i) { return transfer(*run.events, Item("FROM", i), Item("TO", i)); });
+            run, [&](int i) { return transfer(run.events, Item("FROM", i), Item("TO", i)); });
     }
     void ReportItemFailure(RunContext& run, int i, uint32_t error) const override {
         run.reporter.Fail(failure, {Item("FROM", i), Item("TO", i)}, error);

@@ -21,34 +21,29 @@ struct Destination {
     }
 };
 
-Status Acted(RunEvents& events, FileAction action, const TextBuffer& path, const char* target,
-             Status status) {
-    events.FileActed(action, path.c_str(), target, status.Error());
-    return status;
-}
-
 Status EnterDestinationFolder(RunEvents& events, const TextBuffer& folder) {
     if (FileExists(folder.c_str()))
         return Status::Done();
-    return Acted(events, FileAction::kFolderMade, folder, "",
-                 CallStatus(CreateDirectoryA(folder.c_str(), nullptr)));
+    return ActOnFile(events, FileAction::kFolderMade, folder, "",
+                     [&] { return CallStatus(CreateDirectoryA(folder.c_str(), nullptr)); });
 }
 
 Status CopyOneFile(RunEvents& events, const TextBuffer& source, const TextBuffer& target) {
-    return Acted(events, FileAction::kCopied, source, target.c_str(),
-                 CallStatus(CopyFileA(source.c_str(), target.c_str(), FALSE)));
+    return ActOnFile(events, FileAction::kCopied, source, target.c_str(),
+                     [&] { return CallStatus(CopyFileA(source.c_str(), target.c_str(), FALSE)); });
 }
 
 Status ReplaceByMove(RunEvents& events, const TextBuffer& source, const TextBuffer& target) {
-    if (FileExists(target.c_str()))
-        DeleteFileA(target.c_str());  // a refusal shows in the move
-    return Acted(events, FileAction::kMoved, source, target.c_str(),
-                 CallStatus(MoveFileA(source.c_str(), target.c_str())));
+    return ActOnFile(events, FileAction::kMoved, source, target.c_str(), [&] {
+        if (FileExists(target.c_str()))
+            DeleteFileA(target.c_str());  // a refusal shows in the move
+        return CallStatus(MoveFileA(source.c_str(), target.c_str()));
+    });
 }
 
 Status RemoveFolder(RunEvents& events, const TextBuffer& folder) {
-    return Acted(events, FileAction::kFolderRemoved, folder, "",
-                 CallStatus(RemoveDirectoryA(folder.c_str())));
+    return ActOnFile(events, FileAction::kFolderRemoved, folder, "",
+                     [&] { return CallStatus(RemoveDirectoryA(folder.c_str())); });
 }
 
 // COPY and MOVE of a folder or pattern: files go to their place below the
@@ -78,10 +73,11 @@ class DeleteVisitor : public TreeVisitor {
 public:
     explicit DeleteVisitor(RunEvents& events) : events_(events) {}
     Status VisitFile(const TextBuffer& path) override {
-        // Read-only, hidden and system files are deleted too.
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        return Acted(events_, FileAction::kDeleted, path, "",
-                     CallStatus(DeleteFileA(path.c_str())));
+        return ActOnFile(events_, FileAction::kDeleted, path, "", [&] {
+            // Read-only, hidden and system files are deleted too.
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            return CallStatus(DeleteFileA(path.c_str()));
+        });
     }
     Status EnterFolder(const TextBuffer&) override { return Status::Done(); }
     Status LeaveFolder(const TextBuffer& path) override { return RemoveFolder(events_, path); }
@@ -95,8 +91,8 @@ public:
     AttributeVisitor(RunEvents& events, uint32_t attributes)
         : events_(events), attributes_(attributes) {}
     Status VisitFile(const TextBuffer& path) override {
-        return Acted(events_, FileAction::kAttributesSet, path, "",
-                     CallStatus(SetFileAttributesA(path.c_str(), attributes_)));
+        return ActOnFile(events_, FileAction::kAttributesSet, path, "",
+                         [&] { return CallStatus(SetFileAttributesA(path.c_str(), attributes_)); });
     }
     // Folders are never changed.
     Status EnterFolder(const TextBuffer&) override { return Status::Done(); }

@@ -51,7 +51,7 @@ struct MsgBoxProcedure : Procedure {
         text.ReplaceAll("%t", "\t");
         const int answer =
             run.reporter.Show(BoxPurpose::kQuestion, text, style | kBoxSetForeground);
-        run.events->Answered(text, answer);
+        run.events.Answered(text, answer);
         int abort_item = 0;
         if (answer == kAnswerOk || answer == kAnswerYes) {
             result = true;

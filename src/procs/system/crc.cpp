@@ -21,7 +21,7 @@ const uint32_t kBlockSize = 256 * 1024;
 struct CrcProcedure : Procedure {
     bool Crc(RunContext& run, const TextBuffer& file, uint32_t* crc) const {
         const bool read = FileCrc32(file.c_str(), crc);
-        run.events->CrcComputed(file.c_str(), read, read ? *crc : 0);
+        run.events.CrcComputed(file.c_str(), read, read ? *crc : 0);
         return read;
     }
 

@@ -54,7 +54,7 @@ struct LaunchProcedure : Procedure {
         // 0 when ISWAIT is not a number.
         const int32_t wait_mode = Value("ISWAIT").ToInt();
         return ActOnEachItem(run, [&](int i) {
-            return LaunchAndWait(*run.events, Item("FILE", i), Item("PARAM", i), wait_mode);
+            return LaunchAndWait(run.events, Item("FILE", i), Item("PARAM", i), wait_mode);
         });
     }
     void ReportItemFailure(RunContext& run, int i, uint32_t error) const override {

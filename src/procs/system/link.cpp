@@ -58,12 +58,14 @@ struct LinkProcedure : Procedure {
         return ActOnEachItem(run, [&](int i) {
             const TextBuffer link = Item("DST", i);
             // A folder that cannot be made shows up as a failed save.
-            MakeFolderPath(*run.events, ParentOf(link));
-            const Status saved = CreateShortcut(Item("SRC", i), link + ".LNK", Item("PARAM", i),
-                                                Item("SHOWCMD", i).ToInt());
-            run.events->FileActed(FileAction::kShortcutSaved, (link + ".LNK").c_str(),
-                                  Item("SRC", i).c_str(), saved.Error());
-            return saved;
+            MakeFolderPath(run.events, ParentOf(link));
+            const TextBuffer link_file = link + ".LNK";
+            const TextBuffer target = Item("SRC", i);
+            return ActOnFile(run.events, FileAction::kShortcutSaved, link_file, target.c_str(),
+                             [&] {
+                                 return CreateShortcut(target, link_file, Item("PARAM", i),
+                                                       Item("SHOWCMD", i).ToInt());
+                             });
         });
     }
     void ReportItemFailure(RunContext& run, int i, uint32_t error) const override {

@@ -4,6 +4,7 @@
 
 #include "base/system.h"
 #include "base/win_handles.h"
+#include "procs/file/paths.h"
 #include "procs/kinds.h"
 
 namespace {
@@ -105,9 +106,10 @@ struct RsrcProcedure : Procedure {
             return false;
         }
         // A commit that fails has not changed the target either.
-        const Status committed = gathered == kGathered ? update.Commit() : Status::Failed(error);
-        run.events->FileActed(FileAction::kResourcesUpdated, source.c_str(), target.c_str(),
-                              committed.Error());
+        const Status committed = gathered != kGathered
+                                     ? Status::Failed(error)
+                                     : ActOnFile(run.events, FileAction::kResourcesUpdated, source,
+                                                 target.c_str(), [&] { return update.Commit(); });
         if (!committed) {
             update.Discard();
             run.reporter.Fail(kMsgResourceFailed, {source, target}, committed.Error());

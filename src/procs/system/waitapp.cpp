@@ -33,7 +33,7 @@ struct WaitAppProcedure : Procedure {
             // A missing or non-numeric item is 0; -1 becomes INFINITE.
             const WaitEnd end =
                 WaitForProgram(program, static_cast<DWORD>(Item("TICK", i).ToInt()));
-            run.events->Waited(program.c_str(), GetTickCount() - start, end);
+            run.events.Waited(program.c_str(), GetTickCount() - start, end);
             return Status::Done();
         });
     }
