@@ -1,6 +1,8 @@
 #include "script/profile_text.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "text/code_page.h"
 
@@ -72,8 +74,9 @@ size_t ProfileText::UnitLength(const char* p, size_t left) const {
 }
 
 void ProfileText::Note(ProfileIssue issue, int line) {
-    for (const ProfileNote& n : notes_) {
-        if (n.issue == issue && n.line == line)
+    // Notes come in line order: only the last line's need looking at.
+    for (size_t i = notes_.size(); i > 0 && notes_[i - 1].line == line; --i) {
+        if (notes_[i - 1].issue == issue)
             return;
     }
     notes_.push_back({issue, line});
@@ -132,6 +135,10 @@ void ProfileText::Parse(const char* bytes, size_t size) {
         AddLine(bytes, begin, pos, first);
         while (pos < size && (bytes[pos] == '\r' || bytes[pos] == '\n')) ++pos;
     }
+    // A line that took a line end into a bad character noted the next
+    // physical line before its own.
+    std::stable_sort(notes_.begin(), notes_.end(),
+                     [](const ProfileNote& a, const ProfileNote& b) { return a.line < b.line; });
 }
 
 void ProfileText::AddLine(const char* bytes, size_t begin, size_t end, int line) {
@@ -165,7 +172,7 @@ void ProfileText::AddLine(const char* bytes, size_t begin, size_t end, int line)
         ProfileSection section{trimmed(first + 1, bracket), line, {}};
         if (section.name.c_str()[0] == '\0')
             Note(ProfileIssue::kUnnamedSection, line);
-        sections_.push_back(section);
+        sections_.push_back(std::move(section));
         return;
     }
 
@@ -189,7 +196,7 @@ void ProfileText::AddLine(const char* bytes, size_t begin, size_t end, int line)
     }
     if (section.line == 0 && entry.name.c_str()[0] != ';')
         Note(ProfileIssue::kOutsideSection, line);
-    section.entries.push_back(entry);
+    section.entries.push_back(std::move(entry));
 }
 
 const char* ProfileText::Trim(const char* text, size_t size, size_t* length) const {

@@ -99,7 +99,7 @@ public:
 
     // GetPrivateProfileStringA(section, key, fallback, buffer, size) into a
     // zeroed buffer: the return value, and in text the bytes before the first
-    // NUL. Neither section nor key may be null.
+    // NUL. None of section, key and fallback may be null.
     uint32_t GetString(const char* section, const char* key, const char* fallback, uint32_t size,
                        std::string* text) const;
     // GetPrivateProfileSectionA(section, buffer, size) into a zeroed buffer,

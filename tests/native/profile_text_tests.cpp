@@ -60,6 +60,8 @@ TEST(ProfileText, LinesOrderAndNotes) {
         // its line, but the lines are still counted as an editor shows them.
         {"bad double-byte", BYTES("[s]\nk=\x81\nl=1\r\nm=\x85\x40\x81"), BYTES("[s]@1 k=@2 m=@4 "),
          "BadDoubleByte@2 BadDoubleByte@4 "},
+        {"notes in line order", BYTES("k=\x81\nl=\x85\x40\n[s]\n"), BYTES("[]@0 k=@1 [s]@3 "),
+         "BadDoubleByte@1 OutsideSection@1 BadDoubleByte@2 "},
         {"duplicate codes", BYTES("[s]\nk=\xFA\x4A\n\n\xED\x40=1\n"),
          BYTES("[s]@1 k=@2 \xED\x40=@4 "), "DuplicateCode@2 DuplicateCode@4 "},
         {"NUL bytes", BYTES("[s\0t]\nk=\0\0\n"), BYTES("[s\0t]@1 k=@2 "), "NulByte@1 NulByte@2 "},
