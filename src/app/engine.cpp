@@ -44,7 +44,7 @@ bool Engine::RunList(const TextBuffer& names, int count) {
     bool went_on = true;
     for (Procedure* procedure : list.procedures) {
         run_.events.ProcedureStarting(*procedure, depth_);
-        went_on = procedure->Run(run_);
+        went_on = !RefuseRootItems(run_, *procedure) && procedure->Run(run_);
         run_.events.ProcedureEnded(*procedure, depth_, went_on);
         if (!went_on)
             break;

@@ -49,7 +49,11 @@ bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_lin
 
     ReadDefinitions(script, run.symbols);
     DefineBuiltInSymbols(run.symbols, run.symbols.Lookups(), program_folder);
-    run.symbols.ExpandDefinitions();
+    TextBuffer too_long;
+    if (!run.symbols.ExpandDefinitions(too_long)) {
+        run.reporter.Fail(kMsgBadFormat, {"DEFINE", too_long});
+        return false;
+    }
 
     TextBuffer name;
     const ScriptKeys keys = run.Keys();

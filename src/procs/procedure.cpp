@@ -28,6 +28,36 @@ TextBuffer ListItem(const TextBuffer& list, int i) {
     return item;
 }
 
+bool IsCurrentDriveRootPath(const TextBuffer& path) {
+    const char* p = path.c_str();
+    const auto separator = [](char c) { return c == '\\' || c == '/'; };
+    return separator(p[0]) && !separator(p[1]);
+}
+
+bool RefuseRootItems(RunContext& run, const Procedure& procedure) {
+    const KindSpec& kind = *procedure.kind;
+    const KeySpec* main = MainKey(kind);
+    // Items beyond the main list's are never used.
+    const int used = main != nullptr ? procedure.Value(main->name).ItemCount(",") : 1;
+    for (int k = 0; k < kind.key_count; ++k) {
+        if (!kind.keys[k].writes)
+            continue;
+        const TextBuffer& value = procedure.values[k];
+        const int items = kind.keys[k].form == KeyForm::kList ? value.ItemCount(",") : 1;
+        const int count = items < used ? items : used;
+        for (int i = 0; i < count; ++i) {
+            const bool root = kind.keys[k].form == KeyForm::kList
+                                  ? IsCurrentDriveRootPath(ListItem(value, i))
+                                  : IsCurrentDriveRootPath(value);
+            if (root) {
+                procedure.ReportItemFailure(run, i, 0);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 Procedure* BuildProcedure(RunContext& run, const TextBuffer& name) {
     const ScriptKeys keys = run.Keys();
     TextBuffer mode;

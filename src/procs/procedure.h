@@ -74,6 +74,16 @@ protected:
 // Item i of a "," list, trimmed of spaces at both ends; "" when absent.
 TextBuffer ListItem(const TextBuffer& list, int i);
 
+// A path that names the root of the current drive without a drive letter:
+// one "\" or "/" at the start, not two (a UNC name). A symbol that expanded
+// to nothing leaves such a path behind.
+bool IsCurrentDriveRootPath(const TextBuffer& path);
+
+// Checks, before a procedure runs, the items of every key it writes, moves or
+// deletes through: the first that names the current drive's root is reported
+// with the kind's message, and the procedure must not run.
+bool RefuseRootItems(RunContext& run, const Procedure& procedure);
+
 // Makes the procedure a section's MODE names and reads its keys in order;
 // null when MODE names no kind (message 6), the record cannot be made
 // (message 3) or a key is missing (message 2).

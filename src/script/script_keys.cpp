@@ -3,11 +3,12 @@
 #include <cstring>
 
 bool ScriptKeys::ReadText(const char* section, const char* key, TextBuffer& value) const {
-    if (!source_.ReadValue(section, key, kValueCapacity, value)) {
+    // A value that would grow beyond what expansion allows is as unusable as
+    // a missing one.
+    if (!source_.ReadValue(section, key, kValueCapacity, value) || !symbols_.ExpandValue(value)) {
         reporter_.Fail(kMsgBadFormat, {section, key});
         return false;
     }
-    symbols_.ExpandValue(value);
     return true;
 }
 

@@ -13,7 +13,8 @@ public:
     ScriptKeys(const ScriptSource& source, const SymbolTable& symbols, Reporter& reporter)
         : source_(source), symbols_(symbols), reporter_(reporter) {}
 
-    // The expanded value; false (message 2 shown) when the key is missing.
+    // The expanded value; false (message 2 shown) when the key is missing or
+    // its value would grow beyond what expansion allows.
     bool ReadText(const char* section, const char* key, TextBuffer& value) const;
     // A value that is read as a number ("%d", ToInt): unexpanded, and only
     // its first 259 bytes. False (message 2 shown) when the key is missing.

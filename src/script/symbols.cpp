@@ -1,5 +1,9 @@
 #include "script/symbols.h"
 
+#include <cstdint>
+
+#include "text/text_builder.h"
+
 void SymbolTable::AddDefinition(const TextBuffer& line) {
     entries_.Add({line.Item(0, "="), line.Item(1, "=")});
 }
@@ -32,52 +36,59 @@ bool SymbolTable::Lookup(const char* name, TextBuffer& value) const {
     return true;
 }
 
-void SymbolTable::ExpandDefinitions() {
+// A symbol group, brackets included, becomes the symbol's value.
+class SymbolTable::SymbolResolver : public GroupResolver {
+public:
+    explicit SymbolResolver(const SymbolTable& table) : table_(table) {}
+    bool Resolve(const TextBuffer& group, TextBuffer& replacement) override {
+        return table_.Lookup(group.c_str(), replacement);
+    }
+
+private:
+    const SymbolTable& table_;
+};
+
+// A function group becomes its result; one that cannot be computed stays.
+class SymbolTable::FunctionResolver : public GroupResolver {
+public:
+    explicit FunctionResolver(const SymbolTable& table) : table_(table) {}
+    bool Resolve(const TextBuffer& group, TextBuffer& replacement) override {
+        replacement = group;
+        replacement.Trim("{", "}");
+        return table_.FunctionResult(replacement);
+    }
+
+private:
+    const SymbolTable& table_;
+};
+
+bool SymbolTable::ExpandDefinitions(TextBuffer& too_long) {
+    size_t total = 0;
     for (Entry& entry : entries_) {
         // Expanded in a copy: an entry that names itself sees its raw value.
         TextBuffer value = entry.value;
-        ExpandValue(value);
+        const bool fits = ExpandValue(value);
+        total += entry.name.Length() + value.Length();
+        if (!fits || total > kMostSymbolBytes) {
+            too_long = entry.name;
+            return false;
+        }
         entry.value = value;
     }
+    return true;
 }
 
-void SymbolTable::ExpandValue(TextBuffer& value) const {
-    ExpandSymbols(value);
-    ExpandFunctions(value);
+bool SymbolTable::ExpandValue(TextBuffer& value) const {
+    SymbolResolver symbols(*this);
+    FunctionResolver functions(*this);
+    if (ReplaceGroupsInRounds(value, "<", ">", kMostExpandedLength, symbols) ==
+            GroupRounds::kTooLong ||
+        ReplaceGroupsInRounds(value, "{", "}", kMostExpandedLength, functions) ==
+            GroupRounds::kTooLong) {
+        return false;
+    }
     CollapseParentDirs(value);
-}
-
-bool SymbolTable::ExpandSymbols(TextBuffer& value) const {
-    const int count = value.GroupCount("<", ">");
-    bool replaced = false;
-    // The number of rounds is fixed at the start: a group brought in by a
-    // replacement is looked at only while rounds remain.
-    for (int round = 0, i = 0; round < count; ++round) {
-        TextBuffer symbol;
-        if (Lookup(value.Groups(i, i, "<", ">").c_str(), symbol)) {
-            value.ReplaceGroups(i, i, "<", ">", symbol.c_str());
-            replaced = true;
-        } else {
-            ++i;
-        }
-    }
-    return replaced;
-}
-
-bool SymbolTable::ExpandFunctions(TextBuffer& value) const {
-    const int count = value.GroupCount("{", "}");
-    bool replaced = false;
-    for (int round = 0, i = 0; round < count; ++round) {
-        TextBuffer expression = value.Groups(i, i, "{", "}");
-        expression.Trim("{", "}");
-        if (FunctionResult(expression)) {
-            value.ReplaceGroups(i, i, "{", "}", expression.c_str());
-            replaced = true;
-        } else {
-            ++i;
-        }
-    }
-    return replaced;
+    return true;
 }
 
 bool SymbolTable::FunctionResult(TextBuffer& expression) const {
@@ -104,20 +115,24 @@ bool SymbolTable::FunctionResult(TextBuffer& expression) const {
         expression = words_.Words(argument.ToInt(), argument.ToInt());
         return true;
     }
-    int first = expression.Item(1, "\\").ToInt();
-    int last = expression.Item(2, "\\").ToInt();
+    // Counted wide, so that no range overflows; joined only as far as a
+    // value may grow, beyond which the result is refused anyway.
+    int64_t first = expression.Item(1, "\\").ToInt();
+    int64_t last = expression.Item(2, "\\").ToInt();
     const int words = words_.WordCount();
     if (first < 0)
         first += words;
     if (last < 0)
         last += words;
-    TextBuffer joined;
-    for (int k = first; k <= last; ++k) {
+    TextBuilder joined;
+    for (int64_t k = first; k <= last && joined.Length() <= kMostExpandedLength; ++k) {
         if (k != first)
             joined.Append(", ");
-        joined.Append(words_.Words(k, k));
+        // Beyond the int range there are no words.
+        if (k >= INT32_MIN && k <= INT32_MAX)
+            joined.Append(words_.Words(static_cast<int>(k), static_cast<int>(k)).c_str());
     }
-    expression = joined;
+    expression = joined.Text();
     return true;
 }
 

@@ -4,10 +4,17 @@
 // functions ask the system goes through SystemLookups.
 #pragma once
 
+#include "script/script_source.h"
 #include "text/list.h"
 #include "text/text_buffer.h"
 
 enum AppPathValue { kAppPathDefault, kAppPathPath };
+
+// Expansion is bounded, so that no script can make it run long or take much
+// memory: a value may grow to the longest value the script reader delivers,
+// and the symbol table's values together to 1 MiB.
+const size_t kMostExpandedLength = kValueCapacity - 1;
+const size_t kMostSymbolBytes = 1024 * 1024;
 
 class SystemLookups {
 public:
@@ -33,15 +40,15 @@ public:
     // name includes its angle brackets; compared without regard to ASCII case.
     bool Lookup(const char* name, TextBuffer& value) const;
     // Expands every entry's value once, in table order: an entry sees the
-    // expanded entries above it and the raw values below it.
-    void ExpandDefinitions();
+    // expanded entries above it and the raw values below it. False, with
+    // the name of the entry, when a value would grow beyond the limits.
+    bool ExpandDefinitions(TextBuffer& too_long);
     int Count() const { return entries_.Count(); }
     const SystemLookups& Lookups() const { return lookups_; }
 
-    // Symbols, then functions, then "\.." steps, in place.
-    void ExpandValue(TextBuffer& value) const;
-    bool ExpandSymbols(TextBuffer& value) const;
-    bool ExpandFunctions(TextBuffer& value) const;
+    // Symbols, then functions, then "\.." steps, in place. False when the
+    // value would grow longer than kMostExpandedLength.
+    bool ExpandValue(TextBuffer& value) const;
 
 private:
     struct Entry {
@@ -50,6 +57,8 @@ private:
     };
     Entry* Find(const char* name);
     const Entry* Find(const char* name) const;
+    class SymbolResolver;
+    class FunctionResolver;
     bool FunctionResult(TextBuffer& expression) const;
 
     const SystemLookups& lookups_;

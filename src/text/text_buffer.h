@@ -67,6 +67,24 @@ private:
 TextBuffer operator+(const TextBuffer& left, const char* right);
 TextBuffer operator+(const TextBuffer& left, const TextBuffer& right);
 
+// Decides what a group becomes: true and its replacement, or false to keep it.
+class GroupResolver {
+public:
+    virtual ~GroupResolver() = default;
+    virtual bool Resolve(const TextBuffer& group, TextBuffer& replacement) = 0;
+};
+
+enum class GroupRounds { kUnchanged, kReplaced, kTooLong };
+
+// As many rounds as text has groups at the start; each looks at group i
+// (from 0): a group the resolver replaces is replaced and i stays, so a
+// group the replacement brings is looked at while rounds remain; any other
+// group stays and i moves on. Stops with kTooLong, before the replacement,
+// when the text would grow longer than limit bytes. Costs time in
+// proportion to the text handled.
+GroupRounds ReplaceGroupsInRounds(TextBuffer& text, const char* open, const char* close,
+                                  size_t limit, GroupResolver& resolver);
+
 // Removes the backslashes at the end of path that are separators, never the
 // trail byte of a double-byte character (which Trim would take).
 void RemoveTrailingSeparators(TextBuffer& path);

@@ -70,24 +70,68 @@ void ForEachSeparatingSpace(const char* text, Visit visit) {
 
 // Steps through the open and close strings of a text in order. The nearer of
 // the two wins; an open string wins only when a close string follows it.
+// Where each string is next found is kept until the scan passes it, so a
+// scan costs time in proportion to the text, whatever it holds.
 struct GroupScanner {
     const char* text;
     const char* open;
     const char* close;
     ptrdiff_t position = 0;
+    ptrdiff_t next_open = kUnknown;
+    ptrdiff_t next_close = kUnknown;
+
+    static constexpr ptrdiff_t kUnknown = -2;
 
     // Returns false when the scan ends; otherwise sets at and is_open.
     bool Next(ptrdiff_t* at, bool* is_open) {
-        const ptrdiff_t c = FindText(text, position, close);
-        if (c < 0)
+        // Found from an earlier position, a match still counts characters
+        // from the same boundaries: every position is the end of a match.
+        if (next_close == kUnknown || (next_close >= 0 && next_close < position))
+            next_close = FindText(text, position, close);
+        if (next_close < 0)
             return false;
-        const ptrdiff_t o = FindText(text, position, open);
-        *is_open = (o >= 0 && o < c);
-        *at = *is_open ? o : c;
+        if (next_open == kUnknown || (next_open >= 0 && next_open < position))
+            next_open = FindText(text, position, open);
+        *is_open = (next_open >= 0 && next_open < next_close);
+        *at = *is_open ? next_open : next_close;
         position = *at + static_cast<ptrdiff_t>(strlen(*is_open ? open : close));
         return true;
     }
+    // Starts again at position in a changed text.
+    void Restart(const char* changed, ptrdiff_t at) {
+        text = changed;
+        position = at;
+        next_open = next_close = kUnknown;
+    }
 };
+
+// The next group of the scan, begun at top level: an open string at depth 0
+// up to the close string that brings the depth back to 0, or to the end of a
+// text that never closes it.
+bool NextGroup(GroupScanner& scan, int& depth, ptrdiff_t* start, ptrdiff_t* end) {
+    bool in_group = false;
+    ptrdiff_t at = 0;
+    bool is_open = false;
+    while (scan.Next(&at, &is_open)) {
+        if (is_open) {
+            if (depth == 0 && !in_group) {
+                in_group = true;
+                *start = at;
+            }
+            ++depth;
+        } else {
+            --depth;
+            if (in_group && depth == 0) {
+                *end = at + static_cast<ptrdiff_t>(strlen(scan.close)) - 1;
+                return true;
+            }
+        }
+    }
+    if (!in_group)
+        return false;
+    *end = static_cast<ptrdiff_t>(strlen(scan.text)) - 1;
+    return true;
+}
 
 }  // namespace
 
@@ -254,6 +298,33 @@ void TextBuffer::ReplaceGroups(int first, int last, const char* open, const char
     ptrdiff_t start = 0, end = 0;
     if (FindGroups(first, last, open, close, &start, &end))
         ReplaceRange(start, end, text);
+}
+
+GroupRounds ReplaceGroupsInRounds(TextBuffer& text, const char* open, const char* close,
+                                  size_t limit, GroupResolver& resolver) {
+    const int rounds = text.GroupCount(open, close);
+    GroupScanner scan{text.c_str(), open, close};
+    int depth = 0;
+    bool replaced = false;
+    for (int round = 0; round < rounds; ++round) {
+        ptrdiff_t start = 0, end = 0;
+        if (!NextGroup(scan, depth, &start, &end))
+            break;  // the rounds left find no group: nothing more changes
+        TextBuffer replacement;
+        if (!resolver.Resolve(text.Slice(start, end), replacement))
+            continue;  // the group stays; the next one is looked at
+        const size_t length =
+            text.Length() - static_cast<size_t>(end - start + 1) + replacement.Length();
+        if (length > limit)
+            return GroupRounds::kTooLong;
+        text.ReplaceRange(start, end, replacement.c_str());
+        replaced = true;
+        // The text before the group is as it was: the scan goes on from the
+        // group's start, at top level, where the replacement now stands.
+        depth = 0;
+        scan.Restart(text.c_str(), start);
+    }
+    return replaced ? GroupRounds::kReplaced : GroupRounds::kUnchanged;
 }
 
 void TextBuffer::ReplaceRange(ptrdiff_t first, ptrdiff_t last, const char* text) {

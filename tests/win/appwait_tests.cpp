@@ -94,10 +94,10 @@ TEST(AppExistAndWaitApp, EmptyAppIsReported) {
     EXPECT_EQ(BoxTexts(run), std::vector<std::string>({ExpectedMessage(4, {"WAIT", "APP"})}));
 }
 
-TEST(WaitApp, WaitsWithoutLimitUntilTheProgramEnds) {
+void ExpectWaitUntilEnd(const std::string& rights) {
     Sandbox box("waitapp_end");
     const std::string exe = Install(box, "helper_sleeper", "short.exe");
-    RunningHelper helper(exe, "1000");
+    RunningHelper helper(exe, "1000", rights);
     ASSERT_TRUE(helper.Started());
     // The box after APPEXIST shows that it still ran when WAITAPP began; the
     // copy of the file it writes when it ends shows that WAITAPP waited.
@@ -111,6 +111,15 @@ TEST(WaitApp, WaitsWithoutLimitUntilTheProgramEnds) {
     EXPECT_EQ(BoxTexts(run), std::vector<std::string>({"RUNS set", "WAIT set"}));
     EXPECT_TRUE(box.Exists("ended"));
     EXPECT_FALSE(helper.StillRunning());
+}
+
+// Also for a program that grants no more than waiting for it and the limited
+// query of its path, as a program of another user does.
+TEST(WaitApp, WaitsWithoutLimitUntilTheProgramEnds) {
+    for (const std::string rights : {"", "D:(A;;0x101000;;;WD)"}) {
+        SCOPED_TRACE(rights);
+        ExpectWaitUntilEnd(rights);
+    }
 }
 
 TEST(WaitApp, GoesOnSilentlyWhenTheTimeIsUp) {

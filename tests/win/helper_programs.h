@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 
@@ -57,14 +58,26 @@ inline StartRecord ReadStartRecord(const Sandbox& box, const std::string& relati
 // A sleeper helper started by the test itself; killed when the owner goes.
 class RunningHelper {
 public:
-    // Starts the sleeper at path with the argument text and waits until it runs.
-    RunningHelper(const std::string& path, const std::string& arguments = "") : path_(path) {
+    // Starts the sleeper at path with the argument text and waits until it
+    // runs. rights: the process's access list in SDDL ("" for the default).
+    RunningHelper(const std::string& path, const std::string& arguments = "",
+                  const std::string& rights = "")
+        : path_(path) {
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info = {};
         std::string command = "\"" + path + "\" " + arguments;
-        if (CreateProcessA(path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                           &startup, &info)) {
+        SECURITY_ATTRIBUTES security = {sizeof security, nullptr, FALSE};
+        if (!rights.empty() && !ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                                   rights.c_str(), SDDL_REVISION_1, &security.lpSecurityDescriptor,
+                                   nullptr)) {
+            return;
+        }
+        const BOOL created =
+            CreateProcessA(path.c_str(), &command[0], rights.empty() ? nullptr : &security, nullptr,
+                           FALSE, 0, nullptr, nullptr, &startup, &info);
+        LocalFree(security.lpSecurityDescriptor);
+        if (created) {
             CloseHandle(info.hThread);
             process_ = info.hProcess;
             started_ = WaitForFile(path + ".started");

@@ -2,6 +2,8 @@
 // patterns and the creation of missing folders.
 #pragma once
 
+#include <cstdint>
+
 #include "base/status.h"
 #include "procs/run_context.h"
 #include "text/text_buffer.h"
@@ -29,6 +31,26 @@ Status MakeFolderPath(RunEvents& events, const TextBuffer& path);
 bool FolderOfPath(const char* path, TextBuffer& folder);
 // The folder part of path, cut at its last backslash ("" for a bare name).
 TextBuffer ParentOf(const TextBuffer& path);
+
+// What a path is, whatever its spelling (case, ".\" steps, short names, two
+// names of one share): its volume and its index there.
+struct FileIdentity {
+    uint32_t volume = 0;
+    uint32_t index_high = 0;
+    uint32_t index_low = 0;
+    bool operator==(const FileIdentity& other) const {
+        return volume == other.volume && index_high == other.index_high &&
+               index_low == other.index_low;
+    }
+};
+// False when path cannot be opened to ask (it is missing, or no rights).
+bool IdentityOf(const TextBuffer& path, FileIdentity& identity);
+// Both exist and are one file or folder.
+bool IsSameFile(const TextBuffer& a, const TextBuffer& b);
+// path, or the nearest of its folders that exists, is the folder or lies below it.
+bool IsSameOrInside(const TextBuffer& path, const FileIdentity& folder);
+// The last components differ, if only in the case of their letters.
+bool IsSpelledDifferently(const TextBuffer& a, const TextBuffer& b);
 
 // A pattern of COPY, MOVE and the walker: a "*" in the last component. A "?"
 // alone is taken as part of a name.

@@ -54,6 +54,15 @@ bool TakesSourceAway(UINT code) {
     return code == FO_MOVE || code == FO_RENAME;
 }
 
+// The result exists and holds at least the files and bytes the source held
+// (a link the shell followed may add some).
+bool IsComplete(const TextBuffer& result, const TreeSize& source) {
+    if (!FileExists(result.c_str()))
+        return false;
+    const TreeSize made = SizeOfTree(result);
+    return made.files >= source.files && made.bytes >= source.bytes;
+}
+
 class ShellItems {
 public:
     explicit ShellItems(RunEvents& events) : events_(events), operation_() {
@@ -74,13 +83,24 @@ public:
             return ItemOutcome::kRefused;
         }
         // Without its source a move cannot succeed, and the temporary that an
-        // earlier, interrupted move left behind may hold the only copy.
+        // earlier, interrupted move left behind may hold the only copy: a
+        // move never touches it. A copy's source is intact, so its stale
+        // temporary may go.
         if (TakesSourceAway(code) && !FileExists(source.c_str()))
             return ItemOutcome::kRefused;
-        if (FileExists(temporary.c_str()) && !Call(FO_DELETE, temporary_, temporary)) {
-            return ItemOutcome::kStaleRemains;
+        if (FileExists(temporary.c_str())) {
+            if (TakesSourceAway(code))
+                return ItemOutcome::kRefused;
+            if (!Call(FO_DELETE, temporary_, temporary))
+                return ItemOutcome::kStaleRemains;
         }
+        const TreeSize before = SizeOfTree(source);
         if (!Call(code, source_, source, &temporary_, temporary))
+            return ItemOutcome::kOperationFailed;
+        // The shell can report success for what it did not do (a pattern
+        // that matched nothing, a folder into its own subfolder, a full
+        // disk): the old target goes only for a result that is all there.
+        if (code == FO_DELETE ? FileExists(source.c_str()) : !IsComplete(temporary, before))
             return ItemOutcome::kOperationFailed;
         if (FileExists(target.c_str()) && !Call(FO_DELETE, target_, target)) {
             return ItemOutcome::kOperationFailed;

@@ -28,17 +28,63 @@ Status EnterDestinationFolder(RunEvents& events, const TextBuffer& folder) {
                      [&] { return CallStatus(CreateDirectoryA(folder.c_str(), nullptr)); });
 }
 
+// What a target was before a copy or move wrote to it.
+class TargetBefore {
+public:
+    explicit TargetBefore(const TextBuffer& target) : target_(target) {
+        exists_ = GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &before_) != FALSE;
+    }
+    // A failed copy or move can leave a cut-off file that looks complete: it
+    // goes when this call made it or wrote to it. An old target it never
+    // touched (a locked source, a read-only target) stays as it was.
+    Status Failed(Status failure) const {
+        WIN32_FILE_ATTRIBUTE_DATA after;
+        if (GetFileAttributesExA(target_.c_str(), GetFileExInfoStandard, &after) &&
+            (!exists_ || Changed(after))) {
+            SetFileAttributesA(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(target_.c_str());
+        }
+        return failure;
+    }
+
+private:
+    bool Changed(const WIN32_FILE_ATTRIBUTE_DATA& after) const {
+        return after.nFileSizeLow != before_.nFileSizeLow ||
+               after.nFileSizeHigh != before_.nFileSizeHigh ||
+               CompareFileTime(&after.ftLastWriteTime, &before_.ftLastWriteTime) != 0;
+    }
+
+    const TextBuffer& target_;
+    WIN32_FILE_ATTRIBUTE_DATA before_ = {};
+    bool exists_ = false;
+};
+
 Status CopyOneFile(RunEvents& events, const TextBuffer& source, const TextBuffer& target) {
-    return ActOnFile(events, FileAction::kCopied, source, target.c_str(),
-                     [&] { return CallStatus(CopyFileA(source.c_str(), target.c_str(), FALSE)); });
+    return ActOnFile(events, FileAction::kCopied, source, target.c_str(), [&] {
+        const TargetBefore before(target);
+        const Status copied = CallStatus(CopyFileA(source.c_str(), target.c_str(), FALSE));
+        return copied ? copied : before.Failed(copied);
+    });
 }
 
 Status ReplaceByMove(RunEvents& events, const TextBuffer& source, const TextBuffer& target) {
     return ActOnFile(events, FileAction::kMoved, source, target.c_str(), [&] {
         if (FileExists(target.c_str()))
             DeleteFileA(target.c_str());  // a refusal shows in the move
-        return CallStatus(MoveFileA(source.c_str(), target.c_str()));
+        // Between volumes a move is a copy: it can fail part-way.
+        const TargetBefore before(target);
+        const Status moved = CallStatus(MoveFileA(source.c_str(), target.c_str()));
+        return moved ? moved : before.Failed(moved);
     });
+}
+
+// A move onto itself, however spelled, has nothing to move: deleting the
+// target would delete the source. Only a new spelling of its name is taken.
+Status MoveOntoItself(RunEvents& events, const TextBuffer& source, const TextBuffer& target) {
+    if (!IsSpelledDifferently(source, target))
+        return Status::Done();
+    return ActOnFile(events, FileAction::kMoved, source, target.c_str(),
+                     [&] { return CallStatus(MoveFileA(source.c_str(), target.c_str())); });
 }
 
 Status RemoveFolder(RunEvents& events, const TextBuffer& folder) {
@@ -103,6 +149,32 @@ private:
     uint32_t attributes_;
 };
 
+// Whether the destination folder lies in a folder the transfer reads from:
+// the source folder itself, or a folder a pattern matches. Copying there
+// would never end, and moving there would bury the files.
+bool DestinationInsideSource(const TextBuffer& source, bool source_is_folder,
+                             const TextBuffer& destination) {
+    FileIdentity folder;
+    if (source_is_folder)
+        return IdentityOf(source, folder) && IsSameOrInside(destination, folder);
+    WIN32_FIND_DATAA entry;
+    FindHandle search(source.c_str(), &entry);
+    if (!search.IsValid())
+        return false;
+    const TextBuffer base = ParentOf(source);
+    do {
+        const bool enterable = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                               !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                               strcmp(entry.cFileName, ".") != 0 &&
+                               strcmp(entry.cFileName, "..") != 0;
+        if (enterable && IdentityOf(base + "\\" + entry.cFileName, folder) &&
+            IsSameOrInside(destination, folder)) {
+            return true;
+        }
+    } while (FindNextFileA(search.Get(), &entry));
+    return false;
+}
+
 // What COPY and MOVE do with a folder or pattern source.
 Status TransferTree(RunEvents& events, const TextBuffer& source, const TextBuffer& target,
                     bool source_is_folder, bool moving) {
@@ -115,6 +187,13 @@ Status TransferTree(RunEvents& events, const TextBuffer& source, const TextBuffe
     // An empty destination would put every entry at the root of the current drive.
     if (destination.folder.IsEmpty())
         return Status::Failed();
+    // A folder, or a pattern's matches, onto themselves: a copy is refused,
+    // a move has nothing to do.
+    const TextBuffer source_folder = source_is_folder ? source : ParentOf(source);
+    if (IsSameFile(source_folder, destination.folder))
+        return moving ? Status::Done() : Status::Failed(ERROR_SHARING_VIOLATION);
+    if (DestinationInsideSource(source, source_is_folder, destination.folder))
+        return Status::Failed();
     const Status made = MakeFolderPath(events, destination.folder);
     if (!made)
         return made;
@@ -122,7 +201,28 @@ Status TransferTree(RunEvents& events, const TextBuffer& source, const TextBuffe
     return WalkFiles(source, visitor, true);
 }
 
+class SizeVisitor : public TreeVisitor {
+public:
+    Status VisitFile(const TextBuffer& path) override {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+            ++size.files;
+            size.bytes += (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        }
+        return Status::Done();
+    }
+    Status EnterFolder(const TextBuffer&) override { return Status::Done(); }
+    Status LeaveFolder(const TextBuffer&) override { return Status::Done(); }
+    TreeSize size;
+};
+
 }  // namespace
+
+TreeSize SizeOfTree(const TextBuffer& path) {
+    SizeVisitor visitor;
+    WalkFiles(path, visitor, true);
+    return visitor.size;
+}
 
 Status WalkFiles(const TextBuffer& path, TreeVisitor& visitor, bool recursive) {
     TextBuffer base, pattern;
@@ -154,10 +254,11 @@ Status WalkFiles(const TextBuffer& path, TreeVisitor& visitor, bool recursive) {
                 return status;
             // A junction or other link is visited but never entered (here or at
             // the top): deleting or moving through it would reach data outside
-            // the tree, and a link to an ancestor would never end. A failure
-            // inside ends only that folder.
+            // the tree, and a link to an ancestor would never end.
             if (recursive && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-                WalkFiles(full, visitor, recursive);
+                status = WalkFiles(full, visitor, recursive);
+                if (!status)
+                    return status;
             }
             status = visitor.LeaveFolder(full);
             if (!status)
@@ -168,12 +269,19 @@ Status WalkFiles(const TextBuffer& path, TreeVisitor& visitor, bool recursive) {
                 return status;
         }
     } while (FindNextFileA(search.Get(), &entry));
+    // A listing that breaks off has not shown every entry.
+    const DWORD error = GetLastError();
+    if (error != ERROR_NO_MORE_FILES)
+        return Status::Failed(error);
     return Status::Done();
 }
 
 Status CopyItem(RunEvents& events, const TextBuffer& source, const TextBuffer& target) {
     const bool source_is_folder = IsFolder(source.c_str());
     if (!source_is_folder && !IsPattern(source)) {
+        // The system would open the file twice, once to write it empty.
+        if (IsSameFile(source, target))
+            return Status::Failed(ERROR_SHARING_VIOLATION);
         const Status made = MakeFolderPath(events, ParentOf(target));
         return made ? CopyOneFile(events, source, target) : made;
     }
@@ -183,9 +291,13 @@ Status CopyItem(RunEvents& events, const TextBuffer& source, const TextBuffer& t
 Status MoveItem(RunEvents& events, const TextBuffer& source, const TextBuffer& target) {
     const bool source_is_folder = IsFolder(source.c_str());
     if (!source_is_folder && !IsPattern(source)) {
+        if (IsSameFile(source, target))
+            return MoveOntoItself(events, source, target);
         const Status made = MakeFolderPath(events, ParentOf(target));
         return made ? ReplaceByMove(events, source, target) : made;
     }
+    if (source_is_folder && IsSameFile(source, target))
+        return MoveOntoItself(events, source, target);
     const Status moved = TransferTree(events, source, target, source_is_folder, true);
     // The emptied source folder goes; a pattern's folder stays.
     if (!moved || !source_is_folder)

@@ -21,9 +21,16 @@ public:
 
 // Visits one file, the matches of a pattern in the last component, or a
 // folder with everything below it (when recursive). Links to folders are
-// visited but never entered. A failure below a folder ends only the walk of
-// that folder.
+// visited but never entered. The first failure, however deep, ends the walk.
 Status WalkFiles(const TextBuffer& path, TreeVisitor& visitor, bool recursive);
+
+// How many files, and how many bytes in them, path holds: a file, a folder
+// with everything below it, or the matches of a pattern.
+struct TreeSize {
+    uint32_t files = 0;
+    uint64_t bytes = 0;
+};
+TreeSize SizeOfTree(const TextBuffer& path);
 
 Status CopyItem(RunEvents& events, const TextBuffer& source, const TextBuffer& target);
 Status MoveItem(RunEvents& events, const TextBuffer& source, const TextBuffer& target);

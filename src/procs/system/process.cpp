@@ -10,28 +10,67 @@ namespace {
 
 typedef BOOL(WINAPI* EnumProcessModulesFn)(HANDLE, HMODULE*, DWORD, DWORD*);
 typedef DWORD(WINAPI* GetModuleFileNameExFn)(HANDLE, HMODULE, LPSTR, DWORD);
+typedef BOOL(WINAPI* QueryFullProcessImageNameFn)(HANDLE, DWORD, LPSTR, PDWORD);
+const DWORD kQueryLimitedInformation = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION
+
+// The full path of a process's executable. From Vista on the system gives it
+// for the limited query right, which is granted even for processes of other
+// users; before, the first module of the process is read, which needs more.
+class ImageNames {
+public:
+    ImageNames()
+        : query_(KernelFunction<QueryFullProcessImageNameFn>("QueryFullProcessImageNameA")),
+          psapi_(query_ == nullptr ? LoadSystemLibrary("PSAPI.DLL") : nullptr),
+          enum_modules_(SystemFunction<EnumProcessModulesFn>(psapi_.Get(), "EnumProcessModules")),
+          module_file_name_(
+              SystemFunction<GetModuleFileNameExFn>(psapi_.Get(), "GetModuleFileNameExA")) {}
+
+    bool Usable() const {
+        return query_ != nullptr || (enum_modules_ != nullptr && module_file_name_ != nullptr);
+    }
+
+    bool Of(DWORD id, char (&path)[MAX_PATH]) const {
+        if (query_ != nullptr) {
+            UniqueHandle process(OpenProcess(kQueryLimitedInformation, FALSE, id));
+            DWORD size = MAX_PATH;
+            return process.IsValid() && query_(process.Get(), 0, path, &size);
+        }
+        UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
+        // Zeroed: a listing that reports no module leaves a null first
+        // module, which names the executable, not stack garbage.
+        HMODULE modules[1024] = {};
+        DWORD needed = 0;
+        return process.IsValid() &&
+               enum_modules_(process.Get(), modules, sizeof modules, &needed) &&
+               module_file_name_(process.Get(), modules[0], path, MAX_PATH) != 0;
+    }
+
+private:
+    QueryFullProcessImageNameFn query_;
+    LoadedModule psapi_;
+    EnumProcessModulesFn enum_modules_;
+    GetModuleFileNameExFn module_file_name_;
+};
 
 }  // namespace
+
+bool ProcessImagePath(DWORD id, TextBuffer& path) {
+    const ImageNames names;
+    char found[MAX_PATH] = {};
+    if (!names.Usable() || !names.Of(id, found))
+        return false;
+    path = found;
+    return true;
+}
 
 DWORD FindRunningProcess(const char* target) {
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot.IsValid())
         return 0;
-
     const bool nt = IsNtPlatform();
-    LoadedModule psapi(nt ? LoadSystemLibrary("PSAPI.DLL") : nullptr);
-    EnumProcessModulesFn enum_modules = nullptr;
-    GetModuleFileNameExFn module_file_name = nullptr;
-    if (nt) {
-        if (psapi.Get() == nullptr)
-            return 0;
-        enum_modules = SystemFunction<EnumProcessModulesFn>(psapi.Get(), "EnumProcessModules");
-        module_file_name =
-            SystemFunction<GetModuleFileNameExFn>(psapi.Get(), "GetModuleFileNameExA");
-        if (enum_modules == nullptr || module_file_name == nullptr)
-            return 0;
-    }
-
+    const ImageNames names;
+    if (nt && !names.Usable())
+        return 0;
     const DWORD own_id = GetCurrentProcessId();
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
@@ -39,23 +78,10 @@ DWORD FindRunningProcess(const char* target) {
          more = Process32Next(snapshot.Get(), &entry)) {
         if (entry.th32ProcessID == own_id)
             continue;
-        if (nt) {
-            UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
-                                             entry.th32ProcessID));
-            // Zeroed: a listing that reports no module leaves a null first
-            // module, which names the executable, not stack garbage.
-            HMODULE modules[1024] = {};
-            DWORD needed = 0;
-            if (process.IsValid() &&
-                enum_modules(process.Get(), modules, sizeof modules, &needed)) {
-                // The first module is the executable; keep the snapshot's name
-                // when its path cannot be read.
-                char path[MAX_PATH] = {};
-                if (module_file_name(process.Get(), modules[0], path, MAX_PATH) != 0) {
-                    lstrcpynA(entry.szExeFile, path, MAX_PATH);
-                }
-            }
-        }
+        // On NT the full path; the snapshot's name where it cannot be read.
+        char path[MAX_PATH] = {};
+        if (nt && names.Of(entry.th32ProcessID, path))
+            lstrcpynA(entry.szExeFile, path, MAX_PATH);
         if (lstrcmpiA(entry.szExeFile, target) == 0)
             return entry.th32ProcessID;
     }

@@ -89,6 +89,10 @@ struct RsrcProcedure : Procedure {
                    : kResourceRefused;
     }
 
+    void ReportItemFailure(RunContext& run, int, uint32_t error) const override {
+        run.reporter.Fail(kMsgResourceFailed, {Value("FROM"), Value("TO")}, error);
+    }
+
     bool Run(RunContext& run) override {
         if (MainItemCount(run) == 0)
             return false;
@@ -112,7 +116,7 @@ struct RsrcProcedure : Procedure {
                                                  target.c_str(), [&] { return update.Commit(); });
         if (!committed) {
             update.Discard();
-            run.reporter.Fail(kMsgResourceFailed, {source, target}, committed.Error());
+            ReportItemFailure(run, 0, committed.Error());
             return false;
         }
         result = true;

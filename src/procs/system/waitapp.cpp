@@ -12,7 +12,8 @@ WaitEnd WaitForProgram(const TextBuffer& program, DWORD limit) {
     const DWORD id = FindRunningProcess(program.c_str());
     if (id == 0)
         return WaitEnd::kNotRunning;
-    UniqueHandle process(OpenProcess(STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE, FALSE, id));
+    // Waiting needs nothing more, and is granted where more would be refused.
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
     if (!process.IsValid())
         return WaitEnd::kFailed;
     switch (WaitForSingleObject(process.Get(), limit)) {
