@@ -1,0 +1,122 @@
+// The engine in process: a run context built without a process, over a
+// script held in memory, with boxes and events recorded instead of shown.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/engine.h"
+
+namespace {
+
+// A script as section -> key -> value; the procedures' lists are read as the
+// program reads them.
+struct MemoryScript : ScriptSource {
+    std::map<std::string, std::map<std::string, std::string>> sections;
+    bool ReadValue(const char* section, const char* key, size_t, TextBuffer& value) const override {
+        const auto s = sections.find(section);
+        if (s == sections.end() || s->second.count(key) == 0)
+            return false;
+        value = s->second.at(key).c_str();
+        return true;
+    }
+    void ReadSection(const char*, size_t, ByteArray& lines) const override { lines.Clear(); }
+};
+
+struct NoLookups : SystemLookups {
+    bool AppPath(const char*, AppPathValue, TextBuffer&) const override { return false; }
+    bool SpecialFolder(int, TextBuffer&) const override { return false; }
+};
+
+// Boxes by text, answered Yes; the catalogue as "message N: args".
+struct Boxes : BoxOutput {
+    TextBuffer CatalogueEntry(int id) override {
+        return ("message " + std::to_string(id) + ": %s %s").c_str();
+    }
+    int Show(const char* text, const char*, unsigned) override {
+        shown.push_back(text);
+        return kAnswerYes;
+    }
+    std::vector<std::string> shown;
+};
+
+// What the engine and the kinds told the sink, in order.
+struct Trace : RunEvents {
+    void ProcedureStarting(const Procedure& p, int depth) override {
+        lines.push_back(std::to_string(depth) + " start " + p.name.c_str());
+    }
+    void ProcedureEnded(const Procedure& p, int depth, bool went_on) override {
+        lines.push_back(std::to_string(depth) + (went_on ? " went on " : " stopped ") +
+                        p.name.c_str());
+    }
+    Status FileChanging(FileAction, const char* path, const char*) override {
+        lines.push_back(std::string("changing ") + path);
+        return Status::Done();
+    }
+    std::vector<std::string> lines;
+};
+
+class EngineRun : public ::testing::Test {
+protected:
+    // Runs PROC of the script; a section is "KEY=value" lines.
+    void Run(const std::string& proc, const std::map<std::string, std::string>& sections) {
+        for (const auto& section : sections) {
+            std::string lines = section.second;
+            for (size_t start = 0; start < lines.size();) {
+                const size_t end = lines.find('\n', start);
+                const std::string line = lines.substr(start, end - start);
+                const size_t equals = line.find('=');
+                script.sections[section.first][line.substr(0, equals)] = line.substr(equals + 1);
+                start = end == std::string::npos ? lines.size() : end + 1;
+            }
+        }
+        run.script = &script;
+        run.events.Add(&trace);
+        Engine engine(run);
+        engine.RunTopList(proc.c_str());
+    }
+
+    MemoryScript script;
+    NoLookups lookups;
+    Boxes boxes;
+    Trace trace;
+    RunContext run{boxes, lookups};
+};
+
+const char kSay[] = "MODE=MSGBOX\nFLAG=\nTYPE=INFORMATION\nISABORT=\nTEXT=";
+
+TEST_F(EngineRun, NestedListsSeeTheOuterProceduresAndTheSinkHearsEachStep) {
+    Run("SAME,S,AFTER",
+        {{"SAME", "MODE=VERIFY\nARG1=a\nARG2=A"},
+         {"S", "MODE=SWITCH\nPROC=SAME\n0=NO\n1=YES"},
+         {"YES", "MODE=MSGBOX\nFLAG=SAME,1\nTYPE=INFORMATION\nISABORT=\nTEXT=inner"},
+         {"NO", std::string(kSay) + "never"},
+         {"AFTER", std::string(kSay) + "after"}});
+    EXPECT_EQ(boxes.shown, (std::vector<std::string>{"inner", "after"}));
+    EXPECT_EQ(trace.lines, (std::vector<std::string>{"1 start SAME", "1 went on SAME", "1 start S",
+                                                     "2 start YES", "2 went on YES", "1 went on S",
+                                                     "1 start AFTER", "1 went on AFTER"}));
+}
+
+TEST_F(EngineRun, ASwitchThatSelectsItselfEndsAtTheDepthLimit) {
+    Run("LOOP,AFTER",
+        {{"LOOP", "MODE=SWITCH\nPROC=\n0=LOOP\n1=LOOP"}, {"AFTER", std::string(kSay) + "after"}});
+    EXPECT_EQ(boxes.shown, (std::vector<std::string>{"message 11:  "}));
+}
+
+// A key missing in the last section stops the run before the first procedure.
+TEST_F(EngineRun, ListsAreBuiltWholeBeforeTheyRun) {
+    Run("FIRST,BROKEN", {{"FIRST", std::string(kSay) + "first"}, {"BROKEN", "MODE=COPY\nFROM=a"}});
+    EXPECT_EQ(boxes.shown, (std::vector<std::string>{"message 2: BROKEN TO"}));
+    EXPECT_TRUE(trace.lines.empty());
+}
+
+// Items at the root of the current drive are refused before anything is done.
+TEST_F(EngineRun, RootItemsAreRefusedBeforeTheProcedureActs) {
+    Run("D", {{"D", "MODE=DELETE\nFILE=C:\\keep\\x, \\cache, \\\\server\\share\\x"}});
+    EXPECT_EQ(boxes.shown, (std::vector<std::string>{"message 10: \\cache "}));
+    EXPECT_EQ(trace.lines, (std::vector<std::string>{"1 start D", "1 stopped D"}));
+}
+
+}  // namespace
