@@ -258,31 +258,14 @@ bool TextBuffer::FindGroups(int first, int last, const char* open, const char* c
     if (first > last)
         return false;
     GroupScanner scan{c_str(), open, close};
-    int depth = 0, index = -1;
-    bool in_last = false;
-    ptrdiff_t at = 0;
-    bool is_open = false;
-    while (scan.Next(&at, &is_open)) {
-        if (is_open) {
-            if (depth == 0) {
-                ++index;
-                if (index == first)
-                    *start = at;
-                if (index == last)
-                    in_last = true;
-            }
-            ++depth;
-        } else {
-            --depth;
-            if (in_last && depth == 0) {
-                *end = at + static_cast<ptrdiff_t>(strlen(close)) - 1;
-                return true;
-            }
-        }
+    int depth = 0;
+    ptrdiff_t group_start = 0;
+    for (int index = 0; index <= last; ++index) {
+        if (!NextGroup(scan, depth, &group_start, end))
+            return false;
+        if (index == first)
+            *start = group_start;
     }
-    if (!in_last)
-        return false;
-    *end = static_cast<ptrdiff_t>(Length()) - 1;  // the group is never closed
     return true;
 }
 
