@@ -69,6 +69,18 @@ std::string ShippedUpdaterPath() {
     return WindowsPathOf(path != nullptr ? path : "");
 }
 
+std::string TestProgramFolder() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string own(path);
+    return own.substr(0, own.rfind('\\') + 1);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 std::string ExpectedMessage(int id, std::initializer_list<std::string> arguments) {
     // Message 12 takes a number; every other placeholder is a text.
     const std::vector<std::string> args(arguments);
@@ -149,8 +161,7 @@ void Sandbox::WriteFile(const std::string& relative, const std::string& bytes) c
 }
 
 std::string Sandbox::ReadFile(const std::string& relative) const {
-    std::ifstream in(Path(relative), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ReadWholeFile(Path(relative));
 }
 
 bool Sandbox::Exists(const std::string& relative) const {

@@ -44,6 +44,13 @@ private:
 // Path of the shipped updater.exe, from the UPDATER_EXE environment variable.
 std::string ShippedUpdaterPath();
 
+// The folder of the running test program, with a trailing backslash: the
+// helper programs and modules are built beside it.
+std::string TestProgramFolder();
+
+// The bytes of a file ("" when it cannot be read).
+std::string ReadWholeFile(const std::string& path);
+
 // The catalogue message id formatted with the arguments, as the program must show it.
 std::string ExpectedMessage(int id, std::initializer_list<std::string> arguments = {});
 

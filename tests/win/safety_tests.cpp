@@ -12,7 +12,6 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -24,13 +23,6 @@
 namespace {
 
 const char kDriveRoot[] = "Q:\\";
-
-std::string OwnFolder() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string own(path);
-    return own.substr(0, own.rfind('\\') + 1);
-}
 
 std::string FixtureFolder() {
     const char* fixture = getenv("SAFETY_FIXTURE");
@@ -54,11 +46,6 @@ std::string Upper(std::string text) {
             c = static_cast<char>(c - 'a' + 'A');
     }
     return text;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteAll(const std::string& path, const std::string& bytes) {
@@ -86,7 +73,7 @@ void AddTree(const std::string& folder, const std::string& prefix, Tree* tree) {
             AddTree(folder + "\\" + name, relative + "\\", tree);
             continue;
         }
-        const std::string bytes = ReadAll(folder + "\\" + name);
+        const std::string bytes = ReadWholeFile(folder + "\\" + name);
         (*tree)[Upper(relative)] =
             "attributes " + std::to_string(entry.dwFileAttributes) + ", written " +
             std::to_string(entry.ftLastWriteTime.dwHighDateTime) + ":" +
@@ -189,11 +176,11 @@ std::string OnOtherDrive(const std::string& path) {
     return "R:" + path.substr(2);
 }
 
-const Spelling kSpellings[] = {{"as it is", AsItIs},
-                               {"upper case", InUpperCase},
-                               {"with a .\\ step", WithDotStep},
-                               {"short name", ShortName},
-                               {"other drive letter", OnOtherDrive}};
+const std::vector<Spelling> kSpellings = {{"as it is", AsItIs},
+                                          {"upper case", InUpperCase},
+                                          {"with a .\\ step", WithDotStep},
+                                          {"short name", ShortName},
+                                          {"other drive letter", OnOtherDrive}};
 
 // A source and a target in the sandbox: the target's place, spelled, then a tail.
 struct PairItem {
@@ -215,13 +202,13 @@ protected:
     }
 
     // Runs the pair for every item in every spelling, each in a fresh
-    // sandbox, and hands over the sandbox, source, target and run.
-    template <typename Check>
-    static void ForEachSpelling(const std::string& kind, const std::vector<PairItem>& items,
-                                const std::vector<Spelling>& spellings, Check check) {
+    // sandbox: the run must show message (0: none, the pair is done and the
+    // run goes on) and leave every file and folder as it was.
+    static void RunEverySpelling(const std::string& kind, const std::vector<PairItem>& items,
+                                 int message) {
         int n = 0;
         for (const PairItem& item : items) {
-            for (const Spelling& spelling : spellings) {
+            for (const Spelling& spelling : kSpellings) {
                 SCOPED_TRACE(kind + " " + item.source + " onto " + item.target + item.tail +
                              " written " + spelling.name);
                 Sandbox box("same_item_" + std::to_string(n++), "Q:");
@@ -232,7 +219,11 @@ protected:
                     Script("P,SAY", PairSection(kind, source, target) + SaySection("P")));
                 const Tree before = TreeOf(box.Path());
                 const SpyResult run = box.Run();
-                check(run, source, target);
+                if (message == 0) {
+                    ExpectShownBoxes(run, {{"P done", kInformationBoxFlags}}, "N");
+                } else {
+                    ExpectBoxes(run, {ExpectedMessage(message, {source, target})});
+                }
                 ExpectUnchanged(box.Path(), before);
             }
         }
@@ -243,19 +234,14 @@ const std::vector<PairItem> kOntoItself = {{"a long name.txt", "a long name.txt"
                                            {"a long folder", "a long folder", ""},
                                            {"a long folder\\*.txt", "a long folder", "\\x"}};
 
-// Nothing moves and nothing is lost; the pair counts as done.
+// Nothing moves and nothing is lost; the pair counts as done. (A target whose
+// name differs only in case is renamed to it, which Wine does not show.)
 TEST_F(SameItem, MoveOntoItselfMovesNothing) {
-    ForEachSpelling("MOVE", kOntoItself, {std::begin(kSpellings), std::end(kSpellings)},
-                    [](const SpyResult& run, const std::string&, const std::string&) {
-                        ExpectShownBoxes(run, {{"P done", kInformationBoxFlags}}, "N");
-                    });
+    RunEverySpelling("MOVE", kOntoItself, 0);
 }
 
 TEST_F(SameItem, CopyOntoItselfIsRefused) {
-    ForEachSpelling("COPY", kOntoItself, {std::begin(kSpellings), std::end(kSpellings)},
-                    [](const SpyResult& run, const std::string& source, const std::string& target) {
-                        ExpectBoxes(run, {ExpectedMessage(8, {source, target})});
-                    });
+    RunEverySpelling("COPY", kOntoItself, 8);
 }
 
 // --- Into its own subfolder ---------------------------------------------------------------
@@ -268,17 +254,11 @@ const std::vector<PairItem> kIntoItself = {
 };
 
 TEST_F(SameItem, CopyIntoItsOwnSubfolderIsRefused) {
-    ForEachSpelling("COPY", kIntoItself, {std::begin(kSpellings), std::end(kSpellings)},
-                    [](const SpyResult& run, const std::string& source, const std::string& target) {
-                        ExpectBoxes(run, {ExpectedMessage(8, {source, target})});
-                    });
+    RunEverySpelling("COPY", kIntoItself, 8);
 }
 
 TEST_F(SameItem, MoveIntoItsOwnSubfolderIsRefused) {
-    ForEachSpelling("MOVE", kIntoItself, {std::begin(kSpellings), std::end(kSpellings)},
-                    [](const SpyResult& run, const std::string& source, const std::string& target) {
-                        ExpectBoxes(run, {ExpectedMessage(14, {source, target})});
-                    });
+    RunEverySpelling("MOVE", kIntoItself, 14);
 }
 
 // --- The root of the current drive --------------------------------------------------------
@@ -371,14 +351,16 @@ protected:
         CreateDirectoryA("Q:\\victim folder", nullptr);
         WriteAll("Q:\\victim.txt", "victim");
         WriteAll("Q:\\victim folder\\inside.txt", "inside");
-        CopyFileA((OwnFolder() + "rsrc_target.exe").c_str(), "Q:\\target.exe", FALSE);
-        CopyFileA((OwnFolder() + "rsrc_source.exe").c_str(), "Q:\\source.exe", FALSE);
+        CopyFileA((TestProgramFolder() + "rsrc_target.exe").c_str(), "Q:\\target.exe", FALSE);
+        CopyFileA((TestProgramFolder() + "rsrc_source.exe").c_str(), "Q:\\source.exe", FALSE);
         box.MakeFolder("folder");
         box.WriteFile("first.txt", "first");
         box.WriteFile("second.txt", "second");
         box.WriteFile("folder\\f.txt", "f");
-        CopyFileA((OwnFolder() + "rsrc_source.exe").c_str(), box.Path("source.exe").c_str(), FALSE);
-        CopyFileA((OwnFolder() + "rsrc_target.exe").c_str(), box.Path("target.exe").c_str(), FALSE);
+        CopyFileA((TestProgramFolder() + "rsrc_source.exe").c_str(), box.Path("source.exe").c_str(),
+                  FALSE);
+        CopyFileA((TestProgramFolder() + "rsrc_target.exe").c_str(), box.Path("target.exe").c_str(),
+                  FALSE);
     }
 };
 
@@ -638,7 +620,7 @@ TEST_F(FullDisk, ATreeCopyThatRunsOutOfSpaceFailsAndLeavesNoPartialFile) {
     EXPECT_FALSE(box.Exists("after"));
     for (const auto& entry : TreeOf(Disk("tree"))) {
         if (entry.first.back() != '\\') {
-            EXPECT_TRUE(ReadAll(Disk("tree\\" + entry.first)) ==
+            EXPECT_TRUE(ReadWholeFile(Disk("tree\\" + entry.first)) ==
                         box.ReadFile("tree\\" + entry.first))
                 << entry.first << " is not a whole copy";
         }
@@ -691,11 +673,14 @@ std::string Doubling() {
     return lines;
 }
 
-// 1,000 symbols, each made of the one above.
+// 1,000 symbols, each made of the one above, in a DEFINE section of 26 KB.
 std::string Chain() {
-    std::string lines = "<S0>=x\n";
-    for (int i = 1; i < 1000; ++i)
-        lines += "<S" + std::to_string(i) + ">=<S" + std::to_string(i - 1) + ">\n";
+    std::string lines = "<Symbol0000>=x\n";
+    char line[64];
+    for (int i = 1; i < 1000; ++i) {
+        snprintf(line, sizeof line, "<Symbol%04d>=<Symbol%04d>\n", i, i - 1);
+        lines += line;
+    }
     return lines;
 }
 
@@ -709,7 +694,7 @@ const ExpansionCase kExpansionCases[] = {
      ExpansionScript(Doubling(), "<D2>"),
      {{ExpectedMessage(2, {"DEFINE", "<D11>"}), kErrorBoxFlags}}},
     {"ThousandChainedSymbols",
-     ExpansionScript(Chain(), "<S999>|<S500>|<S0>"),
+     ExpansionScript(Chain(), "<Symbol0999>|<Symbol0500>|<Symbol0000>"),
      {{"x|x|x", kInformationBoxFlags}}},
     {"BracketsInAValue", ExpansionScript("", kBrackets), {{kBrackets, kInformationBoxFlags}}},
     {"BracketsInADefine",
@@ -723,12 +708,13 @@ void PrintTo(const ExpansionCase& c, std::ostream* out) {
 
 class Expansion : public testing::TestWithParam<ExpansionCase> {};
 
-// The time limit of the run is the failure: well under a second is the aim.
+// A run past the time limit fails. Well under a second is the aim; the limit
+// leaves room for a busy machine and still catches today's growth.
 TEST_P(Expansion, EndsQuicklyWhateverTheScriptHolds) {
     const ExpansionCase& c = GetParam();
     Sandbox box(std::string("expansion_") + c.name);
     box.WriteScript(c.script);
-    const SpyResult run = box.Run("/tT", {}, 20000);
+    const SpyResult run = box.Run("/tT", {}, 10000);
     ExpectShownBoxes(run, c.boxes, "T");
     EXPECT_EQ(box.Exists("before"), c.boxes[0].flags == kInformationBoxFlags);
 }
@@ -742,8 +728,8 @@ INSTANTIATE_TEST_SUITE_P(Scripts, Expansion, testing::ValuesIn(kExpansionCases),
 
 TEST(SandboxRun, ACrashAHangOrAnExitCodeFailsTheTest) {
     Sandbox box("sandbox_run");
-    ASSERT_TRUE(
-        CopyFileA((OwnFolder() + "box_target.exe").c_str(), box.Path("target.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((TestProgramFolder() + "box_target.exe").c_str(),
+                          box.Path("target.exe").c_str(), FALSE));
     const std::string answers = " \"" + box.Path("answers.txt") + "\" ";
     EXPECT_NONFATAL_FAILURE(box.RunProgram("target.exe", box.Path(), "crash" + answers + "0"),
                             "ended with exit code 0xC0000005 (it crashed)");
