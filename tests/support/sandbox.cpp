@@ -69,6 +69,18 @@ std::string ShippedUpdaterPath() {
     return WindowsPathOf(path != nullptr ? path : "");
 }
 
+std::string TestProgramFolder() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string own(path);
+    return own.substr(0, own.rfind('\\') + 1);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 std::string ExpectedMessage(int id, std::initializer_list<std::string> arguments) {
     // Message 12 takes a number; every other placeholder is a text.
     const std::vector<std::string> args(arguments);
@@ -128,7 +140,8 @@ bool CopyTree(const std::string& from, const std::string& to) {
     return copied;
 }
 
-Sandbox::Sandbox(const std::string& name) : root_(TestRoot() + "\\" + name) {
+Sandbox::Sandbox(const std::string& name, const std::string& parent)
+    : root_((parent.empty() ? TestRoot() : parent) + "\\" + name) {
     RemoveTree(root_);
     CreateDirectoryA(root_.c_str(), nullptr);
     CopyFileA(ShippedUpdaterPath().c_str(), Path("updater.exe").c_str(), FALSE);
@@ -148,8 +161,7 @@ void Sandbox::WriteFile(const std::string& relative, const std::string& bytes) c
 }
 
 std::string Sandbox::ReadFile(const std::string& relative) const {
-    std::ifstream in(Path(relative), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ReadWholeFile(Path(relative));
 }
 
 bool Sandbox::Exists(const std::string& relative) const {
@@ -174,7 +186,29 @@ void Sandbox::WriteScript(const std::string& ini, const std::string& name) const
 
 SpyResult Sandbox::Run(const std::string& arguments, const std::vector<int>& answers,
                        unsigned long timeout_ms) const {
-    return RunWithBoxSpy(Path("updater.exe"), arguments, root_, answers, timeout_ms);
+    return RunProgram("updater.exe", root_, arguments, answers, timeout_ms);
+}
+
+SpyResult Sandbox::RunProgram(const std::string& program, const std::string& working_folder,
+                              const std::string& arguments, const std::vector<int>& answers,
+                              unsigned long timeout_ms) const {
+    const SpyResult run =
+        RunWithBoxSpy(Path(program), arguments, working_folder, answers, timeout_ms);
+    // Checked here, for every run, so that no test can pass on a run that
+    // crashed or hung, whatever else it looks at.
+    if (!run.started) {
+        ADD_FAILURE() << program << " did not start: " << run.problem;
+    } else if (run.timed_out) {
+        ADD_FAILURE() << program << " did not end within " << timeout_ms << " ms";
+    } else if (run.exit_code != 0) {
+        char code[16];
+        snprintf(code, sizeof code, "0x%08lX", run.exit_code);
+        ADD_FAILURE() << program << " ended with exit code " << code
+                      << (run.exit_code >= 0xC0000000 ? " (it crashed)" : "");
+    } else if (!run.problem.empty()) {
+        ADD_FAILURE() << "the box spy failed: " << run.problem;
+    }
+    return run;
 }
 
 void ExpectCleanEnd(const SpyResult& run) {

@@ -11,8 +11,9 @@
 class Sandbox {
 public:
     // Creates an empty folder for this test (removing an old one of the same
-    // name) and copies the shipped updater.exe into it as updater.exe.
-    explicit Sandbox(const std::string& name);
+    // name) in parent (empty: the tests' folder under the temporary folder)
+    // and copies the shipped updater.exe into it as updater.exe.
+    explicit Sandbox(const std::string& name, const std::string& parent = "");
     ~Sandbox();
     Sandbox(const Sandbox&) = delete;
     Sandbox& operator=(const Sandbox&) = delete;
@@ -27,8 +28,14 @@ public:
     // The script beside updater.exe; bytes are written as given (code page 932).
     void WriteScript(const std::string& ini, const std::string& name = "updater.ini") const;
     // Runs updater.exe with the command-line text; boxes answered in order.
+    // A run that could not start, crashed, did not end within the time limit
+    // or ended with an exit code other than 0 fails the test that ran it.
     SpyResult Run(const std::string& arguments = "", const std::vector<int>& answers = {},
                   unsigned long timeout_ms = 30000) const;
+    // Runs the program of that name in the sandbox from working_folder, as Run does.
+    SpyResult RunProgram(const std::string& program, const std::string& working_folder,
+                         const std::string& arguments = "", const std::vector<int>& answers = {},
+                         unsigned long timeout_ms = 30000) const;
 
 private:
     std::string root_;
@@ -36,6 +43,13 @@ private:
 
 // Path of the shipped updater.exe, from the UPDATER_EXE environment variable.
 std::string ShippedUpdaterPath();
+
+// The folder of the running test program, with a trailing backslash: the
+// helper programs and modules are built beside it.
+std::string TestProgramFolder();
+
+// The bytes of a file ("" when it cannot be read).
+std::string ReadWholeFile(const std::string& path);
 
 // The catalogue message id formatted with the arguments, as the program must show it.
 std::string ExpectedMessage(int id, std::initializer_list<std::string> arguments = {});

@@ -8,6 +8,7 @@
 // exceptions: hits its own int3 and raises an exception, both of which its
 //             handler must get, then one box
 // hang:       one box, then waits forever
+// crash:      writes through a null pointer
 #include <windows.h>
 
 #include <cstdio>
@@ -106,6 +107,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     } else if (scenario == "hang") {
         Show(nullptr, "before hanging", "hang", MB_OK);
         Sleep(INFINITE);
+    } else if (scenario == "crash") {
+        *static_cast<volatile int*>(nullptr) = exit_code;
     } else if (scenario != "none") {
         return 102;
     }

@@ -15,12 +15,8 @@ namespace helpers {
 // the sandbox as "relative"; its Windows path.
 inline std::string Install(const Sandbox& box, const std::string& name,
                            const std::string& relative) {
-    char own[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, own, MAX_PATH);
-    std::string folder(own);
-    folder.erase(folder.rfind('\\') + 1);
     const std::string target = box.Path(relative);
-    CopyFileA((folder + name + ".exe").c_str(), target.c_str(), FALSE);
+    CopyFileA((TestProgramFolder() + name + ".exe").c_str(), target.c_str(), FALSE);
     return target;
 }
 

@@ -22,16 +22,10 @@ using readback::Shortcut;
 const WORD kEnglish = 0x0409;
 const WORD kJapanese = 0x0411;
 
-std::string OwnFolder() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.rfind('\\') + 1);
-}
-
 // Copies a module built beside this program into the sandbox.
 void Install(const Sandbox& box, const std::string& file, const std::string& relative) {
-    ASSERT_TRUE(CopyFileA((OwnFolder() + file).c_str(), box.Path(relative).c_str(), FALSE)) << file;
+    ASSERT_TRUE(CopyFileA((TestProgramFolder() + file).c_str(), box.Path(relative).c_str(), FALSE))
+        << file;
 }
 
 std::string Script(const std::string& procedure, const std::string& keys) {
@@ -228,7 +222,7 @@ TEST(Rsrc, SourceModuleCodeNeverRuns) {
 // A found resource that the update refuses stops the batch; one the source
 // does not hold never reaches the update.
 TEST(RsrcUnit, AddResourcesStopsOnlyAtARefusedResource) {
-    const std::string path = OwnFolder() + "rsrc_source.exe";
+    const std::string path = TestProgramFolder() + "rsrc_source.exe";
     HMODULE source = LoadResourceModule(path.c_str());
     ASSERT_NE(nullptr, source);
     HANDLE refusing = nullptr;  // every UpdateResourceA on it fails
@@ -238,7 +232,7 @@ TEST(RsrcUnit, AddResourcesStopsOnlyAtARefusedResource) {
     EXPECT_TRUE(AddResources(source, refusing, "#10, #16", "#7", &error));
     EXPECT_TRUE(AddResources(source, refusing, "#16", "1", &error));  // "1" names a text, not #1
     FreeLibrary(source);
-    EXPECT_EQ(nullptr, LoadResourceModule((OwnFolder() + "no such.dll").c_str()));
+    EXPECT_EQ(nullptr, LoadResourceModule((TestProgramFolder() + "no such.dll").c_str()));
 }
 
 // --- LINK ---------------------------------------------------------------------------------

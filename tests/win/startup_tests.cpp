@@ -93,7 +93,7 @@ TEST(StartUp, ScriptFileNamedAfterTheProgram) {
     Sandbox box("startup_name");
     CopyFileA(box.Path("updater.exe").c_str(), box.Path("upd.new.exe").c_str(), FALSE);
     box.WriteScript(ProbeScript("NewName"), "upd.new.ini");
-    const SpyResult run = RunWithBoxSpy(box.Path("upd.new.exe"), "", box.Path(), {}, 30000);
+    const SpyResult run = box.RunProgram("upd.new.exe", box.Path());
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_EQ(run.boxes[0].caption, "NewName");
 }
