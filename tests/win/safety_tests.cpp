@@ -286,11 +286,6 @@ const RootCase kRootCases[] = {
      "MODE=DELETE\nFILE=<Src>\\first.txt, <App>\\victim.txt\n",
      10,
      {"\\victim.txt"}},
-    {"DELETE emptied built-in",
-     "<Temp>\n",
-     "MODE=DELETE\nFILE=<Src>\\first.txt, <Temp>\\victim.txt\n",
-     10,
-     {"\\victim.txt"}},
     {"MOVE source",
      "",
      "MODE=MOVE\nFROM=<Src>\\first.txt, \\victim.txt\nTO=<Src>\\moved.txt, <Src>\\got.txt\n",
@@ -379,13 +374,16 @@ TEST_F(DriveRoot, ItemsNamingTheRootWithoutADriveAreRefusedBeforeAnyItem) {
     }
 }
 
-// Read-only uses of the root, a drive letter and UNC paths go on as before.
+// Read-only uses of the root, a drive letter and UNC paths go on as before;
+// a DEFINE line without "=" cannot empty a built-in symbol.
 TEST_F(DriveRoot, ReadOnlyUsesDriveLettersAndUncPathsStay) {
     Sandbox box("drive_root_stays");
     Fill(box);
     box.WriteScript(Script(
-        "C,E,R,L,U,D,SAY",
-        Section("C", "MODE=COPY\nFROM=\\victim.txt\nTO=<Src>\\copied.txt\n") +
+        "C,E,R,L,U,T,D,SAY",
+        Section("DEFINE", "<Temp>\n") +
+            Section("T", "MODE=DELETE\nFILE=<Temp>\\victim folder\\inside.txt\n") +
+            Section("C", "MODE=COPY\nFROM=\\victim.txt\nTO=<Src>\\copied.txt\n") +
             Section("E", "MODE=EXIST\nFILE=\\victim.txt\n") +
             Section("R",
                     "MODE=RSRC\nFROM=\\source.exe\nTO=<Src>\\target.exe\nTYPE=#16\nNAME=#1\n") +
@@ -394,9 +392,10 @@ TEST_F(DriveRoot, ReadOnlyUsesDriveLettersAndUncPathsStay) {
                     "MODE=DELETE\nFILE=\\\\nosuchserver\\share\\x.txt, "
                     "//nosuchserver/share/x.txt\n") +
             Section("D", "MODE=DELETE\nFILE=Q:\\victim.txt\n") +
-            SaySection("C AND E AND R AND L AND U AND D")));
+            SaySection("C AND E AND R AND L AND U AND T AND D")));
     ExpectShownBoxes(box.RunProgram("updater.exe", kDriveRoot),
-                     {{"C AND E AND R AND L AND U AND D done", kInformationBoxFlags}}, "N");
+                     {{"C AND E AND R AND L AND U AND T AND D done", kInformationBoxFlags}}, "N");
+    EXPECT_EQ(ReadWholeFile("Q:\\victim folder\\inside.txt"), "inside");
     EXPECT_EQ(box.ReadFile("copied.txt"), "victim");
     EXPECT_TRUE(box.Exists("link.LNK"));
     EXPECT_EQ(GetFileAttributesA("Q:\\victim.txt"), INVALID_FILE_ATTRIBUTES);
