@@ -1,6 +1,7 @@
 // CRC-32 against published values and against a plain bit-by-bit reference,
 // for every length and alignment around the 16-byte steps of the table loop;
 // the folding routine against the table routine around its own steps.
+#include "reference_crc32.h"
 #include "text/crc32.h"
 
 #include <gtest/gtest.h>
@@ -11,16 +12,6 @@
 #include <vector>
 
 namespace {
-
-// One bit at a time, straight from the definition.
-uint32_t ReferenceCrc32(const unsigned char* bytes, size_t length) {
-    uint32_t crc = 0xFFFFFFFF;
-    for (size_t i = 0; i < length; ++i) {
-        crc ^= bytes[i];
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ ((crc & 1) ? 0xEDB88320 : 0);
-    }
-    return ~crc;
-}
 
 uint32_t Crc32Of(const std::string& text) {
     return Crc32(text.data(), text.size());

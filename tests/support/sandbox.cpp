@@ -237,6 +237,11 @@ std::vector<std::string> BoxTexts(const SpyResult& run) {
     return texts;
 }
 
+std::string Script(const std::string& proc, const std::string& sections,
+                   const std::string& caption) {
+    return "[UPDATER]\nNAME=" + caption + "\nPROC=" + proc + "\n" + sections;
+}
+
 std::string Section(const std::string& name, const std::string& lines) {
     return "[" + name + "]\n" + lines;
 }

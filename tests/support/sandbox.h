@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "box_spy.h"
 
 class Sandbox {
@@ -76,6 +77,10 @@ void ExpectShownBoxes(const SpyResult& run, const std::vector<ExpectedBox>& expe
                       const std::string& caption);
 // The texts of the boxes a run showed, in order.
 std::vector<std::string> BoxTexts(const SpyResult& run);
+
+// A script with the caption NAME running the sections of proc (a PROC list).
+std::string Script(const std::string& proc, const std::string& sections,
+                   const std::string& caption = "N");
 
 // A script section: "[name]" and its lines.
 std::string Section(const std::string& name, const std::string& lines);

@@ -85,13 +85,15 @@ TEST(AppExistAndWaitApp, EmptyAppIsReported) {
                     ShowIfSet("NEVER", "CHECK"));
     SpyResult run = box.Run();
     ExpectCleanEnd(run);
-    EXPECT_EQ(BoxTexts(run), std::vector<std::string>({ExpectedMessage(4, {"CHECK", "APP"})}));
+    EXPECT_EQ(BoxTexts(run),
+              std::vector<std::string>({ExpectedMessage(kMsgBadItemCount, {"CHECK", "APP"})}));
 
     box.WriteScript("[UPDATER]\nNAME=\nPROC=WAIT,NEVER\n" + WaitApp("WAIT", "", "100") +
                     ShowIfSet("NEVER", "WAIT"));
     run = box.Run();
     ExpectCleanEnd(run);
-    EXPECT_EQ(BoxTexts(run), std::vector<std::string>({ExpectedMessage(4, {"WAIT", "APP"})}));
+    EXPECT_EQ(BoxTexts(run),
+              std::vector<std::string>({ExpectedMessage(kMsgBadItemCount, {"WAIT", "APP"})}));
 }
 
 void ExpectWaitUntilEnd(const std::string& rights) {
@@ -164,7 +166,8 @@ TEST(WaitApp, MissingTickKeyAbandonsTheList) {
         Section("WAIT", "MODE=WaitApp\nAPP=x.exe\n"));
     const SpyResult run = box.Run();
     ExpectCleanEnd(run);
-    EXPECT_EQ(BoxTexts(run), std::vector<std::string>({ExpectedMessage(2, {"WAIT", "TICK"})}));
+    EXPECT_EQ(BoxTexts(run),
+              std::vector<std::string>({ExpectedMessage(kMsgBadFormat, {"WAIT", "TICK"})}));
 }
 
 }  // namespace

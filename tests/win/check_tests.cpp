@@ -9,21 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "reference_crc32.h"
 #include "sandbox.h"
 
 namespace {
 
 const char kCaption[] = "検査 試験";  // the CRC boxes must carry the run's caption
-const unsigned kInformationStyle = 0x10040;
 
 // The bytes 123456789, whose CRC-32 is 0xCBF43926.
 const char kCheckData[] = "123456789";
 // Four bytes whose CRC-32 is 0: what a value that is not hexadecimal stands for.
 const char kZeroCrcData[] = "\x9D\x0A\xD9\x6D";
-
-std::string Script(const std::string& proc, const std::string& sections) {
-    return std::string("[UPDATER]\nNAME=") + kCaption + "\nPROC=" + proc + "\n" + sections;
-}
 
 // Two information boxes: "NAME=1" when the flag of NAME is set, "NAME=0" when not.
 std::string Probes(const std::string& name) {
@@ -71,7 +67,7 @@ public:
             proc += (i == 0 ? "" : ",") + name + "," + name + "_1," + name + "_0";
             sections += "[" + name + "]\n" + checks_[i].section + Probes(name);
         }
-        const SpyResult result = RunChecked(box_, Script(proc, sections));
+        const SpyResult result = RunChecked(box_, Script(proc, sections, kCaption));
         size_t next = 0;
         for (size_t i = 0; i < checks_.size(); ++i) {
             const Check& check = checks_[i];
@@ -144,7 +140,8 @@ private:
 
 // A run that a procedure fails: its one error box, and nothing after it.
 void ExpectOnlyError(const Sandbox& box, const std::string& section, const std::string& text) {
-    const SpyResult result = RunChecked(box, Script("P,P_1,P_0", "[P]\n" + section + Probes("P")));
+    const SpyResult result =
+        RunChecked(box, Script("P,P_1,P_0", "[P]\n" + section + Probes("P"), kCaption));
     ASSERT_EQ(result.boxes.size(), 1u) << "nothing runs after the failure";
     EXPECT_EQ(result.boxes[0].text, text);
     EXPECT_EQ(result.boxes[0].caption, kCaption);
@@ -180,7 +177,7 @@ TEST(Exist, EveryItemMustExist) {
 
 TEST(Exist, EmptyFileListFailsTheRun) {
     Sandbox box("check_exist_empty");
-    ExpectOnlyError(box, ExistSection(""), ExpectedMessage(4, {"P", "FILE"}));
+    ExpectOnlyError(box, ExistSection(""), ExpectedMessage(kMsgBadItemCount, {"P", "FILE"}));
 }
 
 // --- DATE ----------------------------------------------------------------------
@@ -266,8 +263,9 @@ TEST(Date, SomeFileDecides) {
 
 TEST(Date, EmptyFileListOrMissingKeyFailsTheRun) {
     Sandbox box("check_date_empty");
-    ExpectOnlyError(box, DateSection("", "2007/5/8"), ExpectedMessage(4, {"P", "FILE"}));
-    ExpectOnlyError(box, "MODE=DATE\nFILE=x\n", ExpectedMessage(2, {"P", "DATE"}));
+    ExpectOnlyError(box, DateSection("", "2007/5/8"),
+                    ExpectedMessage(kMsgBadItemCount, {"P", "FILE"}));
+    ExpectOnlyError(box, "MODE=DATE\nFILE=x\n", ExpectedMessage(kMsgBadFormat, {"P", "DATE"}));
 }
 
 // --- VERIFY and OSVER --------------------------------------------------------
@@ -304,7 +302,7 @@ TEST(Verify, DoubleByteCharactersMatchExactly) {
 
 TEST(Verify, MissingKeyStopsConstruction) {
     Sandbox box("check_verify_key");
-    ExpectOnlyError(box, "MODE=VERIFY\nARG2=x\n", ExpectedMessage(2, {"P", "ARG1"}));
+    ExpectOnlyError(box, "MODE=VERIFY\nARG2=x\n", ExpectedMessage(kMsgBadFormat, {"P", "ARG1"}));
 }
 
 TEST(OsVer, WineIsOfTheNtFamily) {
@@ -330,16 +328,6 @@ std::string ErrorText(const std::string& file) {
     return "PROC\t: {P}\nFILE\t: " + file + "\nCRC32\t: GetFileData Error.";
 }
 
-// One bit at a time, straight from the definition, for files the test makes.
-uint32_t ReferenceCrc32(const std::string& bytes) {
-    uint32_t crc = 0xFFFFFFFF;
-    for (unsigned char b : bytes) {
-        crc ^= b;
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ ((crc & 1) ? 0xEDB88320 : 0);
-    }
-    return ~crc;
-}
-
 class Crc : public ::testing::Test {
 protected:
     Crc()
@@ -360,13 +348,14 @@ TEST_F(Crc, ReportBoxesExactly) {
     const SpyResult result = RunChecked(
         box_, Script("P,P_1,P_0",
                      "[P]\n" + CrcSection(P("good.txt") + "  ,  " + P("zero.bin"), "AND", "") +
-                         Probes("P")));
+                         Probes("P"),
+                     kCaption));
     ASSERT_EQ(result.boxes.size(), 3u);
     EXPECT_EQ(result.boxes[0].text, ReportText(P("good.txt"), "0xCBF43926", "P"));
     EXPECT_EQ(result.boxes[1].text, ReportText(P("zero.bin"), "0x00000000", "P"));
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(result.boxes[i].caption, kCaption);
-        EXPECT_EQ(result.boxes[i].flags, kInformationStyle);
+        EXPECT_EQ(result.boxes[i].flags, kInformationBoxFlags);
         EXPECT_EQ(result.boxes[i].owner, 0u);
     }
     EXPECT_EQ(result.boxes[2].text, "P=1");
@@ -374,7 +363,8 @@ TEST_F(Crc, ReportBoxesExactly) {
 
 TEST_F(Crc, ErrorBoxExactly) {
     const SpyResult result = RunChecked(
-        box_, Script("P,P_1,P_0", "[P]\n" + CrcSection(P("gone.txt"), "", "") + Probes("P")));
+        box_,
+        Script("P,P_1,P_0", "[P]\n" + CrcSection(P("gone.txt"), "", "") + Probes("P"), kCaption));
     ASSERT_EQ(result.boxes.size(), 2u);
     EXPECT_EQ(result.boxes[0].text,
               "PROC\t: P\nFILE\t: " + P("gone.txt") + "\nCRC32\t: GetFileData Error.");
@@ -470,8 +460,10 @@ TEST_F(Crc, AnyOtherTypeNeedsOneMatch) {
 }
 
 TEST_F(Crc, EmptyFileListOrMissingKeyFailsTheRun) {
-    ExpectOnlyError(box_, CrcSection("", "AND", ""), ExpectedMessage(4, {"P", "FILE"}));
-    ExpectOnlyError(box_, "MODE=CRC\nFILE=x\nCRC=\n", ExpectedMessage(2, {"P", "TYPE"}));
+    ExpectOnlyError(box_, CrcSection("", "AND", ""),
+                    ExpectedMessage(kMsgBadItemCount, {"P", "FILE"}));
+    ExpectOnlyError(box_, "MODE=CRC\nFILE=x\nCRC=\n",
+                    ExpectedMessage(kMsgBadFormat, {"P", "TYPE"}));
 }
 
 }  // namespace

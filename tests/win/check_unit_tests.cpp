@@ -13,18 +13,10 @@
 
 #include "procs/system/crc.h"
 #include "text/crc32.h"
+#include "reference_crc32.h"
 #include "sandbox.h"
 
 namespace {
-
-uint32_t ReferenceCrc32(const std::string& bytes) {
-    uint32_t crc = 0xFFFFFFFF;
-    for (unsigned char b : bytes) {
-        crc ^= b;
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ ((crc & 1) ? 0xEDB88320 : 0);
-    }
-    return ~crc;
-}
 
 std::string Patterned(size_t size) {
     std::string bytes(size, '\0');
@@ -193,13 +185,13 @@ TEST(CrcClipboard, TouchedOnlyByASuccessfulReport) {
     box.WriteScript(ReportScript(box.Path("gone.txt")));
     SpyResult result = box.Run();
     ASSERT_EQ(result.boxes.size(), 1u);
-    EXPECT_EQ(result.boxes[0].flags, 0x10010u);
+    EXPECT_EQ(result.boxes[0].flags, kErrorBoxFlags);
     EXPECT_EQ(GetClipboardSequenceNumber(), start) << "an error box puts nothing there";
 
     box.WriteScript(ReportScript(box.Path("a.txt")));
     result = box.Run();
     ASSERT_EQ(result.boxes.size(), 1u);
-    EXPECT_EQ(result.boxes[0].flags, 0x10040u);
+    EXPECT_EQ(result.boxes[0].flags, kInformationBoxFlags);
     EXPECT_NE(GetClipboardSequenceNumber(), start) << "the report replaced the content";
 }
 
@@ -217,7 +209,7 @@ TEST(CrcClipboard, HeldByThisProgramTheReportIsStillShown) {
     ASSERT_EQ(result.boxes.size(), 1u);
     EXPECT_EQ(result.boxes[0].text,
               "PROC\t: P\nFILE\t: " + box.Path("a.txt") + "\nCRC32\t: 0xCBF43926");
-    EXPECT_EQ(result.boxes[0].flags, 0x10040u);
+    EXPECT_EQ(result.boxes[0].flags, kInformationBoxFlags);
     EXPECT_EQ(ClipboardText(), "before") << "the updater could not open the clipboard";
 }
 

@@ -26,7 +26,7 @@ void ExpectNoBoxes(const SpyResult& run) {
 void ExpectCopyFailure(const SpyResult& run, const std::string& source, const std::string& target) {
     ASSERT_TRUE(run.started) << run.problem;
     ASSERT_EQ(run.boxes.size(), 1u);
-    EXPECT_EQ(run.boxes[0].text, ExpectedMessage(8, {source, target}));
+    EXPECT_EQ(run.boxes[0].text, ExpectedMessage(kMsgCopyFailed, {source, target}));
     EXPECT_EQ(run.boxes[0].flags, kErrorBoxFlags);
     EXPECT_EQ(run.boxes[0].caption, "N");
 }
@@ -141,7 +141,7 @@ TEST(Walker, NeverEntersLinks) {
                     "\\move\\tree\nTO=<Src>\\moved\n");
     // Where the system cannot take the link itself, the tree's removal fails
     // and is reported; nothing else may be.
-    ExpectAtMostOneBox(box.Run(), ExpectedMessage(10, {root + "\\delete\\tree"}));
+    ExpectAtMostOneBox(box.Run(), ExpectedMessage(kMsgDeleteFailed, {root + "\\delete\\tree"}));
     EXPECT_NE(GetFileAttributesA((root + "\\delete\\outside\\keep.txt").c_str()),
               INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesA((root + "\\delete\\tree\\junk.txt").c_str()),
@@ -150,7 +150,8 @@ TEST(Walker, NeverEntersLinks) {
     // runs on its own as well.
     box.WriteScript("[UPDATER]\nNAME=N\nPROC=M\n[M]\nMODE=MOVE\nFROM=" + root +
                     "\\move\\tree\nTO=<Src>\\moved\n");
-    ExpectAtMostOneBox(box.Run(), ExpectedMessage(14, {root + "\\move\\tree", box.Path("moved")}));
+    ExpectAtMostOneBox(box.Run(),
+                       ExpectedMessage(kMsgMoveFailed, {root + "\\move\\tree", box.Path("moved")}));
     EXPECT_NE(GetFileAttributesA((root + "\\move\\outside\\keep.txt").c_str()),
               INVALID_FILE_ATTRIBUTES);
     EXPECT_FALSE(box.Exists("moved\\link\\keep.txt"));
@@ -251,7 +252,7 @@ TEST(Copy, TheSecondOfThreePairsFails) {
     box.WriteScript(CopyScript("", "<Src>\\x"));
     const SpyResult run = box.Run();
     ASSERT_EQ(run.boxes.size(), 1u);
-    EXPECT_EQ(run.boxes[0].text, ExpectedMessage(4, {"C", "FROM"}));
+    EXPECT_EQ(run.boxes[0].text, ExpectedMessage(kMsgBadItemCount, {"C", "FROM"}));
 }
 
 }  // namespace

@@ -129,11 +129,11 @@ TEST_F(Minimal, TheDefineLineChoosesTheInstallation) {
 TEST_F(Minimal, AFileThatCannotBeCopiedEndsTheRunBeforeTheClosingBox) {
     ASSERT_TRUE(DeleteFileA(box_.Path("new\\sampleapp.exe").c_str()));
     const Listing installed = ListFolder(box_, "installed");
-    ExpectShownBoxes(
-        box_.Run(),
-        {Error(ExpectedMessage(8, {box_.Path("new\\sampleapp.exe"),
-                                   box_.Path("installed\\SampleApp\\sampleapp.exe")}))},
-        "SampleApp Update");
+    ExpectShownBoxes(box_.Run(),
+                     {Error(ExpectedMessage(kMsgCopyFailed,
+                                            {box_.Path("new\\sampleapp.exe"),
+                                             box_.Path("installed\\SampleApp\\sampleapp.exe")}))},
+                     "SampleApp Update");
     EXPECT_EQ(ListFolder(box_, "installed"), installed);  // the data folder is not copied either
 }
 
@@ -233,7 +233,7 @@ TEST_F(ReplaceFolder, ATemporaryFolderLeftByAnEarlierRunIsClearedFirst) {
 TEST_F(ReplaceFolder, AFailedCopyLeavesTheOldFolderAsItWas) {
     ASSERT_TRUE(RemoveTree(box_.Path("new\\data")));
     const Listing installed = ListFolder(box_, "installed");
-    ExpectShownBoxes(box_.Run(), {Error(ExpectedMessage(17))}, "Viewer Update");
+    ExpectShownBoxes(box_.Run(), {Error(ExpectedMessage(kMsgShellFailed))}, "Viewer Update");
     EXPECT_EQ(ListFolder(box_, "installed"), installed);  // no data.tmp either
 }
 

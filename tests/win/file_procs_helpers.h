@@ -10,11 +10,6 @@
 
 #include "sandbox.h"
 
-// A script running the sections of proc (a PROC list) with the caption "N".
-inline std::string Script(const std::string& proc, const std::string& sections) {
-    return "[UPDATER]\nNAME=N\nPROC=" + proc + "\n" + sections;
-}
-
 // A MAKEDIR section named AFTER that leaves the folder "after" in box: put it
 // behind a procedure to see whether the run went on.
 inline std::string AfterSection(const Sandbox& box) {

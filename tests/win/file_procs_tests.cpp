@@ -93,14 +93,14 @@ TEST(Move, EmptyTargetsAreRefused) {
         box.WriteScript(Script(
             "M,AFTER", MoveSection(box.Path("src\\p.txt") + "," + source, box.Path("p.txt")) +
                            AfterSection(box)));
-        ExpectBoxes(box.Run(), {ExpectedMessage(14, {source, ""})});
+        ExpectBoxes(box.Run(), {ExpectedMessage(kMsgMoveFailed, {source, ""})});
         EXPECT_TRUE(box.Exists("p.txt"));
         box.WriteFile("src\\p.txt", "p");
     }
     EXPECT_EQ(box.ReadFile("src\\tree\\t.txt"), "t");
     EXPECT_FALSE(box.Exists("after"));
     box.WriteScript(Script("M", MoveSection(box.Path("src\\p.txt"), "")));
-    ExpectBoxes(box.Run(), {ExpectedMessage(14, {box.Path("src\\p.txt"), ""})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgMoveFailed, {box.Path("src\\p.txt"), ""})});
     EXPECT_TRUE(box.Exists("src\\p.txt"));
 }
 
@@ -118,7 +118,8 @@ TEST(Move, TheSecondOfThreePairsFailsOnAReadOnlyTarget) {
                     box.Path("dst\\one.txt") + "," + box.Path("dst\\two.txt") + "," +
                         box.Path("dst\\three.txt")) +
             AfterSection(box)));
-    ExpectBoxes(box.Run(), {ExpectedMessage(14, {box.Path("two.txt"), box.Path("dst\\two.txt")})});
+    ExpectBoxes(box.Run(),
+                {ExpectedMessage(kMsgMoveFailed, {box.Path("two.txt"), box.Path("dst\\two.txt")})});
     EXPECT_EQ(box.ReadFile("dst\\one.txt"), "1");
     EXPECT_EQ(box.ReadFile("dst\\two.txt"), "read-only");
     EXPECT_EQ(box.ReadFile("two.txt"), "2");
@@ -134,7 +135,8 @@ TEST(Move, AHeldFileKeepsEveryFolderAboveIt) {
     box.WriteScript(Script("M", MoveSection(box.Path("src\\tree"), box.Path("dst"))));
     {
         HeldFile held(box.Path("src\\tree\\sub\\held.txt"));
-        ExpectBoxes(box.Run(), {ExpectedMessage(14, {box.Path("src\\tree"), box.Path("dst")})});
+        ExpectBoxes(box.Run(),
+                    {ExpectedMessage(kMsgMoveFailed, {box.Path("src\\tree"), box.Path("dst")})});
     }
     EXPECT_EQ(box.ReadFile("src\\tree\\sub\\held.txt"), "held");
     EXPECT_TRUE(box.Exists("dst\\sub"));  // created before the failure, and kept
@@ -145,13 +147,15 @@ TEST(Move, MissingSourcesAndKeys) {
     Sandbox box("fileprocs_move_missing");
     box.MakeFolder("src");
     box.WriteScript(Script("M", MoveSection(box.Path("src\\*.none"), box.Path("dst\\x"))));
-    ExpectBoxes(box.Run(), {ExpectedMessage(14, {box.Path("src\\*.none"), box.Path("dst\\x")})});
+    ExpectBoxes(box.Run(),
+                {ExpectedMessage(kMsgMoveFailed, {box.Path("src\\*.none"), box.Path("dst\\x")})});
     box.WriteScript(Script("M", MoveSection(box.Path("src\\gone.txt"), box.Path("dst\\x"))));
-    ExpectBoxes(box.Run(), {ExpectedMessage(14, {box.Path("src\\gone.txt"), box.Path("dst\\x")})});
+    ExpectBoxes(box.Run(),
+                {ExpectedMessage(kMsgMoveFailed, {box.Path("src\\gone.txt"), box.Path("dst\\x")})});
     box.WriteScript(Script("M,AFTER", MoveSection("", "x") + AfterSection(box)));
-    ExpectBoxes(box.Run(), {ExpectedMessage(4, {"M", "FROM"})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadItemCount, {"M", "FROM"})});
     box.WriteScript(Script("M", "[M]\nMODE=MOVE\nFROM=x\n"));
-    ExpectBoxes(box.Run(), {ExpectedMessage(2, {"M", "TO"})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadFormat, {"M", "TO"})});
     EXPECT_FALSE(box.Exists("after"));
 }
 
@@ -213,7 +217,7 @@ TEST(Delete, TheSecondOfThreeItemsFails) {
                                           AfterSection(box)));
     {
         HeldFile held(box.Path("tree\\sub\\held.txt"));
-        ExpectBoxes(box.Run(), {ExpectedMessage(10, {box.Path("tree")})});
+        ExpectBoxes(box.Run(), {ExpectedMessage(kMsgDeleteFailed, {box.Path("tree")})});
     }
     EXPECT_FALSE(box.Exists("one.txt"));
     EXPECT_EQ(box.ReadFile("tree\\sub\\held.txt"), "held");
@@ -224,9 +228,9 @@ TEST(Delete, TheSecondOfThreeItemsFails) {
 TEST(Delete, EmptyAndMissingKeys) {
     Sandbox box("fileprocs_delete_keys");
     box.WriteScript(Script("D,AFTER", DeleteSection("  ") + AfterSection(box)));
-    ExpectBoxes(box.Run(), {ExpectedMessage(4, {"D", "FILE"})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadItemCount, {"D", "FILE"})});
     box.WriteScript(Script("D", "[D]\nMODE=DELETE\n"));
-    ExpectBoxes(box.Run(), {ExpectedMessage(2, {"D", "FILE"})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadFormat, {"D", "FILE"})});
     EXPECT_FALSE(box.Exists("after"));
 }
 
@@ -255,14 +259,14 @@ TEST(MakeDir, FailuresStopTheRun) {
     // never finds it and creating it again fails.
     box.WriteScript(Script(
         "K,AFTER", MakeDirSection(box.Path("x\\y") + "\\ ," + box.Path("z")) + AfterSection(box)));
-    ExpectBoxes(box.Run(), {ExpectedMessage(13, {box.Path("x\\y") + "\\"})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgMakeDirFailed, {box.Path("x\\y") + "\\"})});
     EXPECT_TRUE(box.Exists("x\\y"));
     EXPECT_FALSE(box.Exists("z"));
     EXPECT_FALSE(box.Exists("after"));
     box.WriteScript(Script("K", MakeDirSection(box.Path("file.txt\\sub"))));
-    ExpectBoxes(box.Run(), {ExpectedMessage(13, {box.Path("file.txt\\sub")})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgMakeDirFailed, {box.Path("file.txt\\sub")})});
     box.WriteScript(Script("K", MakeDirSection("")));
-    ExpectBoxes(box.Run(), {ExpectedMessage(4, {"K", "DIR"})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadItemCount, {"K", "DIR"})});
 }
 
 std::string AttrSection(const std::string& files, const std::string& values) {
@@ -302,20 +306,20 @@ TEST(Attr, FailuresShowThePathAndTheValue) {
                                                       " ," + box.Path("three.txt"),
                                                   "1, 21, 1") +
                                           AfterSection(box)));
-    ExpectBoxes(box.Run(), {ExpectedMessage(12, {box.Path("*.none"), "0x21"})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgAttributesFailed, {box.Path("*.none"), "0x21"})});
     EXPECT_NE(AttributesOf(box.Path("one.txt")) & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_EQ(AttributesOf(box.Path("three.txt")) & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_FALSE(box.Exists("after"));
     // Nothing to convert, and a missing item, both give 0.
     box.WriteScript(Script("A", AttrSection(box.Path("gone.txt"), "xyz")));
-    ExpectBoxes(box.Run(), {ExpectedMessage(12, {box.Path("gone.txt"), "0"})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgAttributesFailed, {box.Path("gone.txt"), "0"})});
     box.WriteScript(
         Script("A", AttrSection(box.Path("three.txt") + "," + box.Path("gone.txt"), "0x80")));
-    ExpectBoxes(box.Run(), {ExpectedMessage(12, {box.Path("gone.txt"), "0"})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgAttributesFailed, {box.Path("gone.txt"), "0"})});
     box.WriteScript(Script("A", AttrSection("", "1")));
-    ExpectBoxes(box.Run(), {ExpectedMessage(4, {"A", "FILE"})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadItemCount, {"A", "FILE"})});
     box.WriteScript(Script("A", "[A]\nMODE=ATTR\nFILE=x\n"));
-    ExpectBoxes(box.Run(), {ExpectedMessage(2, {"A", "ARG"})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadFormat, {"A", "ARG"})});
 }
 
 // Each kind sets its result flag once every item has succeeded: the box is
@@ -335,7 +339,7 @@ TEST(FileKinds, ResultFlagsAfterSuccess) {
     ASSERT_TRUE(run.started) << run.problem;
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_EQ(run.boxes[0].text, "all set");
-    EXPECT_EQ(run.boxes[0].flags, 0x10040u);
+    EXPECT_EQ(run.boxes[0].flags, kInformationBoxFlags);
 }
 
 }  // namespace

@@ -15,8 +15,6 @@
 namespace {
 
 const char kCaption[] = "フロー 試験";  // checks that the caption reaches every box
-const unsigned kErrorStyle = 0x10010;
-const unsigned kInformationStyle = 0x10040;
 const unsigned kWarningStyle = 0x10134;
 const unsigned kQuestionStyle = 0x10024;
 
@@ -25,17 +23,13 @@ const int kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7;
 using Box = ExpectedBox;
 
 Box Info(const std::string& text) {
-    return {text, kInformationStyle};
+    return {text, kInformationBoxFlags};
 }
 Box Error(int id, std::initializer_list<std::string> arguments = {}) {
     return {ExpectedMessage(id, arguments), kErrorBoxFlags};
 }
 
 // --- Script pieces -----------------------------------------------------------
-
-std::string Script(const std::string& proc, const std::string& sections) {
-    return std::string("[UPDATER]\nNAME=") + kCaption + "\nPROC=" + proc + "\n" + sections;
-}
 
 std::string MsgBox(const std::string& name, const std::string& flag, const std::string& type,
                    const std::string& text, const std::string& abort = "") {
@@ -83,13 +77,14 @@ TEST(MsgBox, KindsStylesTextsAndCaption) {
         "E,I,W,Q,J",
         MsgBox("E", "", "error", "Line1%nLine2%tEnd") + MsgBox("I", "", "Information", "info") +
             MsgBox("W", "", "WARNING", "warn") + MsgBox("Q", "", "question", "%t%n%%n100%") +
-            MsgBox("J", "", "INFORMATION", "表示を%n更新しました。"));
+            MsgBox("J", "", "INFORMATION", "表示を%n更新しました。"),
+        kCaption);
     ExpectBoxes(RunScript(box, ini, {kIdOk, kIdOk, kIdYes, kIdYes, kIdOk}),
-                {{"Line1\nLine2\tEnd", kErrorStyle},
-                 {"info", kInformationStyle},
+                {{"Line1\nLine2\tEnd", kErrorBoxFlags},
+                 {"info", kInformationBoxFlags},
                  {"warn", kWarningStyle},
                  {"\t\n%\n100%", kQuestionStyle},
-                 {"表示を\n更新しました。", kInformationStyle}});
+                 {"表示を\n更新しました。", kInformationBoxFlags}});
 }
 
 TEST(MsgBox, FlagIsSetOnlyByOkOrYes) {
@@ -103,15 +98,16 @@ TEST(MsgBox, FlagIsSetOnlyByOkOrYes) {
         sections += Marker("SET" + n, "A" + n + ",1");
         proc += ",SET" + n;
     }
-    ExpectBoxes(RunScript(box, Script(proc, sections), {kIdOk, kIdYes, kIdNo, kIdCancel, 0, -1}),
-                {{"ask 1", kErrorStyle},
-                 {"ask 2", kQuestionStyle},
-                 {"ask 3", kQuestionStyle},
-                 {"ask 4", kQuestionStyle},
-                 {"ask 5", kQuestionStyle},
-                 {"ask 6", kQuestionStyle},
-                 Info("SET1"),
-                 Info("SET2")});
+    ExpectBoxes(
+        RunScript(box, Script(proc, sections, kCaption), {kIdOk, kIdYes, kIdNo, kIdCancel, 0, -1}),
+        {{"ask 1", kErrorBoxFlags},
+         {"ask 2", kQuestionStyle},
+         {"ask 3", kQuestionStyle},
+         {"ask 4", kQuestionStyle},
+         {"ask 5", kQuestionStyle},
+         {"ask 6", kQuestionStyle},
+         Info("SET1"),
+         Info("SET2")});
 }
 
 struct AbortCase {
@@ -130,15 +126,16 @@ class MsgBoxAbort : public ::testing::TestWithParam<AbortCase> {};
 TEST_P(MsgBoxAbort, AnswerDecidesWhetherTheRunGoesOn) {
     const AbortCase& c = GetParam();
     Sandbox box("flow_msgbox_abort");
-    const std::string ini =
-        Script("ASK,DOCOPY,AFTER", MsgBox("ASK", "", c.type, "ask", c.abort) +
-                                       Copy("DOCOPY", "copied.txt") + Marker("AFTER"));
+    const std::string ini = Script(
+        "ASK,DOCOPY,AFTER",
+        MsgBox("ASK", "", c.type, "ask", c.abort) + Copy("DOCOPY", "copied.txt") + Marker("AFTER"),
+        kCaption);
     const SpyResult result = RunScript(box, ini, {c.answer});
     const std::string type = c.type;
     const unsigned style = type == "QUESTION"      ? kQuestionStyle
                            : type == "WARNING"     ? kWarningStyle
-                           : type == "INFORMATION" ? kInformationStyle
-                                                   : kErrorStyle;
+                           : type == "INFORMATION" ? kInformationBoxFlags
+                                                   : kErrorBoxFlags;
     if (c.ends) {
         // An abort shows nothing of its own, and nothing after it runs.
         ExpectBoxes(result, {{"ask", style}});
@@ -169,7 +166,8 @@ TEST(MsgBox, ConditionDecidesWhetherTheBoxIsShown) {
             Marker("TEXT", "T,x") + Marker("EXPR", "T AND NOT F OR F,1") +
             Marker("NOTYET", "LATER,0") + MsgBox("BADTYPE", "F,1", "YESNO", "never") +
             // The flag of a box that was not shown stays false; OK sets it.
-            Marker("CHKF1", "F1,0") + Marker("CHKT1", "T1,1") + Copy("LATER", "later.txt"));
+            Marker("CHKF1", "F1,0") + Marker("CHKT1", "T1,1") + Copy("LATER", "later.txt"),
+        kCaption);
     ExpectBoxes(RunScript(box, ini),
                 {Info("EMPTY"), Info("ONE"), Info("T1"), Info("F0"), Info("BLANK"), Info("THREE"),
                  Info("EXPR"), Info("NOTYET"), Info("CHKF1"), Info("CHKT1")});
@@ -180,10 +178,12 @@ TEST(MsgBox, UnevaluableFlagEndsTheRunWithTheWholeValue) {
     // No short-circuit: the unknown X fails even though T decides the value.
     for (const std::string flag : {"NOSUCHPROC,1", "T T,1", "T OR X,0", "NOT NOT T,1"}) {
         Sandbox box("flow_msgbox_badflag");
-        const std::string ini = Script(
-            "T,BAD,DOCOPY,AFTER", Copy("T", "t.txt") + MsgBox("BAD", flag, "QUESTION", "never") +
-                                      Copy("DOCOPY", "copied.txt") + Marker("AFTER"));
-        ExpectBoxes(RunScript(box, ini), {Error(6, {flag})});
+        const std::string ini =
+            Script("T,BAD,DOCOPY,AFTER",
+                   Copy("T", "t.txt") + MsgBox("BAD", flag, "QUESTION", "never") +
+                       Copy("DOCOPY", "copied.txt") + Marker("AFTER"),
+                   kCaption);
+        ExpectBoxes(RunScript(box, ini), {Error(kMsgBadSymbol, {flag})});
         EXPECT_FALSE(box.Exists("copied.txt")) << flag;
     }
 }
@@ -191,16 +191,16 @@ TEST(MsgBox, UnevaluableFlagEndsTheRunWithTheWholeValue) {
 TEST(MsgBox, UnknownTypeOfAShownBoxEndsTheRun) {
     Sandbox box("flow_msgbox_badtype");
     const std::string ini =
-        Script("BAD,AFTER", MsgBox("BAD", "", "YesNo", "never") + Marker("AFTER"));
-    ExpectBoxes(RunScript(box, ini), {Error(6, {"YesNo"})});
+        Script("BAD,AFTER", MsgBox("BAD", "", "YesNo", "never") + Marker("AFTER"), kCaption);
+    ExpectBoxes(RunScript(box, ini), {Error(kMsgBadSymbol, {"YesNo"})});
 }
 
 TEST(MsgBox, MissingKeyStopsTheBuildBeforeAnythingRuns) {
     Sandbox box("flow_msgbox_missing");
-    const std::string ini =
-        Script("FIRST,BROKEN",
-               Marker("FIRST") + "[BROKEN]\nMODE=MSGBOX\nFLAG=\nTYPE=INFORMATION\nTEXT=x\n");
-    ExpectBoxes(RunScript(box, ini), {Error(2, {"BROKEN", "ISABORT"})});
+    const std::string ini = Script(
+        "FIRST,BROKEN",
+        Marker("FIRST") + "[BROKEN]\nMODE=MSGBOX\nFLAG=\nTYPE=INFORMATION\nTEXT=x\n", kCaption);
+    ExpectBoxes(RunScript(box, ini), {Error(kMsgBadFormat, {"BROKEN", "ISABORT"})});
 }
 
 // --- SWITCH ------------------------------------------------------------------
@@ -214,23 +214,25 @@ TEST(Switch, ConditionSelectsTheList) {
                    Switch("S2", "F", "M2", "NOSECTION") + Switch("S3", "", "NOSECTION", "M3") +
                    Switch("S4", "T", "NOSECTION", "") + Switch("S5", "S1", "M5", "NOSECTION") +
                    Switch("S6", "not F and T", "NOSECTION", "M6") + Marker("M1a") + Marker("M1b") +
-                   Marker("M2") + Marker("M3") + Marker("M5") + Marker("M6") + Marker("AFTER"));
+                   Marker("M2") + Marker("M3") + Marker("M5") + Marker("M6") + Marker("AFTER"),
+               kCaption);
     ExpectBoxes(RunScript(box, ini), {Info("M1a"), Info("M1b"), Info("M2"), Info("M3"), Info("M5"),
                                       Info("M6"), Info("AFTER")});
 }
 
 TEST(Switch, NestedListsSeeOuterProceduresAndHideEqualNames) {
     Sandbox box("flow_switch_scope");
-    const std::string ini = Script(
-        "DUP,OUTER,SW,AFTER",
-        Marker("DUP") + Copy("OUTER", "outer.txt") +
-            Switch("SW", "OUTER", "", "SEEOUTER,CHKDUP,DUP,CHKDUP2,SELF,INNER") +
-            Marker("SEEOUTER", "OUTER,1") +
-            // The nested DUP has not run yet and hides the outer one, whose flag is set.
-            Marker("CHKDUP", "DUP,0") + Marker("CHKDUP2", "DUP,1") +
-            // A running SWITCH reads false.
-            Marker("SELF", "SW,0") + Switch("INNER", "DUP AND OUTER", "", "DEEP") +
-            Marker("DEEP", "CHKDUP2 AND SEEOUTER AND OUTER,1") + Marker("AFTER", "NOT SW,1"));
+    const std::string ini =
+        Script("DUP,OUTER,SW,AFTER",
+               Marker("DUP") + Copy("OUTER", "outer.txt") +
+                   Switch("SW", "OUTER", "", "SEEOUTER,CHKDUP,DUP,CHKDUP2,SELF,INNER") +
+                   Marker("SEEOUTER", "OUTER,1") +
+                   // The nested DUP has not run yet and hides the outer one, whose flag is set.
+                   Marker("CHKDUP", "DUP,0") + Marker("CHKDUP2", "DUP,1") +
+                   // A running SWITCH reads false.
+                   Marker("SELF", "SW,0") + Switch("INNER", "DUP AND OUTER", "", "DEEP") +
+                   Marker("DEEP", "CHKDUP2 AND SEEOUTER AND OUTER,1") + Marker("AFTER", "NOT SW,1"),
+               kCaption);
     ExpectBoxes(RunScript(box, ini), {Info("DUP"), Info("SEEOUTER"), Info("CHKDUP"), Info("DUP"),
                                       Info("CHKDUP2"), Info("SELF"), Info("DEEP"), Info("AFTER")});
 }
@@ -240,15 +242,16 @@ TEST(Switch, NestedProceduresAreGoneAfterTheSwitch) {
                                  Marker("INNER") + Copy("DOCOPY", "copied.txt");
     {
         Sandbox box("flow_switch_gone_msgbox");
-        const std::string ini = Script("SW,LATE,DOCOPY", sections + Marker("LATE", "INNER,1"));
-        ExpectBoxes(RunScript(box, ini), {Info("INNER"), Error(6, {"INNER,1"})});
+        const std::string ini =
+            Script("SW,LATE,DOCOPY", sections + Marker("LATE", "INNER,1"), kCaption);
+        ExpectBoxes(RunScript(box, ini), {Info("INNER"), Error(kMsgBadSymbol, {"INNER,1"})});
         EXPECT_FALSE(box.Exists("copied.txt"));
     }
     {
         Sandbox box("flow_switch_gone_switch");
-        const std::string ini =
-            Script("SW,SW2,DOCOPY", sections + Switch("SW2", "NOT MID", "DOCOPY", "DOCOPY"));
-        ExpectBoxes(RunScript(box, ini), {Info("INNER"), Error(6, {"NOT MID"})});
+        const std::string ini = Script(
+            "SW,SW2,DOCOPY", sections + Switch("SW2", "NOT MID", "DOCOPY", "DOCOPY"), kCaption);
+        ExpectBoxes(RunScript(box, ini), {Info("INNER"), Error(kMsgBadSymbol, {"NOT MID"})});
         EXPECT_FALSE(box.Exists("copied.txt"));
     }
 }
@@ -259,9 +262,10 @@ TEST(Switch, FailingNestedProcedureEndsTheWholeRun) {
         "SW,AFTER,DOCOPY",
         Switch("SW", "", "", "MID,OUTERNEXT") + Switch("MID", "", "", "M1,BAD,M2") + Marker("M1") +
             "[BAD]\nMODE=COPY\nFROM=<Src>\\missing.txt\nTO=<Src>\\x.txt\n" + Marker("M2") +
-            Marker("OUTERNEXT") + Marker("AFTER") + Copy("DOCOPY", "copied.txt"));
+            Marker("OUTERNEXT") + Marker("AFTER") + Copy("DOCOPY", "copied.txt"),
+        kCaption);
     ExpectBoxes(RunScript(box, ini),
-                {Info("M1"), Error(8, {box.Path("missing.txt"), box.Path("x.txt")})});
+                {Info("M1"), Error(kMsgCopyFailed, {box.Path("missing.txt"), box.Path("x.txt")})});
     EXPECT_FALSE(box.Exists("copied.txt"));
 }
 
@@ -272,21 +276,21 @@ TEST(Switch, BadNestedListOrConditionEndsTheRun) {
     };
     const Case cases[] = {
         // M1 is built but never runs: the whole nested list is built first.
-        {Switch("SW", "", "", "M1,NOSECTION"), Error(2, {"NOSECTION", "MODE"})},
-        {Switch("SW", "", "", "M1,KIND"), Error(6, {"Switchy"})},
-        {Switch("SW", "M1 M1", "", "M1"), Error(6, {"M1 M1"})},
-        {Switch("SW", "NOSUCHPROC", "M1", "M1"), Error(6, {"NOSUCHPROC"})},
+        {Switch("SW", "", "", "M1,NOSECTION"), Error(kMsgBadFormat, {"NOSECTION", "MODE"})},
+        {Switch("SW", "", "", "M1,KIND"), Error(kMsgBadSymbol, {"Switchy"})},
+        {Switch("SW", "M1 M1", "", "M1"), Error(kMsgBadSymbol, {"M1 M1"})},
+        {Switch("SW", "NOSUCHPROC", "M1", "M1"), Error(kMsgBadSymbol, {"NOSUCHPROC"})},
     };
     for (const Case& c : cases) {
         Sandbox box("flow_switch_bad");
-        const std::string ini =
-            Script("SW,AFTER", c.sw + Marker("M1") + "[KIND]\nMODE=Switchy\n" + Marker("AFTER"));
+        const std::string ini = Script(
+            "SW,AFTER", c.sw + Marker("M1") + "[KIND]\nMODE=Switchy\n" + Marker("AFTER"), kCaption);
         ExpectBoxes(RunScript(box, ini), {c.message});
     }
     Sandbox box("flow_switch_missing");
     const std::string ini =
-        Script("FIRST,SW", Marker("FIRST") + "[SW]\nMODE=SWITCH\nPROC=\n0=FIRST\n");
-    ExpectBoxes(RunScript(box, ini), {Error(2, {"SW", "1"})});
+        Script("FIRST,SW", Marker("FIRST") + "[SW]\nMODE=SWITCH\nPROC=\n0=FIRST\n", kCaption);
+    ExpectBoxes(RunScript(box, ini), {Error(kMsgBadFormat, {"SW", "1"})});
 }
 
 // --- Depth of nesting --------------------------------------------------------
@@ -295,24 +299,26 @@ TEST(SwitchDepth, SelfSelectingSwitchEndsWithOneMessage) {
     {
         Sandbox box("flow_depth_self");
         const std::string ini =
-            Script("LOOP,AFTER", Switch("LOOP", "", "", "LOOP") + Marker("AFTER"));
-        ExpectBoxes(RunScript(box, ini), {Error(11)});
+            Script("LOOP,AFTER", Switch("LOOP", "", "", "LOOP") + Marker("AFTER"), kCaption);
+        ExpectBoxes(RunScript(box, ini), {Error(kMsgBadProcedureCount)});
     }
     {
         // Through a second SWITCH, selected by the condition in both.
         Sandbox box("flow_depth_pair");
         const std::string ini = Script(
-            "A,AFTER", Switch("A", "NOT A", "", "B") + Switch("B", "A", "A", "") + Marker("AFTER"));
-        ExpectBoxes(RunScript(box, ini), {Error(11)});
+            "A,AFTER", Switch("A", "NOT A", "", "B") + Switch("B", "A", "A", "") + Marker("AFTER"),
+            kCaption);
+        ExpectBoxes(RunScript(box, ini), {Error(kMsgBadProcedureCount)});
     }
     {
         // A marker in each nested list counts the levels: the top list and
         // 63 nested ones fill the 64 places of the list stack.
         Sandbox box("flow_depth_count");
         const std::string ini = Script(
-            "LOOP,AFTER", Switch("LOOP", "", "", "MARK,LOOP") + Marker("MARK") + Marker("AFTER"));
+            "LOOP,AFTER", Switch("LOOP", "", "", "MARK,LOOP") + Marker("MARK") + Marker("AFTER"),
+            kCaption);
         std::vector<Box> expected(63, Info("MARK"));
-        expected.push_back(Error(11));
+        expected.push_back(Error(kMsgBadProcedureCount));
         ExpectBoxes(RunScript(box, ini), expected);
     }
 }
@@ -331,12 +337,13 @@ std::string Chain(int levels) {
 TEST(SwitchDepth, SixtyThreeLevelsOfNestingWork) {
     {
         Sandbox box("flow_depth_63");
-        ExpectBoxes(RunScript(box, Script("S1,AFTER", Chain(63))),
+        ExpectBoxes(RunScript(box, Script("S1,AFTER", Chain(63), kCaption)),
                     {Info("DEEPEST"), Info("AFTER")});
     }
     {
         Sandbox box("flow_depth_64");
-        ExpectBoxes(RunScript(box, Script("S1,AFTER", Chain(64))), {Error(11)});
+        ExpectBoxes(RunScript(box, Script("S1,AFTER", Chain(64), kCaption)),
+                    {Error(kMsgBadProcedureCount)});
     }
 }
 
@@ -399,7 +406,7 @@ TEST_F(AskCloseExample, YesWhileToolStillRunsChangesNothing) {
                 {Question(),
                  {"Tool is still running, so it has not been updated.\nClose Tool and start the "
                   "update again.",
-                  kErrorStyle}},
+                  kErrorBoxFlags}},
                 "Tool Update");
     EXPECT_TRUE(tool->StillRunning());
     EXPECT_FALSE(box_.Exists("app\\notes.txt"));

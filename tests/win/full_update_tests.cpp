@@ -87,7 +87,7 @@ TEST_F(FullUpdate, UpdatesTheInstallationStepByStep) {
     EXPECT_EQ(0x10024u, result.boxes[0].flags);
     EXPECT_EQ("SampleApp has been updated to version 2.0.\nIt will start now.",
               result.boxes[1].text);
-    EXPECT_EQ(0x10040u, result.boxes[1].flags);
+    EXPECT_EQ(kInformationBoxFlags, result.boxes[1].flags);
 
     // Backup, then the logs moved and the obsolete files deleted.
     EXPECT_EQ(installed_program_, ReadWholeFile(App("backup\\1.x\\sampleapp.exe")));

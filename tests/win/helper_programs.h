@@ -64,9 +64,9 @@ public:
         PROCESS_INFORMATION info = {};
         std::string command = "\"" + path + "\" " + arguments;
         SECURITY_ATTRIBUTES security = {sizeof security, nullptr, FALSE};
-        if (!rights.empty() && !ConvertStringSecurityDescriptorToSecurityDescriptorA(
-                                   rights.c_str(), SDDL_REVISION_1, &security.lpSecurityDescriptor,
-                                   nullptr)) {
+        if (!rights.empty() &&
+            !ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                rights.c_str(), SDDL_REVISION_1, &security.lpSecurityDescriptor, nullptr)) {
             return;
         }
         const BOOL created =

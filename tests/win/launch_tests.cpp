@@ -153,7 +153,7 @@ TEST(Launch, FailingItemStopsTheRun) {
     const SpyResult run = box.Run();
     ExpectCleanEnd(run);
     ASSERT_EQ(run.boxes.size(), 1u);
-    EXPECT_EQ(run.boxes[0].text, ExpectedMessage(9, {missing, "p2  x"}));
+    EXPECT_EQ(run.boxes[0].text, ExpectedMessage(kMsgLaunchFailed, {missing, "p2  x"}));
     EXPECT_EQ(run.boxes[0].flags, kErrorBoxFlags);
     EXPECT_EQ(run.boxes[0].caption, kExpectedDefaultCaption);
     // The first stays launched; the third and the next procedure never run.
@@ -168,7 +168,7 @@ TEST(Launch, MissingProgramWithoutFolderAndNoParameters) {
     const SpyResult run = box.Run();
     ExpectCleanEnd(run);
     ASSERT_EQ(run.boxes.size(), 1u);
-    EXPECT_EQ(run.boxes[0].text, ExpectedMessage(9, {"nothere.exe", ""}));
+    EXPECT_EQ(run.boxes[0].text, ExpectedMessage(kMsgLaunchFailed, {"nothere.exe", ""}));
     EXPECT_EQ(run.boxes[0].caption, "起動");
 }
 
@@ -180,14 +180,16 @@ TEST(Launch, KeysAreCheckedBeforeAnythingStarts) {
                     Section("BAD", "MODE=launch\nFILE=" + marker + "\nPARAM=\n"));
     SpyResult run = box.Run();
     ExpectCleanEnd(run);
-    EXPECT_EQ(BoxTexts(run), std::vector<std::string>({ExpectedMessage(2, {"BAD", "ISWAIT"})}));
+    EXPECT_EQ(BoxTexts(run),
+              std::vector<std::string>({ExpectedMessage(kMsgBadFormat, {"BAD", "ISWAIT"})}));
     EXPECT_FALSE(box.Exists("marker.exe.txt"));
 
     box.WriteScript("[UPDATER]\nNAME=\nPROC=EMPTY,NEXT\n" + Launch("EMPTY", "", "x", "1") +
                     Launch("NEXT", marker, "", "1"));
     run = box.Run();
     ExpectCleanEnd(run);
-    EXPECT_EQ(BoxTexts(run), std::vector<std::string>({ExpectedMessage(4, {"EMPTY", "FILE"})}));
+    EXPECT_EQ(BoxTexts(run),
+              std::vector<std::string>({ExpectedMessage(kMsgBadItemCount, {"EMPTY", "FILE"})}));
     EXPECT_FALSE(box.Exists("marker.exe.txt"));
 }
 

@@ -28,8 +28,9 @@ void Install(const Sandbox& box, const std::string& file, const std::string& rel
         << file;
 }
 
-std::string Script(const std::string& procedure, const std::string& keys) {
-    return "[UPDATER]\nNAME=Resource test\nPROC=" + procedure + "\n\n[" + procedure + "]\n" + keys;
+// A script of one procedure, whose section holds keys.
+std::string OneProcedure(const std::string& procedure, const std::string& keys) {
+    return Script(procedure, "\n" + Section(procedure, keys), "Resource test");
 }
 
 std::string RsrcKeys(const std::string& from, const std::string& to, const std::string& type,
@@ -75,8 +76,8 @@ struct ResourceBox {
 TEST(Rsrc, CopiesIconGroupIconAndVersionInOneCommit) {
     ResourceBox r("three_types");
     const auto old_strings = ResourceBytes(r.Target(), "#6", "#1", kJapanese);
-    r.box.WriteScript(Script("NewLook", RsrcKeys("<Src>\\source.exe", "<Src>\\target.exe",
-                                                 " #14 , #3,#16", "#1, #1 ,#1")));
+    r.box.WriteScript(OneProcedure("NewLook", RsrcKeys("<Src>\\source.exe", "<Src>\\target.exe",
+                                                       " #14 , #3,#16", "#1, #1 ,#1")));
     ExpectNoBoxes(r.box.Run());
 
     for (const char* type : {"#14", "#3", "#16"}) {
@@ -93,7 +94,7 @@ TEST(Rsrc, CopiesIconGroupIconAndVersionInOneCommit) {
 
 TEST(Rsrc, CopiesNamedTypesAndNames) {
     ResourceBox r("named");
-    r.box.WriteScript(Script(
+    r.box.WriteScript(OneProcedure(
         "Settings", RsrcKeys("<Src>\\source.exe", "<Src>\\target.exe", "SETTINGS", "CONFIG")));
     ExpectNoBoxes(r.box.Run());
     EXPECT_EQ(std::string("colour=red\0", 11),
@@ -109,7 +110,7 @@ TEST(Rsrc, WritesOnlyTheFirstLanguageWithItsOwnBytes) {
     ASSERT_TRUE(old_japanese.has_value());
     ASSERT_EQ((std::vector<WORD>{kEnglish, kJapanese}), LanguagesOf(r.Source(), "#6", "#1"));
     r.box.WriteScript(
-        Script("Strings", RsrcKeys("<Src>\\source.exe", "<Src>\\target.exe", "#6", "#1")));
+        OneProcedure("Strings", RsrcKeys("<Src>\\source.exe", "<Src>\\target.exe", "#6", "#1")));
     ExpectNoBoxes(r.box.Run());
 
     EXPECT_EQ((std::vector<WORD>{kEnglish, kJapanese}), LanguagesOf(r.Target(), "#6", "#1"));
@@ -125,7 +126,7 @@ TEST(Rsrc, WritesOnlyTheFirstLanguageWithItsOwnBytes) {
 TEST(Rsrc, PassesOverResourcesTheSourceDoesNotHold) {
     ResourceBox r("missing_item");
     const auto old_icon_group = ResourceBytes(r.Target(), "#14", "#1", kEnglish);
-    r.box.WriteScript(Script(
+    r.box.WriteScript(OneProcedure(
         "Partly", RsrcKeys("<Src>\\source.exe", "<Src>\\target.exe", "#10,#16,#14", "#7,#1")));
     ExpectNoBoxes(r.box.Run());
 
@@ -139,9 +140,9 @@ TEST(Rsrc, PassesOverResourcesTheSourceDoesNotHold) {
 TEST(Rsrc, MissingSourceIsReportedWithMessage1AndTheSource) {
     ResourceBox r("no_source");
     r.box.MakeFolder("表示");  // 表 ends in a 0x5C byte
-    r.box.WriteScript(
-        Script("NewLook", RsrcKeys("<Src>\\表示\\new.exe", "<Src>\\target.exe", "#16", "#1")));
-    ExpectOneError(r.box.Run(), ExpectedMessage(1, {r.box.Path("表示\\new.exe")}));
+    r.box.WriteScript(OneProcedure(
+        "NewLook", RsrcKeys("<Src>\\表示\\new.exe", "<Src>\\target.exe", "#16", "#1")));
+    ExpectOneError(r.box.Run(), ExpectedMessage(kMsgFileNotFound, {r.box.Path("表示\\new.exe")}));
     r.ExpectTargetUnchanged();
 }
 
@@ -149,26 +150,26 @@ TEST(Rsrc, TargetThatCannotBeOpenedIsReportedWithMessage1AndTheTarget) {
     ResourceBox r("no_target");
     r.box.WriteFile("readme.txt", "not a module");
     r.box.WriteScript(
-        Script("Missing", RsrcKeys("<Src>\\source.exe", "<Src>\\old.exe", "#16", "#1")));
-    ExpectOneError(r.box.Run(), ExpectedMessage(1, {r.box.Path("old.exe")}));
+        OneProcedure("Missing", RsrcKeys("<Src>\\source.exe", "<Src>\\old.exe", "#16", "#1")));
+    ExpectOneError(r.box.Run(), ExpectedMessage(kMsgFileNotFound, {r.box.Path("old.exe")}));
     EXPECT_FALSE(r.box.Exists("old.exe"));
 
     r.box.WriteScript(
-        Script("Text", RsrcKeys("<Src>\\source.exe", "<Src>\\readme.txt", "#16", "#1")));
-    ExpectOneError(r.box.Run(), ExpectedMessage(1, {r.box.Path("readme.txt")}));
+        OneProcedure("Text", RsrcKeys("<Src>\\source.exe", "<Src>\\readme.txt", "#16", "#1")));
+    ExpectOneError(r.box.Run(), ExpectedMessage(kMsgFileNotFound, {r.box.Path("readme.txt")}));
     EXPECT_EQ("not a module", r.box.ReadFile("readme.txt"));
 }
 
 TEST(Rsrc, TargetInUseIsReportedWithMessage1AndLeftAlone) {
     ResourceBox r("in_use");
     r.box.WriteScript(
-        Script("NewLook", RsrcKeys("<Src>\\source.exe", "<Src>\\target.exe", "#16", "#1")));
+        OneProcedure("NewLook", RsrcKeys("<Src>\\source.exe", "<Src>\\target.exe", "#16", "#1")));
     HANDLE held = CreateFileA(r.Target().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     const SpyResult result = r.box.Run();
     CloseHandle(held);
-    ExpectOneError(result, ExpectedMessage(1, {r.Target()}));
+    ExpectOneError(result, ExpectedMessage(kMsgFileNotFound, {r.Target()}));
     r.ExpectTargetUnchanged();
 }
 
@@ -176,7 +177,7 @@ TEST(Rsrc, TargetInUseIsReportedWithMessage1AndLeftAlone) {
 // failed commit is reported, not taken for success, and nothing is written.
 TEST(Rsrc, FailedCommitIsReportedWithMessage16) {
     ResourceBox r("commit_fails");
-    r.box.WriteScript(Script(
+    r.box.WriteScript(OneProcedure(
         "NewLook", RsrcKeys("<Src>\\source.exe", "<Src>\\target.exe", "#14,#3,#16", "#1,#1,#1")));
     char tmp[MAX_PATH] = {}, temp[MAX_PATH] = {};
     GetEnvironmentVariableA("TMP", tmp, MAX_PATH);
@@ -188,15 +189,15 @@ TEST(Rsrc, FailedCommitIsReportedWithMessage16) {
     SetEnvironmentVariableA("TMP", tmp[0] != '\0' ? tmp : nullptr);
     SetEnvironmentVariableA("TEMP", temp[0] != '\0' ? temp : nullptr);
 
-    ExpectOneError(result, ExpectedMessage(16, {r.Source(), r.Target()}));
+    ExpectOneError(result, ExpectedMessage(kMsgResourceFailed, {r.Source(), r.Target()}));
     r.ExpectTargetUnchanged();
 }
 
 TEST(Rsrc, EmptyTypeIsReportedWithMessage4) {
     ResourceBox r("empty_type");
     r.box.WriteScript(
-        Script("NewLook", RsrcKeys("<Src>\\source.exe", "<Src>\\target.exe", "", "#1")));
-    ExpectOneError(r.box.Run(), ExpectedMessage(4, {"NewLook", "TYPE"}));
+        OneProcedure("NewLook", RsrcKeys("<Src>\\source.exe", "<Src>\\target.exe", "", "#1")));
+    ExpectOneError(r.box.Run(), ExpectedMessage(kMsgBadItemCount, {"NewLook", "TYPE"}));
     r.ExpectTargetUnchanged();
 }
 
@@ -206,7 +207,7 @@ TEST(Rsrc, SourceModuleCodeNeverRuns) {
     Install(r.box, "rsrc_marker.dll", "marker.dll");
     Install(r.box, "rsrc_marker.dll", "control.dll");
     r.box.WriteScript(
-        Script("Strings", RsrcKeys("<Src>\\marker.dll", "<Src>\\target.exe", "#6", "#1")));
+        OneProcedure("Strings", RsrcKeys("<Src>\\marker.dll", "<Src>\\target.exe", "#6", "#1")));
     ExpectNoBoxes(r.box.Run());
     EXPECT_EQ(ResourceBytes(r.box.Path("marker.dll"), "#6", "#1", kEnglish),
               ResourceBytes(r.Target(), "#6", "#1", kEnglish));
@@ -247,7 +248,7 @@ TEST(Link, SavesTargetArgumentsWorkingFolderAndShowCommand) {
     Sandbox box("link_one");
     box.MakeFolder("app");
     box.WriteFile("app\\tool.exe", "stand-in");
-    box.WriteScript(Script(
+    box.WriteScript(OneProcedure(
         "Shortcut", LinkKeys(" <Src>\\app\\tool.exe ", " /x /y ", " 2 ", " <Src>\\links\\Tool ")));
     ExpectNoBoxes(box.Run());
 
@@ -265,11 +266,12 @@ TEST(Link, SavesTargetArgumentsWorkingFolderAndShowCommand) {
 TEST(Link, ShowCodesArgumentsAndItemsMatchedByPosition) {
     Sandbox box("link_codes");
     box.WriteFile("tool.exe", "stand-in");
-    box.WriteScript(Script("Shortcuts", LinkKeys("<Src>\\tool.exe,<Src>\\tool.exe,<Src>\\tool.exe,"
-                                                 "<Src>\\tool.exe,<Src>\\tool.exe,<Src>\\tool.exe",
-                                                 "/a,,/c", "1,3,0,4,max",
-                                                 "<Src>\\s1,<Src>\\s2,<Src>\\s3,<Src>\\s4,"
-                                                 "<Src>\\s5,<Src>\\s6")));
+    box.WriteScript(
+        OneProcedure("Shortcuts", LinkKeys("<Src>\\tool.exe,<Src>\\tool.exe,<Src>\\tool.exe,"
+                                           "<Src>\\tool.exe,<Src>\\tool.exe,<Src>\\tool.exe",
+                                           "/a,,/c", "1,3,0,4,max",
+                                           "<Src>\\s1,<Src>\\s2,<Src>\\s3,<Src>\\s4,"
+                                           "<Src>\\s5,<Src>\\s6")));
     ExpectNoBoxes(box.Run());
 
     const int shows[] = {SW_SHOWNORMAL, SW_SHOWMAXIMIZED, SW_SHOWNORMAL,
@@ -286,8 +288,8 @@ TEST(Link, ShowCodesArgumentsAndItemsMatchedByPosition) {
 TEST(Link, ExtensionIsAlwaysAppendedAndFoldersAreMade) {
     Sandbox box("link_paths");
     box.WriteFile("tool.exe", "stand-in");
-    box.WriteScript(Script("Shortcuts", LinkKeys("<Src>\\tool.exe,<Src>\\tool.exe", "", "",
-                                                 "<Src>\\Tool.lnk,<Src>\\a\\b\\c\\Deep")));
+    box.WriteScript(OneProcedure("Shortcuts", LinkKeys("<Src>\\tool.exe,<Src>\\tool.exe", "", "",
+                                                       "<Src>\\Tool.lnk,<Src>\\a\\b\\c\\Deep")));
     ExpectNoBoxes(box.Run());
     EXPECT_TRUE(box.Exists("Tool.lnk.LNK"));
     EXPECT_FALSE(box.Exists("Tool.lnk"));
@@ -298,8 +300,8 @@ TEST(Link, DoubleBytePathsAndTargetWithoutFolder) {
     Sandbox box("link_dbcs");
     box.MakeFolder("表示");
     box.WriteFile("表示\\ソフト.exe", "stand-in");
-    box.WriteScript(Script("Shortcuts", LinkKeys("<Src>\\表示\\ソフト.exe,tool.exe", "", "",
-                                                 "<Src>\\表\\ソフト,<Src>\\bare")));
+    box.WriteScript(OneProcedure("Shortcuts", LinkKeys("<Src>\\表示\\ソフト.exe,tool.exe", "", "",
+                                                       "<Src>\\表\\ソフト,<Src>\\bare")));
     ExpectNoBoxes(box.Run());
 
     const Shortcut shortcut = ReadShortcut(box.Path("表\\ソフト.LNK"));
@@ -316,14 +318,15 @@ TEST(Link, SecondOfThreeFailingStopsTheRunWithMessage15) {
     Sandbox box("link_second");
     box.WriteFile("tool.exe", "stand-in");
     box.WriteFile("blocker.txt", "a file, not a folder");
-    box.WriteScript(
-        Script("Shortcuts", LinkKeys("<Src>\\tool.exe, <Src>\\other.exe ,<Src>\\tool.exe", "", "",
-                                     "<Src>\\one, <Src>\\blocker.txt\\two ,<Src>\\three")));
+    box.WriteScript(OneProcedure(
+        "Shortcuts", LinkKeys("<Src>\\tool.exe, <Src>\\other.exe ,<Src>\\tool.exe", "", "",
+                              "<Src>\\one, <Src>\\blocker.txt\\two ,<Src>\\three")));
     const SpyResult result = box.Run();
     ASSERT_TRUE(result.started) << result.problem;
     ASSERT_EQ(1u, result.boxes.size());
-    EXPECT_EQ(ExpectedMessage(15, {box.Path("other.exe"), box.Path("blocker.txt\\two")}),
-              result.boxes[0].text);
+    EXPECT_EQ(
+        ExpectedMessage(kMsgLinkFailed, {box.Path("other.exe"), box.Path("blocker.txt\\two")}),
+        result.boxes[0].text);
     EXPECT_EQ(kErrorBoxFlags, result.boxes[0].flags);
     EXPECT_TRUE(box.Exists("one.LNK"));
     EXPECT_FALSE(box.Exists("three.LNK"));
@@ -332,10 +335,10 @@ TEST(Link, SecondOfThreeFailingStopsTheRunWithMessage15) {
 
 TEST(Link, EmptySrcIsReportedWithMessage4AndTheKind) {
     Sandbox box("link_empty");
-    box.WriteScript(Script("Shortcuts", LinkKeys("", "/a", "1", "<Src>\\one")));
+    box.WriteScript(OneProcedure("Shortcuts", LinkKeys("", "/a", "1", "<Src>\\one")));
     const SpyResult result = box.Run();
     ASSERT_EQ(1u, result.boxes.size());
-    EXPECT_EQ(ExpectedMessage(4, {"Shortcuts", "LINK"}), result.boxes[0].text);
+    EXPECT_EQ(ExpectedMessage(kMsgBadItemCount, {"Shortcuts", "LINK"}), result.boxes[0].text);
     EXPECT_FALSE(box.Exists("one.LNK"));
 }
 
@@ -355,7 +358,7 @@ TEST(Link, LinkPathMustFit260Units) {
         return text;
     }();
     ASSERT_GT(box.Path(wide_fits).size() + 4, 259u);
-    box.WriteScript(Script(
+    box.WriteScript(OneProcedure(
         "Shortcuts", LinkKeys("<Src>\\tool.exe,<Src>\\tool.exe,<Src>\\tool.exe", "", "",
                               "<Src>\\" + fits + ",<Src>\\" + wide_fits + ",<Src>\\" + too_long)));
     const SpyResult result = box.Run();
@@ -363,7 +366,7 @@ TEST(Link, LinkPathMustFit260Units) {
     EXPECT_TRUE(box.Exists(fits + ".LNK"));
     EXPECT_TRUE(box.Exists(wide_fits + ".LNK"));
     ASSERT_EQ(1u, result.boxes.size());
-    EXPECT_EQ(ExpectedMessage(15, {box.Path("tool.exe"), box.Path(too_long)}),
+    EXPECT_EQ(ExpectedMessage(kMsgLinkFailed, {box.Path("tool.exe"), box.Path(too_long)}),
               result.boxes[0].text);
     WIN32_FIND_DATAA entry;
     HANDLE search = FindFirstFileA(box.Path("g*").c_str(), &entry);

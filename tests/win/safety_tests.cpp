@@ -270,70 +270,78 @@ struct RootCase {
     const char* name;
     const char* define;  // lines of the DEFINE section, if any
     const char* section;
-    int message;
+    MessageId message;
     std::vector<std::string> arguments;  // "<Src>" stands for the sandbox
 };
 
 const RootCase kRootCases[] = {
-    {"DELETE", "", "MODE=DELETE\nFILE=<Src>\\first.txt, \\victim.txt\n", 10, {"\\victim.txt"}},
+    {"DELETE",
+     "",
+     "MODE=DELETE\nFILE=<Src>\\first.txt, \\victim.txt\n",
+     kMsgDeleteFailed,
+     {"\\victim.txt"}},
     {"DELETE slash",
      "",
      "MODE=DELETE\nFILE=<Src>\\first.txt, /victim folder\n",
-     10,
+     kMsgDeleteFailed,
      {"/victim folder"}},
     {"DELETE empty parameter",
      "<App>={?Param\\1}\n",
      "MODE=DELETE\nFILE=<Src>\\first.txt, <App>\\victim.txt\n",
-     10,
+     kMsgDeleteFailed,
      {"\\victim.txt"}},
     {"MOVE source",
      "",
      "MODE=MOVE\nFROM=<Src>\\first.txt, \\victim.txt\nTO=<Src>\\moved.txt, <Src>\\got.txt\n",
-     14,
+     kMsgMoveFailed,
      {"\\victim.txt", "<Src>\\got.txt"}},
     {"MOVE target",
      "",
      "MODE=MOVE\nFROM=<Src>\\first.txt, <Src>\\second.txt\nTO=<Src>\\moved.txt, \\victim.txt\n",
-     14,
+     kMsgMoveFailed,
      {"<Src>\\second.txt", "\\victim.txt"}},
     {"SHELL source",
      "",
      "MODE=SHELL\nFUNC=COPY, MOVE\nFROM=<Src>\\first.txt, \\victim.txt\n"
      "TO=<Src>\\copied.txt, <Src>\\got.txt\n",
-     17,
+     kMsgShellFailed,
      {}},
     {"SHELL target",
      "",
      "MODE=SHELL\nFUNC=COPY, COPY\nFROM=<Src>\\first.txt, <Src>\\second.txt\n"
      "TO=<Src>\\copied.txt, \\victim.txt\n",
-     17,
+     kMsgShellFailed,
      {}},
     {"ATTR",
      "",
      "MODE=ATTR\nFILE=<Src>\\first.txt, \\victim.txt\nARG=1, 1\n",
-     12,
+     kMsgAttributesFailed,
      {"\\victim.txt", "0x1"}},
     {"COPY",
      "",
      "MODE=COPY\nFROM=<Src>\\first.txt, <Src>\\second.txt\nTO=<Src>\\copied.txt, \\victim.txt\n",
-     8,
+     kMsgCopyFailed,
      {"<Src>\\second.txt", "\\victim.txt"}},
     {"COPY folder",
      "",
      "MODE=COPY\nFROM=<Src>\\first.txt, <Src>\\folder\nTO=<Src>\\copied.txt, /victim folder\n",
-     8,
+     kMsgCopyFailed,
      {"<Src>\\folder", "/victim folder"}},
-    {"MAKEDIR", "", "MODE=MAKEDIR\nDIR=<Src>\\made, \\made by run\n", 13, {"\\made by run"}},
+    {"MAKEDIR",
+     "",
+     "MODE=MAKEDIR\nDIR=<Src>\\made, \\made by run\n",
+     kMsgMakeDirFailed,
+     {"\\made by run"}},
     {"RSRC",
      "",
      "MODE=RSRC\nFROM=<Src>\\source.exe\nTO=\\target.exe\nTYPE=#16\nNAME=#1\n",
-     16,
+     kMsgResourceFailed,
      {"<Src>\\source.exe", "\\target.exe"}},
     {"LINK",
      "",
      "MODE=LINK\nSRC=<Src>\\first.txt, <Src>\\first.txt\nPARAM=\nSHOWCMD=\n"
      "DST=<Src>\\made, \\victim link\n",
-     15,
+     kMsgLinkFailed,
      {"<Src>\\first.txt", "\\victim link"}},
 };
 
@@ -440,7 +448,7 @@ TEST(ShellTemporary, AnOperationWithoutItsWholeResultTouchesNothing) {
                                         box.Path(c.from) + "\nTO=" + box.Path(c.to) + "\n") +
                            AfterSection(box)));
         const Tree before = TreeOf(box.Path());
-        ExpectBoxes(box.Run(), {ExpectedMessage(17)});
+        ExpectBoxes(box.Run(), {ExpectedMessage(kMsgShellFailed)});
         ExpectUnchanged(box.Path(), before);
     }
 }
@@ -474,8 +482,9 @@ TEST(FailedCopy, ACopyThatFailsBeforeWritingLeavesTheOldTarget) {
         const Tree before = TreeOf(box.Path());
         {
             std::unique_ptr<HeldFile> hold(held ? new HeldFile(box.Path("new.txt")) : nullptr);
-            ExpectBoxes(box.Run(),
-                        {ExpectedMessage(8, {box.Path("new.txt"), box.Path("dst\\app.txt")})});
+            ExpectBoxes(
+                box.Run(),
+                {ExpectedMessage(kMsgCopyFailed, {box.Path("new.txt"), box.Path("dst\\app.txt")})});
         }
         ExpectUnchanged(box.Path(), before);
     }
@@ -485,7 +494,7 @@ struct WalkCase {
     const char* name;
     const char* section;
     const char* held;  // a file held open without sharing during the run, or ""
-    int message;
+    MessageId message;
     std::vector<std::string> arguments;
 };
 
@@ -495,22 +504,22 @@ const WalkCase kWalkCases[] = {
     {"COPY onto a folder",
      "MODE=COPY\nFROM=<Src>\\src\nTO=<Src>\\dst\n",
      "",
-     8,
+     kMsgCopyFailed,
      {"<Src>\\src", "<Src>\\dst"}},
     {"COPY of a held file",
      "MODE=COPY\nFROM=<Src>\\src\nTO=<Src>\\new\n",
      "src\\sub\\held.txt",
-     8,
+     kMsgCopyFailed,
      {"<Src>\\src", "<Src>\\new"}},
     {"MOVE onto a folder",
      "MODE=MOVE\nFROM=<Src>\\src\nTO=<Src>\\dst\n",
      "",
-     14,
+     kMsgMoveFailed,
      {"<Src>\\src", "<Src>\\dst"}},
     {"DELETE of a held file",
      "MODE=DELETE\nFILE=<Src>\\src\n",
      "src\\sub\\held.txt",
-     10,
+     kMsgDeleteFailed,
      {"<Src>\\src"}},
 };
 
@@ -597,8 +606,10 @@ TEST_F(FullDisk, AFileCopyOrMoveThatRunsOutOfSpaceLeavesNoPartialFile) {
     const struct {
         const char* kind;
         const char* target;
-        int message;
-    } cases[] = {{"COPY", "new.bin", 8}, {"COPY", "old.bin", 8}, {"MOVE", "moved.bin", 14}};
+        MessageId message;
+    } cases[] = {{"COPY", "new.bin", kMsgCopyFailed},
+                 {"COPY", "old.bin", kMsgCopyFailed},
+                 {"MOVE", "moved.bin", kMsgMoveFailed}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.kind) + " to " + c.target);
         box.WriteScript(Script("P,AFTER", PairSection(c.kind, box.Path("big.bin"), Disk(c.target)) +
@@ -615,7 +626,7 @@ TEST_F(FullDisk, ATreeCopyThatRunsOutOfSpaceFailsAndLeavesNoPartialFile) {
     MakeTree(box);
     box.WriteScript(
         Script("P,AFTER", PairSection("COPY", box.Path("tree"), Disk("tree")) + AfterSection(box)));
-    ExpectBoxes(box.Run(), {ExpectedMessage(8, {box.Path("tree"), Disk("tree")})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgCopyFailed, {box.Path("tree"), Disk("tree")})});
     EXPECT_FALSE(box.Exists("after"));
     for (const auto& entry : TreeOf(Disk("tree"))) {
         if (entry.first.back() != '\\') {
@@ -640,7 +651,7 @@ TEST_F(FullDisk, AShellCopyThatRunsOutOfSpaceKeepsTheOldTarget) {
                                                "\nTO=" + Disk("old") + "\n") +
                                   AfterSection(box)));
         const Tree before = TreeOf(disk_);
-        ExpectBoxes(box.Run(), {ExpectedMessage(17)});
+        ExpectBoxes(box.Run(), {ExpectedMessage(kMsgShellFailed)});
         ExpectUnchanged(disk_, before);
         EXPECT_FALSE(box.Exists("after"));
     }
@@ -688,10 +699,10 @@ const std::string kBrackets(32000, '>');
 const ExpansionCase kExpansionCases[] = {
     {"ParamToIntMax",
      ExpansionScript("", "{?Param\\0\\2147483647}"),
-     {{ExpectedMessage(2, {"P", "TEXT"}), kErrorBoxFlags}}},
+     {{ExpectedMessage(kMsgBadFormat, {"P", "TEXT"}), kErrorBoxFlags}}},
     {"DoublingDefines",
      ExpansionScript(Doubling(), "<D2>"),
-     {{ExpectedMessage(2, {"DEFINE", "<D11>"}), kErrorBoxFlags}}},
+     {{ExpectedMessage(kMsgBadFormat, {"DEFINE", "<D11>"}), kErrorBoxFlags}}},
     {"ThousandChainedSymbols",
      ExpansionScript(Chain(), "<Symbol0999>|<Symbol0500>|<Symbol0000>"),
      {{"x|x|x", kInformationBoxFlags}}},

@@ -15,7 +15,7 @@ std::string ShellSection(const std::string& functions, const std::string& from,
     return "[S]\nMODE=SHELL\nFUNC=" + functions + "\nFROM=" + from + "\nTO=" + to + "\n";
 }
 
-const std::string kShellFailed = ExpectedMessage(17);
+const std::string kShellFailed = ExpectedMessage(kMsgShellFailed);
 
 TEST(Shell, CopyReplacesFilesAndFoldersAsAWhole) {
     Sandbox box("fileprocs_shell_copy");
@@ -302,11 +302,11 @@ TEST(Shell, EmptyListsTargetsAndMissingKeys) {
     EXPECT_FALSE(box.Exists(".tmp"));
     EXPECT_FALSE(box.Exists("after"));
     box.WriteScript(Script("S", ShellSection("COPY", " ", box.Path("b.txt"))));
-    ExpectBoxes(box.Run(), {ExpectedMessage(4, {"S", "FROM"})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadItemCount, {"S", "FROM"})});
     box.WriteScript(Script("S", "[S]\nMODE=SHELL\nFUNC=COPY\nFROM=x\n"));
-    ExpectBoxes(box.Run(), {ExpectedMessage(2, {"S", "TO"})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadFormat, {"S", "TO"})});
     box.WriteScript(Script("S", "[S]\nMODE=SHELL\nFROM=x\nTO=y\n"));
-    ExpectBoxes(box.Run(), {ExpectedMessage(2, {"S", "FUNC"})});
+    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadFormat, {"S", "FUNC"})});
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ std::string ProbeCaption(const Sandbox& box, const std::string& arguments = "") 
     EXPECT_EQ(run.boxes.size(), 1u);
     if (run.boxes.size() != 1)
         return "<no single box>";
-    EXPECT_EQ(run.boxes[0].text, ExpectedMessage(6, {"PROBE"}));
+    EXPECT_EQ(run.boxes[0].text, ExpectedMessage(kMsgBadSymbol, {"PROBE"}));
     return run.boxes[0].caption;
 }
 
@@ -50,24 +50,26 @@ std::string WindowsFolder() {
 
 TEST(StartUp, MissingScriptIsReportedOnceWithTheDefaultCaption) {
     Sandbox box("startup_missing");
-    ExpectSingleError(box.Run(), ExpectedMessage(1, {box.Path("updater.ini")}),
+    ExpectSingleError(box.Run(), ExpectedMessage(kMsgFileNotFound, {box.Path("updater.ini")}),
                       kExpectedDefaultCaption);
 }
 
 TEST(StartUp, ScriptOptionIsAlwaysRelativeToTheProgramFolder) {
     Sandbox box("startup_option_i");
     ExpectSingleError(box.Run("/isub\\run.ini /tOther"),
-                      ExpectedMessage(1, {box.Path("sub\\run.ini")}), "Other");
-    ExpectSingleError(box.Run("/iD:\\x.ini"), ExpectedMessage(1, {box.Path("D:\\x.ini")}),
+                      ExpectedMessage(kMsgFileNotFound, {box.Path("sub\\run.ini")}), "Other");
+    ExpectSingleError(box.Run("/iD:\\x.ini"),
+                      ExpectedMessage(kMsgFileNotFound, {box.Path("D:\\x.ini")}),
                       kExpectedDefaultCaption);
     // A double-byte name whose trail byte is a backslash stays whole.
-    ExpectSingleError(box.Run("/i表\\run.ini"), ExpectedMessage(1, {box.Path("表\\run.ini")}),
+    ExpectSingleError(box.Run("/i表\\run.ini"),
+                      ExpectedMessage(kMsgFileNotFound, {box.Path("表\\run.ini")}),
                       kExpectedDefaultCaption);
 }
 
 TEST(StartUp, CaptionOptionForms) {
     Sandbox box("startup_option_t");
-    const std::string missing = ExpectedMessage(1, {box.Path("updater.ini")});
+    const std::string missing = ExpectedMessage(kMsgFileNotFound, {box.Path("updater.ini")});
     ExpectSingleError(box.Run("-tTitle"), missing, "Title");
     ExpectSingleError(box.Run("/t\"Two words\" x"), missing, "Two words");
     ExpectSingleError(box.Run("x /t"), missing, kExpectedDefaultCaption);
@@ -75,7 +77,7 @@ TEST(StartUp, CaptionOptionForms) {
     ExpectSingleError(box.Run("/t Title"), missing, "");
     // The marker is found anywhere, also inside another option's value.
     ExpectSingleError(box.Run("/iscripts/test.ini"),
-                      ExpectedMessage(1, {box.Path("scripts/test.ini")}), "est.ini");
+                      ExpectedMessage(kMsgFileNotFound, {box.Path("scripts/test.ini")}), "est.ini");
     // Case matters: /T is not the caption option.
     ExpectSingleError(box.Run("/TTitle"), missing, kExpectedDefaultCaption);
 }
@@ -101,14 +103,14 @@ TEST(StartUp, ScriptFileNamedAfterTheProgram) {
 TEST(ScriptReader, MissingUpdaterKeysAreFormatErrors) {
     Sandbox box("reader_updater_keys");
     box.WriteScript("[UPDATER]\nPROC=P\n" + kProbeSection);
-    ExpectSingleError(box.Run("/tT"), ExpectedMessage(2, {"UPDATER", "NAME"}), "T");
+    ExpectSingleError(box.Run("/tT"), ExpectedMessage(kMsgBadFormat, {"UPDATER", "NAME"}), "T");
     box.WriteScript("[UPDATER]\nNAME=N\n" + kProbeSection);
-    ExpectSingleError(box.Run("/tT"), ExpectedMessage(2, {"UPDATER", "PROC"}), "T");
+    ExpectSingleError(box.Run("/tT"), ExpectedMessage(kMsgBadFormat, {"UPDATER", "PROC"}), "T");
     // "NO_DATA" in any letter case counts as missing.
     box.WriteScript("[UPDATER]\nNAME=no_Data\nPROC=P\n" + kProbeSection);
-    ExpectSingleError(box.Run("/tT"), ExpectedMessage(2, {"UPDATER", "NAME"}), "T");
+    ExpectSingleError(box.Run("/tT"), ExpectedMessage(kMsgBadFormat, {"UPDATER", "NAME"}), "T");
     box.WriteScript("[UPDATER]\nNAME=N\nPROC=\n");
-    ExpectSingleError(box.Run(), ExpectedMessage(4, {"UPDATER", "PROC"}), "N");
+    ExpectSingleError(box.Run(), ExpectedMessage(kMsgBadItemCount, {"UPDATER", "PROC"}), "N");
 }
 
 TEST(ScriptReader, LongValuesAreCutAndMessagesStayInTheirWorkArea) {
@@ -122,7 +124,8 @@ TEST(ScriptReader, LongValuesAreCutAndMessagesStayInTheirWorkArea) {
     box.WriteScript("[UPDATER]\nNAME=N\nPROC=C\n[C]\nMODE=COPY\nFROM=" + source + "\nTO=C:\\t\n");
     const SpyResult run = box.Run();
     ASSERT_EQ(run.boxes.size(), 1u);
-    EXPECT_EQ(run.boxes[0].text, ExpectedMessage(8, {source, "C:\\t"}).substr(0, 1023));
+    EXPECT_EQ(run.boxes[0].text,
+              ExpectedMessage(kMsgCopyFailed, {source, "C:\\t"}).substr(0, 1023));
 
     // A cut never leaves half a double-byte character behind.
     std::string japanese;
@@ -131,7 +134,7 @@ TEST(ScriptReader, LongValuesAreCutAndMessagesStayInTheirWorkArea) {
                     "\nTO=C:\\t\n");
     const SpyResult cut = box.Run();
     ASSERT_EQ(cut.boxes.size(), 1u);
-    const std::string full = ExpectedMessage(8, {"C:\\" + japanese, "C:\\t"});
+    const std::string full = ExpectedMessage(kMsgCopyFailed, {"C:\\" + japanese, "C:\\t"});
     const std::string& shown = cut.boxes[0].text;
     EXPECT_GE(shown.size(), 1022u);
     EXPECT_LE(shown.size(), 1023u);
@@ -151,19 +154,19 @@ TEST(Engine, ProcedureListsAreBuiltBeforeAnythingRuns) {
     box.WriteScript(
         "[UPDATER]\nNAME=N\nPROC=C1, C2\n[C1]\nMODE=COPY\nFROM=<Src>\\a.txt\n"
         "TO=<Src>\\b.txt\n[C2]\nMODE=COPY\nFROM=<Src>\\a.txt\n");
-    ExpectSingleError(box.Run(), ExpectedMessage(2, {"C2", "TO"}), "N");
+    ExpectSingleError(box.Run(), ExpectedMessage(kMsgBadFormat, {"C2", "TO"}), "N");
     EXPECT_FALSE(box.Exists("b.txt"));
 
     // An empty item is the empty section name; B is never built.
     box.WriteScript(
         "[UPDATER]\nNAME=N\nPROC=C1,,B\n[C1]\nMODE=COPY\nFROM=x\nTO=y\n[B]\nMODE=COPY\n");
-    ExpectSingleError(box.Run(), ExpectedMessage(2, {"", "MODE"}), "N");
+    ExpectSingleError(box.Run(), ExpectedMessage(kMsgBadFormat, {"", "MODE"}), "N");
 
     // A kind name in any case; an unknown one is shown as written.
     box.WriteScript(
         "[UPDATER]\nNAME=N\nPROC= C1 ,C2\n[C1]\nMODE=copy\nFROM=<Src>\\a.txt\n"
         "TO=<Src>\\b.txt\n[C2]\nMODE=CopyX\n");
-    ExpectSingleError(box.Run(), ExpectedMessage(6, {"CopyX"}), "N");
+    ExpectSingleError(box.Run(), ExpectedMessage(kMsgBadSymbol, {"CopyX"}), "N");
     EXPECT_FALSE(box.Exists("b.txt"));
 }
 
@@ -175,7 +178,8 @@ TEST(Engine, TheRunStopsAtTheFirstFailingProcedure) {
         "[C1]\nMODE=COPY\nFROM=<Src>\\a.txt\nTO=<Src>\\one.txt\n"
         "[C2]\nMODE=COPY\nFROM=<Src>\\none.txt\nTO=<Src>\\two.txt\n"
         "[C3]\nMODE=COPY\nFROM=<Src>\\a.txt\nTO=<Src>\\three.txt\n");
-    ExpectSingleError(box.Run(), ExpectedMessage(8, {box.Path("none.txt"), box.Path("two.txt")}),
+    ExpectSingleError(box.Run(),
+                      ExpectedMessage(kMsgCopyFailed, {box.Path("none.txt"), box.Path("two.txt")}),
                       "N");
     EXPECT_EQ(box.ReadFile("one.txt"), "A");
     EXPECT_FALSE(box.Exists("three.txt"));
@@ -316,14 +320,15 @@ TEST(MessageCatalogue, EntriesAreJapaneseAndExact) {
         char formatted[1024];
         if (id == 12) {
             snprintf(formatted, sizeof formatted, text, "F", 33u);
-            EXPECT_EQ(std::string(formatted), ExpectedMessage(12, {"F", "33"}));
+            EXPECT_EQ(std::string(formatted), ExpectedMessage(kMsgAttributesFailed, {"F", "33"}));
         } else {
             snprintf(formatted, sizeof formatted, text, "A", "B");
             EXPECT_EQ(std::string(formatted), ExpectedMessage(id, {"A", "B"})) << id;
         }
     }
     FreeLibrary(module);
-    EXPECT_NE(ExpectedMessage(12, {"F", "33"}).find("0x00000021"), std::string::npos);
+    EXPECT_NE(ExpectedMessage(kMsgAttributesFailed, {"F", "33"}).find("0x00000021"),
+              std::string::npos);
 }
 
 }  // namespace
