@@ -34,16 +34,18 @@ TextBuffer WindowsText() {
 }
 
 TextBuffer ElevationText(LogSink& sink) {
+    auto unknown = [&sink](DWORD error) {
+        return "unknown, error " + DecimalText(error) + ": " + sink.ErrorText(error);
+    };
     HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return unknown(GetLastError());
+    UniqueHandle owner(token);
     DWORD elevated = 0;  // TOKEN_ELEVATION holds this one field
     DWORD size = 0;
-    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        UniqueHandle owner(token);
-        if (GetTokenInformation(token, kTokenElevation, &elevated, sizeof elevated, &size))
-            return elevated != 0 ? "yes" : "no";
-    }
-    const DWORD error = GetLastError();
-    return "unknown, error " + DecimalText(error) + ": " + sink.ErrorText(error);
+    if (!GetTokenInformation(token, kTokenElevation, &elevated, sizeof elevated, &size))
+        return unknown(GetLastError());
+    return elevated != 0 ? "yes" : "no";
 }
 
 }  // namespace
