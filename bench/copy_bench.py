@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Times the COPY procedure against Wine's own xcopy /E /I /Y on the same
-trees: 2,000 small files, 8,000 small files, and one 200 MiB file. Prints medians and ratios.
+trees: 2,000 small files, 8,000 small files, and one 200 MiB file. Then times
+COPY of the 8,000 files with and without a run log (LOG=), side by side.
+Prints medians and ratios.
 
 usage: bench/copy_bench.py build/win/updater.exe [runs]
 """
@@ -51,6 +53,12 @@ def timed(command):
     return time.perf_counter() - start
 
 
+def write_script(tree, log=""):
+    with open(os.path.join(work, "updater.ini"), "w") as f:
+        f.write("[UPDATER]\nNAME=bench\nPROC=C\n%s[C]\nMODE=COPY\nFROM=<Src>\\%s\n"
+                "TO=<Src>\\out-updater\n" % (log, tree))
+
+
 def bench(tree):
     source = os.path.join(work, tree)
     ours, theirs = [], []
@@ -58,9 +66,7 @@ def bench(tree):
         for target in ("out-updater", "out-xcopy"):
             shutil.rmtree(os.path.join(work, target), ignore_errors=True)
         subprocess.run(["sync"])
-        with open(os.path.join(work, "updater.ini"), "w") as f:
-            f.write("[UPDATER]\nNAME=bench\nPROC=C\n[C]\nMODE=COPY\nFROM=<Src>\\%s\n"
-                    "TO=<Src>\\out-updater\n" % tree)
+        write_script(tree)
         ours.append(timed([wine, os.path.join(work, "updater.exe")]))
         theirs.append(timed([wine, "xcopy", "/E", "/I", "/Y", windows(source),
                              windows(os.path.join(work, "out-xcopy"))]))
@@ -72,8 +78,28 @@ def bench(tree):
           % (tree, a, b, a / b, runs))
 
 
+def bench_log(tree):
+    """The same COPY without and with a log, alternating, each onto a fresh target."""
+    log = os.path.join(work, "run.log")
+    plain, logged, lines = [], [], 0
+    for _ in range(runs):
+        for with_log in (False, True):
+            shutil.rmtree(os.path.join(work, "out-updater"), ignore_errors=True)
+            if os.path.exists(log):
+                os.remove(log)
+            subprocess.run(["sync"])
+            write_script(tree, "LOG=<Src>\\run.log\n" if with_log else "")
+            (logged if with_log else plain).append(timed([wine, os.path.join(work, "updater.exe")]))
+        with open(log, "rb") as f:
+            lines = f.read().count(b"\r\n")
+    a, b = statistics.median(plain), statistics.median(logged)
+    print("%-28s COPY %.3f s   with log %.3f s   ratio %.3f  (%d log lines, median of %d)"
+          % (tree, a, b, b / a, lines, runs))
+
+
 make_trees()
 bench("small")
 bench("small-x4")
 bench("big")
+bench_log("small-x4")
 shutil.rmtree(work, ignore_errors=True)

@@ -8,9 +8,12 @@ bool Engine::RunTopList(const TextBuffer& names) {
     const int count = names.ItemCount(",");
     if (count == 0) {
         run_.reporter.Fail(kMsgBadItemCount, {"UPDATER", "PROC"});
+        run_.events.RunEnded(RunEnd::kFailed, "");
         return false;
     }
-    return RunList(names, count);
+    const bool completed = RunList(names, count);
+    run_.events.RunEnded(completed ? RunEnd::kCompleted : end_, stopped_at_.c_str());
+    return completed;
 }
 
 bool Engine::RunNestedList(const TextBuffer& names) {
@@ -20,16 +23,27 @@ bool Engine::RunNestedList(const TextBuffer& names) {
 
 bool Engine::Build(const TextBuffer& names, int count, ProcList& list) {
     for (int i = 0; i < count; ++i) {
-        Procedure* procedure = BuildProcedure(run_, ListItem(names, i));
-        if (procedure == nullptr)
+        const TextBuffer name = ListItem(names, i);
+        Procedure* procedure = BuildProcedure(run_, name);
+        if (procedure == nullptr) {
+            NoteStop(name, RunEnd::kFailed);
             return false;
+        }
         if (!list.procedures.Add(procedure)) {
             delete procedure;
             run_.reporter.Fail(kMsgOutOfMemory, {"ProcList"});
+            NoteStop(name, RunEnd::kFailed);
             return false;
         }
     }
     return true;
+}
+
+void Engine::NoteStop(const TextBuffer& procedure, RunEnd end) {
+    if (end_ != RunEnd::kCompleted)
+        return;
+    end_ = end;
+    stopped_at_ = procedure;
 }
 
 bool Engine::RunList(const TextBuffer& names, int count) {
@@ -44,7 +58,13 @@ bool Engine::RunList(const TextBuffer& names, int count) {
     bool went_on = true;
     for (Procedure* procedure : list.procedures) {
         run_.events.ProcedureStarting(*procedure, depth_);
+        // A procedure that stops the run without a failure does so on the
+        // user's answer.
+        const int failures = run_.reporter.FailureCount();
         went_on = !RefuseRootItems(run_, *procedure) && procedure->Run(run_);
+        if (!went_on)
+            NoteStop(procedure->name,
+                     run_.reporter.FailureCount() > failures ? RunEnd::kFailed : RunEnd::kAnswered);
         run_.events.ProcedureEnded(*procedure, depth_, went_on);
         if (!went_on)
             break;

@@ -17,7 +17,8 @@ public:
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
-    // The top-level list (UPDATER/PROC); an empty one is reported with message 4.
+    // The top-level list (UPDATER/PROC); an empty one is reported with
+    // message 4. Tells the sink how the run ended.
     bool RunTopList(const TextBuffer& names);
     bool RunNestedList(const TextBuffer& names) override;
     const Procedure* FindProcedure(const char* name) const override;
@@ -37,8 +38,12 @@ private:
     // in order until one fails, and destroys the list.
     bool RunList(const TextBuffer& names, int count);
     bool Build(const TextBuffer& names, int count, ProcList& list);
+    // Keeps where the run stopped; only the first (innermost) stop counts.
+    void NoteStop(const TextBuffer& procedure, RunEnd end);
 
     RunContext& run_;
     const ProcList* running_[kMaxListDepth] = {};
     int depth_ = 0;
+    RunEnd end_ = RunEnd::kCompleted;
+    TextBuffer stopped_at_;
 };

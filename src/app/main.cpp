@@ -28,8 +28,11 @@ void RunUpdate(const char* command_line) {
     SystemFolders folders;
     RunContext run(boxes, folders);
     ProfileFile script;
-    if (!InitializeRun(run, script, command_line))
+    RunLogger log;
+    if (!InitializeRun(run, script, command_line, log)) {
+        run.events.RunEnded(RunEnd::kFailed, "");
         return;
+    }
     Engine engine(run);
     engine.RunTopList(run.proc);
 }

@@ -20,7 +20,7 @@ bool FindOption(const TextBuffer& command_line, char letter, TextBuffer& value) 
     return true;
 }
 
-bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_line) {
+bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_line, RunLogger& log) {
     run.command_line = command_line;
     TextBuffer option;
     run.reporter.SetCaption(
@@ -54,6 +54,9 @@ bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_lin
         run.reporter.Fail(kMsgBadFormat, {"DEFINE", too_long});
         return false;
     }
+
+    // As soon as LOG can be expanded, so that what follows is in the log.
+    log.Start(run);
 
     TextBuffer name;
     const ScriptKeys keys = run.Keys();

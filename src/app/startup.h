@@ -1,6 +1,7 @@
 // Start-up: the command line, the caption, the script file and its UPDATER section.
 #pragma once
 
+#include "app/log_file.h"
 #include "procs/run_context.h"
 #include "script/profile_file.h"
 
@@ -12,6 +13,7 @@ extern const char* const kDefaultCaption;
 bool FindOption(const TextBuffer& command_line, char letter, TextBuffer& value);
 
 // Reads the command line, finds the script (message 1 when it is missing),
-// builds the symbol table and reads UPDATER/NAME and UPDATER/PROC into run;
-// script is the file every later read uses. False when the run cannot start.
-bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_line);
+// builds the symbol table, starts the log the script asks for, and reads
+// UPDATER/NAME and UPDATER/PROC into run; script is the file every later read
+// uses. False when the run cannot start.
+bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_line, RunLogger& log);

@@ -90,6 +90,7 @@ void Reporter::FailText(const TextBuffer& text, uint32_t error) {
 }
 
 void Reporter::Failure(int message, const TextBuffer& text, uint32_t error) {
+    ++failures_;
     if (holding_ && held_count_ < kMostHeld) {
         held_[held_count_++] = {message, text, error};
         return;

@@ -101,6 +101,9 @@ public:
     // Any other box; returns the answer.
     int Show(BoxPurpose purpose, const TextBuffer& text, unsigned style);
 
+    // Failures reported so far, held ones included.
+    int FailureCount() const { return failures_; }
+
     // While held, failure boxes wait; ReleaseFailures shows them in order.
     void HoldFailures() { holding_ = true; }
     void ReleaseFailures();
@@ -118,6 +121,7 @@ private:
     ReportListener* listener_ = nullptr;
     TextBuffer caption_;
     bool holding_ = false;
+    int failures_ = 0;
     // A failure ends the run, so there are hardly ever more; any beyond
     // these are shown at once.
     static const int kMostHeld = 4;

@@ -33,6 +33,13 @@ enum class FileAction {
 // Why a wait ended.
 enum class WaitEnd { kEnded, kReady, kTimedOut, kFailed, kNotRunning };
 
+// How a run ended.
+enum class RunEnd {
+    kCompleted,  // every procedure of PROC ran
+    kFailed,     // a failure was reported and stopped it
+    kAnswered,   // the user's answer to a question ended it
+};
+
 // Told what the run does as it does it; a log or an undo journal listens
 // here. Every call does nothing unless overridden.
 class RunEvents {
@@ -57,6 +64,10 @@ public:
     virtual void Waited(const char* /*program*/, uint32_t /*waited_ms*/, WaitEnd) {}
     // The CRC-32 of a file; read is false when it could not be read.
     virtual void CrcComputed(const char* /*file*/, bool /*read*/, uint32_t /*crc*/) {}
+    // The run is over. procedure names where it stopped: the innermost
+    // procedure that stopped it, or one that could not be built; "" when it
+    // completed or stopped before any procedure.
+    virtual void RunEnded(RunEnd, const char* /*procedure*/) {}
 };
 
 // Passes every event on to each listener in turn; a change is refused as
@@ -91,6 +102,9 @@ public:
     }
     void CrcComputed(const char* file, bool read, uint32_t crc) override {
         for (RunEvents* l : listeners_) l->CrcComputed(file, read, crc);
+    }
+    void RunEnded(RunEnd end, const char* procedure) override {
+        for (RunEvents* l : listeners_) l->RunEnded(end, procedure);
     }
 
 private:

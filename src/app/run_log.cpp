@@ -1,0 +1,378 @@
+#include "app/run_log.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "text/code_page.h"
+
+namespace {
+
+// "1234567 ms  ": the time column is this wide, and text lines are
+// indented to begin under the entries.
+const int kTimeDigits = 7;
+const int kTimeWidth = kTimeDigits + 5;
+
+void AppendSpaces(LineBuffer& line, int count) {
+    char* room = line.Room(static_cast<size_t>(count));
+    if (room == nullptr)
+        return;
+    memset(room, ' ', static_cast<size_t>(count));
+    line.Grow(static_cast<size_t>(count));
+}
+
+// value in decimal, right-aligned in width columns, padded with pad.
+void AppendDecimal(LineBuffer& line, uint32_t value, int width = 1, char pad = '0') {
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (int i = count; i < width; ++i) line.Append(&pad, 1);
+    while (count > 0) line.Append(&digits[--count], 1);
+}
+
+void AppendHex(LineBuffer& line, uint32_t value) {
+    char digits[8];
+    for (int i = 7; i >= 0; --i, value >>= 4) digits[i] = "0123456789ABCDEF"[value & 0xF];
+    line.Append(digits, sizeof digits);
+}
+
+char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// What a file action is called in the log, when done and when it failed.
+struct ActionWords {
+    const char* done;
+    const char* failed;
+};
+
+ActionWords WordsOf(FileAction action) {
+    switch (action) {
+        case FileAction::kCopied:
+            return {"copied ", "failed to copy "};
+        case FileAction::kMoved:
+            return {"moved ", "failed to move "};
+        case FileAction::kDeleted:
+            return {"deleted ", "failed to delete "};
+        case FileAction::kFolderMade:
+            return {"made folder ", "failed to make folder "};
+        case FileAction::kFolderRemoved:
+            return {"removed folder ", "failed to remove folder "};
+        case FileAction::kAttributesSet:
+            return {"set attributes of ", "failed to set attributes of "};
+        case FileAction::kShellCopied:
+            return {"shell copied ", "shell failed to copy "};
+        case FileAction::kShellMoved:
+            return {"shell moved ", "shell failed to move "};
+        case FileAction::kShellDeleted:
+            return {"shell deleted ", "shell failed to delete "};
+        case FileAction::kResourcesUpdated:
+            return {"copied resources ", "failed to copy resources "};
+        case FileAction::kShortcutSaved:
+            return {"saved shortcut ", "failed to save shortcut "};
+    }
+    return {"acted on ", "failed to act on "};
+}
+
+const char* WaitEndText(WaitEnd end) {
+    switch (end) {
+        case WaitEnd::kEnded:
+            return "it ended";
+        case WaitEnd::kReady:
+            return "ready for input";
+        case WaitEnd::kTimedOut:
+            return "time limit reached";
+        case WaitEnd::kFailed:
+            return "the wait failed";
+        case WaitEnd::kNotRunning:
+            break;
+    }
+    return "not running";
+}
+
+const char* BoxName(BoxPurpose purpose) {
+    switch (purpose) {
+        case BoxPurpose::kFailure:
+            return "error box:";
+        case BoxPurpose::kQuestion:
+            return "question box:";
+        case BoxPurpose::kReport:
+            break;
+    }
+    return "report box:";
+}
+
+const char* AnswerName(int answer) {
+    switch (answer) {
+        case kAnswerOk:
+            return "OK";
+        case kAnswerCancel:
+            return "Cancel";
+        case kAnswerYes:
+            return "Yes";
+        case kAnswerNo:
+            return "No";
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+LineBuffer::~LineBuffer() {
+    free(bytes_);
+}
+
+char* LineBuffer::Room(size_t count) {
+    if (capacity_ - size_ < count) {
+        size_t capacity = capacity_ == 0 ? 256 : capacity_;
+        while (capacity - size_ < count) capacity *= 2;
+        char* grown = static_cast<char*>(realloc(bytes_, capacity));
+        if (grown == nullptr)
+            return nullptr;
+        bytes_ = grown;
+        capacity_ = capacity;
+    }
+    return bytes_ + size_;
+}
+
+bool LineBuffer::Append(const char* bytes, size_t count) {
+    char* room = Room(count);
+    if (room == nullptr)
+        return false;
+    memcpy(room, bytes, count);
+    size_ += count;
+    return true;
+}
+
+bool LineBuffer::Append(const char* text) {
+    return Append(text, strlen(text));
+}
+
+TextBuffer DecimalText(uint32_t value, int width) {
+    LineBuffer digits;
+    AppendDecimal(digits, value, width);
+    digits.Append("", 1);
+    return TextBuffer(digits.Size() != 0 ? digits.Data() : "");
+}
+
+bool ChangeReaches(const char* changed, const char* log_path) {
+    TextBuffer place(changed);
+    // A pattern may reach everything in its folder and below it.
+    const TextBuffer name = place.Item(-1, "\\");
+    if (name.CountOf("*") > 0 || name.CountOf("?") > 0)
+        place = place.Items(0, -2, "\\");
+    RemoveTrailingSeparators(place);
+    if (place.IsEmpty())
+        return false;
+    // Names ignore the case of ASCII letters; double-byte characters match whole.
+    const char* c = place.c_str();
+    const char* l = log_path;
+    while (*c != '\0') {
+        if (IsLeadByte(static_cast<unsigned char>(*c)) && c[1] != '\0') {
+            if (c[0] != l[0] || c[1] != l[1])
+                return false;
+            c += 2;
+            l += 2;
+        } else {
+            if (FoldAscii(*c) != FoldAscii(*l))
+                return false;
+            ++c;
+            ++l;
+        }
+    }
+    return *l == '\0' || *l == '\\';
+}
+
+LineBuffer& RunLog::Entry(int indent) {
+    line_.Clear();
+    AppendDecimal(line_, sink_.Milliseconds(), kTimeDigits, ' ');
+    line_.Append(" ms  ");
+    AppendSpaces(line_, indent);
+    return line_;
+}
+
+void RunLog::WriteEntry() {
+    // One entry, one line: a value never breaks it.
+    char* text = line_.Data();
+    for (size_t i = 0; i < line_.Size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n')
+            text[i] = ' ';
+    }
+    sink_.WriteLine(text, line_.Size());
+}
+
+void RunLog::WriteText(const TextBuffer& text, int indent) {
+    // Line feeds are never trail bytes, so the text is cut at each one.
+    const char* rest = text.c_str();
+    for (;;) {
+        const char* end = strchr(rest, '\n');
+        size_t length = end != nullptr ? static_cast<size_t>(end - rest) : strlen(rest);
+        if (length > 0 && rest[length - 1] == '\r')
+            --length;
+        line_.Clear();
+        AppendSpaces(line_, kTimeWidth + indent);
+        line_.Append(length > 0 ? "| " : "|");
+        line_.Append(rest, length);
+        sink_.WriteLine(line_.Data(), line_.Size());
+        if (end == nullptr)
+            break;
+        rest = end + 1;
+    }
+}
+
+void RunLog::AppendError(uint32_t error) {
+    line_.Append("error ");
+    AppendDecimal(line_, error);
+    const TextBuffer text = sink_.ErrorText(error);
+    if (!text.IsEmpty()) {
+        line_.Append(": ");
+        line_.Append(text.c_str());
+    }
+}
+
+void RunLog::Begin(const LogHeader& header, const TextBuffer& log_path) {
+    log_path_ = log_path;
+    auto write = [this](const char* label, const TextBuffer& value) {
+        line_.Clear();
+        line_.Append(label);
+        line_.Append(value.c_str());
+        WriteEntry();
+    };
+    write("==== updater run ", header.local_time);
+    write("program: ", header.program_path + ", version " + header.version);
+    write("script: ", header.script_path);
+    write("command line: ", header.command_line);
+    write("windows: ", header.windows);
+    write("elevated: ", header.elevated);
+    sink_.Flush();
+}
+
+void RunLog::ProcedureStarting(const Procedure& procedure, int depth) {
+    depth_ = depth;
+    kind_ = procedure.kind;
+    LineBuffer& head = Entry(HeadIndent());
+    head.Append("[");
+    head.Append(procedure.name.c_str());
+    head.Append("] MODE=");
+    head.Append(procedure.mode.c_str());
+    WriteEntry();
+    for (int i = 0; kind_ != nullptr && i < kind_->key_count; ++i) {
+        LineBuffer& key = Entry(ItemIndent());
+        key.Append(kind_->keys[i].name);
+        key.Append("=");
+        key.Append(procedure.values[i].c_str());
+        WriteEntry();
+    }
+}
+
+void RunLog::ProcedureEnded(const Procedure& procedure, int depth, bool went_on) {
+    depth_ = depth;
+    LineBuffer& line = Entry(ItemIndent());
+    line.Append(procedure.result ? "=> flag 1" : "=> flag 0");
+    if (!went_on)
+        line.Append(", the run stops here");
+    WriteEntry();
+    sink_.Flush();
+    depth_ = depth - 1;
+}
+
+Status RunLog::FileChanging(FileAction, const char* path, const char* target) {
+    // The file must not be open while it or a folder above it changes.
+    if (ChangeReaches(path, log_path_.c_str()) || ChangeReaches(target, log_path_.c_str()))
+        sink_.Close();
+    return Status::Done();
+}
+
+void RunLog::FileActed(FileAction action, const char* path, const char* target, uint32_t error) {
+    const ActionWords words = WordsOf(action);
+    LineBuffer& line = Entry(ItemIndent());
+    line.Append(error == 0 ? words.done : words.failed);
+    line.Append(path);
+    if (*target != '\0') {
+        line.Append(" -> ");
+        line.Append(target);
+    }
+    if (error != 0) {
+        line.Append(": ");
+        AppendError(error);
+    }
+    WriteEntry();
+}
+
+void RunLog::Waited(const char* program, uint32_t waited_ms, WaitEnd end) {
+    const bool launched = kind_ != nullptr && kind_->id == KindId::kLaunch;
+    LineBuffer& line = Entry(ItemIndent());
+    if (end == WaitEnd::kNotRunning) {
+        line.Append(launched ? "launched " : "did not wait for ");
+        line.Append(program);
+        line.Append(launched ? ": no process of its own to wait for" : ": not running");
+    } else {
+        line.Append(launched ? "launched " : "waited for ");
+        line.Append(program);
+        line.Append(launched ? ", waited " : ": ");
+        AppendDecimal(line, waited_ms);
+        line.Append(" ms, ");
+        line.Append(WaitEndText(end));
+    }
+    WriteEntry();
+}
+
+void RunLog::CrcComputed(const char* file, bool read, uint32_t crc) {
+    LineBuffer& line = Entry(ItemIndent());
+    line.Append("CRC-32 of ");
+    line.Append(file);
+    if (read) {
+        line.Append(": 0x");
+        AppendHex(line, crc);
+    } else {
+        line.Append(": cannot be read");
+    }
+    WriteEntry();
+}
+
+void RunLog::RunEnded(RunEnd end, const char* procedure) {
+    depth_ = 0;
+    LineBuffer& line = Entry(0);
+    if (end == RunEnd::kCompleted) {
+        line.Append("run completed");
+    } else if (*procedure == '\0') {
+        line.Append("run stopped before any procedure ran");
+    } else {
+        line.Append(end == RunEnd::kAnswered ? "run stopped by the user's answer in procedure "
+                                             : "run stopped at procedure ");
+        line.Append(procedure);
+    }
+    WriteEntry();
+    sink_.Flush();
+}
+
+void RunLog::BoxComing(const ReportedBox& box) {
+    Entry(ItemIndent()).Append(BoxName(box.purpose));
+    WriteEntry();
+    WriteText(box.text, ItemIndent() + 2);
+    if (box.system_error != 0) {
+        Entry(ItemIndent());
+        AppendError(box.system_error);
+        WriteEntry();
+    }
+    // The box may stay up for long, and the run may be ended while it does.
+    sink_.Flush();
+}
+
+void RunLog::BoxAnswered(const ReportedBox& box) {
+    LineBuffer& line = Entry(ItemIndent());
+    line.Append("answer: ");
+    const char* name = AnswerName(box.answer);
+    if (name != nullptr) {
+        line.Append(name);
+    } else {
+        // The box could not be shown: this is what the system returned.
+        const uint32_t value = static_cast<uint32_t>(box.answer);
+        line.Append(box.answer < 0 ? "none (-" : "none (");
+        AppendDecimal(line, box.answer < 0 ? 0u - value : value);
+        line.Append(")");
+    }
+    WriteEntry();
+}

@@ -1,0 +1,111 @@
+// The run log: what a run did and why it stopped, one entry a line, written
+// as it happens. It listens to the run's events and to the reporter's boxes
+// and hands finished lines to a LogSink. No Win32 in here, so the lines are
+// tested natively.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "procs/procedure.h"
+
+// Bytes that grow as they are appended to and keep their room when cleared,
+// so that a line is built without an allocation each time. An append that
+// finds no memory adds nothing.
+class LineBuffer {
+public:
+    LineBuffer() = default;
+    LineBuffer(const LineBuffer&) = delete;
+    LineBuffer& operator=(const LineBuffer&) = delete;
+    ~LineBuffer();
+
+    bool Append(const char* bytes, size_t count);
+    bool Append(const char* text);
+    // Room for count more bytes behind the content; null when there is no memory.
+    char* Room(size_t count);
+    // Counts count bytes written into Room as content.
+    void Grow(size_t count) { size_ += count; }
+    void Clear() { size_ = 0; }
+    char* Data() { return bytes_; }
+    size_t Size() const { return size_; }
+
+private:
+    char* bytes_ = nullptr;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
+// Where the log's lines go, and what the log asks of the system.
+class LogSink {
+public:
+    virtual ~LogSink() = default;
+    // One line in the ANSI code page, without its line end.
+    virtual void WriteLine(const char* text, size_t length) = 0;
+    // Puts what was written on the disk; a closed file is opened again first.
+    virtual void Flush() = 0;
+    // Lets go of the file until the next Flush; lines written meanwhile wait.
+    virtual void Close() = 0;
+    // Milliseconds since the run started.
+    virtual uint32_t Milliseconds() = 0;
+    // The system's text for a Windows error code; "" when it has none.
+    virtual TextBuffer ErrorText(uint32_t error) = 0;
+};
+
+// The facts at the head of each run's entries.
+struct LogHeader {
+    TextBuffer local_time;  // "2025-01-14 10:32:07"
+    TextBuffer version;
+    TextBuffer program_path;
+    TextBuffer script_path;
+    TextBuffer command_line;
+    TextBuffer windows;   // the version the system reports
+    TextBuffer elevated;  // "yes", "no", or why it is not known
+};
+
+class RunLog : public RunEvents, public ReportListener {
+public:
+    explicit RunLog(LogSink& sink) : sink_(sink) {}
+    RunLog(const RunLog&) = delete;
+    RunLog& operator=(const RunLog&) = delete;
+
+    // Writes the header. log_path is the log file's full path, so that a
+    // change to it or to a folder holding it is seen coming.
+    void Begin(const LogHeader& header, const TextBuffer& log_path);
+
+    void ProcedureStarting(const Procedure& procedure, int depth) override;
+    void ProcedureEnded(const Procedure& procedure, int depth, bool went_on) override;
+    Status FileChanging(FileAction action, const char* path, const char* target) override;
+    void FileActed(FileAction action, const char* path, const char* target,
+                   uint32_t error) override;
+    void Waited(const char* program, uint32_t waited_ms, WaitEnd end) override;
+    void CrcComputed(const char* file, bool read, uint32_t crc) override;
+    void RunEnded(RunEnd end, const char* procedure) override;
+
+    void BoxComing(const ReportedBox& box) override;
+    void BoxAnswered(const ReportedBox& box) override;
+
+private:
+    // An entry: the time since the start, then the text indented by indent.
+    LineBuffer& Entry(int indent);
+    // The current procedure's indentation, and that of what it does.
+    int HeadIndent() const { return depth_ > 0 ? (depth_ - 1) * 4 : 0; }
+    int ItemIndent() const { return depth_ > 0 ? HeadIndent() + 2 : 0; }
+    // Writes the line that Entry began; a line break in it becomes a space.
+    void WriteEntry();
+    // Each line of text on a line of its own, marked "| ".
+    void WriteText(const TextBuffer& text, int indent);
+    void AppendError(uint32_t error);
+
+    LogSink& sink_;
+    TextBuffer log_path_;
+    LineBuffer line_;
+    int depth_ = 0;                   // of the procedure running; 0 between procedures
+    const KindSpec* kind_ = nullptr;  // of the procedure that started last
+};
+
+// value in decimal, with leading zeros up to width digits.
+TextBuffer DecimalText(uint32_t value, int width = 1);
+
+// True when a change to changed reaches the file at log_path: it names that
+// file, a folder above it, or a pattern in such a folder.
+bool ChangeReaches(const char* changed, const char* log_path);

@@ -1,0 +1,116 @@
+// The run log's lines from the run's events and boxes: values whole and as
+// data, waits, answers and errors without a name; and which changes reach the
+// log file.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/run_log.h"
+#include "text/code_page.h"
+
+namespace {
+
+const unsigned char kCp932[] = {0x81, 0x9F, 0xE0, 0xFC, 0, 0};
+const unsigned char kSingleByte[] = {0, 0};
+#define HYO "\x95\x5C"  // 表: its trail byte is a backslash
+
+struct FakeSink : LogSink {
+    void WriteLine(const char* text, size_t length) override { lines.emplace_back(text, length); }
+    void Flush() override { lines.push_back("<flush>"); }
+    void Close() override { lines.push_back("<close>"); }
+    uint32_t Milliseconds() override { return 42; }
+    TextBuffer ErrorText(uint32_t) override { return ""; }
+    std::vector<std::string> lines;
+};
+
+struct FakeProcedure : Procedure {
+    FakeProcedure(const char* section, const char* mode_value, std::vector<std::string> keys) {
+        name = section;
+        mode = mode_value;
+        kind = FindKind(mode_value);
+        for (size_t i = 0; i < keys.size(); ++i) values[i] = keys[i].c_str();
+    }
+    bool Run(RunContext&) override { return true; }
+};
+
+class RunLogTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetLeadByteRanges(kCp932); }
+    void TearDown() override { SetLeadByteRanges(kSingleByte); }
+    FakeSink sink;
+    RunLog log{sink};
+};
+
+TEST_F(RunLogTest, ValuesWholeAndAsDataWaitsAndAnswers) {
+    const std::string long_value = std::string(40000, 'x') + "%s%n%08X";
+    FakeProcedure launch("Start", "launch", {long_value, "", "0"});
+    log.ProcedureStarting(launch, 2);
+    log.Waited("a.exe", 1500, WaitEnd::kReady);
+    log.Waited("b.exe", 0, WaitEnd::kNotRunning);
+    log.FileActed(FileAction::kDeleted, "C:\\" HYO, "", 5);
+    const TextBuffer question("Go on?\r\n\n%s");
+    log.BoxComing({BoxPurpose::kQuestion, 0, question, 0x24, 0, 0});
+    log.BoxAnswered({BoxPurpose::kQuestion, 0, question, 0x24, 0, -1});
+    FakeProcedure wait("Wait", "WAITAPP", {"app.exe", "100"});
+    log.ProcedureStarting(wait, 1);
+    log.Waited("app.exe", 100, WaitEnd::kTimedOut);
+    log.Waited("b.exe", 0, WaitEnd::kNotRunning);
+    log.CrcComputed("C:\\x", false, 0);
+    const std::vector<std::string> expected = {
+        "     42 ms      [Start] MODE=launch",
+        "     42 ms        FILE=" + long_value,
+        "     42 ms        PARAM=",
+        "     42 ms        ISWAIT=0",
+        "     42 ms        launched a.exe, waited 1500 ms, ready for input",
+        "     42 ms        launched b.exe: no process of its own to wait for",
+        "     42 ms        failed to delete C:\\" HYO ": error 5",
+        "     42 ms        question box:",
+        "                    | Go on?",
+        "                    |",
+        "                    | %s",
+        "<flush>",
+        "     42 ms        answer: none (-1)",
+        "     42 ms  [Wait] MODE=WAITAPP",
+        "     42 ms    APP=app.exe",
+        "     42 ms    TICK=100",
+        "     42 ms    waited for app.exe: 100 ms, time limit reached",
+        "     42 ms    did not wait for b.exe: not running",
+        "     42 ms    CRC-32 of C:\\x: cannot be read",
+    };
+    EXPECT_EQ(sink.lines, expected);
+}
+
+TEST_F(RunLogTest, TheFileIsLetGoOfBeforeAChangeReachesIt) {
+    // In the folder ア (0x83 0x41) below 表.
+    const char* const log_path = "C:\\Logs\\" HYO "\\\x83\x41\\run.log";
+    log.Begin(LogHeader(), log_path);
+    sink.lines.clear();
+    log.FileChanging(FileAction::kCopied, "C:\\Logs\\new.txt", "C:\\Logs\\old.txt");
+    EXPECT_TRUE(sink.lines.empty());
+    log.FileChanging(FileAction::kFolderRemoved, "c:\\LOGS", "");
+    log.FileChanging(FileAction::kCopied, "C:\\x", log_path);
+    EXPECT_EQ(sink.lines, std::vector<std::string>(2, "<close>"));
+
+    struct Case {
+        const char* changed;
+        bool reaches;
+    };
+    const Case cases[] = {
+        {"C:\\Logs\\" HYO "\\\x83\x41\\RUN.LOG", true},
+        {"C:\\Logs\\" HYO, true},
+        {"C:\\Logs\\", true},
+        {"C:\\Logs\\*.txt", true},
+        {"C:\\Logs\\" HYO "\\\x83\x41\\r?n.log", true},
+        {"C:\\Log", false},
+        {"C:\\Logs\\" HYO "\\\x83\x41\\run.log2", false},
+        {"C:\\Logs\\x\\*", false},
+        // A trail byte is compared exactly, not as an ASCII letter (テ is 0x83 0x61).
+        {"C:\\Logs\\" HYO "\\\x83\x61", false},
+        {"", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ChangeReaches(c.changed, log_path), c.reaches) << c.changed;
+}
+
+}  // namespace

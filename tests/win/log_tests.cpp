@@ -1,0 +1,263 @@
+// The run log end to end: the log files of real runs of updater.exe.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "base/win_handles.h"
+#include "sandbox.h"
+#include "version.h"
+
+namespace {
+
+// Checks the byte-order mark and the CR LF line ends, then gives the lines
+// with what changes from run to run taken out: the header's time, system and
+// rights, and the time column of the entries (which must not go back).
+std::vector<std::string> LogEntries(const Sandbox& box, const std::string& name) {
+    const std::string bytes = box.ReadFile(name);
+    EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
+    const std::regex header(
+        "(====) updater run \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d|"
+        "(windows): \\d+\\.\\d+\\.\\d+.*|(elevated): (yes|no)");
+    const std::regex entry(" *(\\d+) ms  .*|            .*");
+    std::vector<std::string> lines;
+    unsigned long last_time = 0;
+    for (size_t start = 3, end; start < bytes.size(); start = end + 2) {
+        end = bytes.find("\r\n", start);
+        if (end == std::string::npos) {
+            ADD_FAILURE() << "no CR LF at the end";
+            break;
+        }
+        const std::string line = bytes.substr(start, end - start);
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+        std::smatch match;
+        if (std::regex_match(line, match, header)) {
+            lines.push_back(match[1].matched ? match[1] : match[2].matched ? match[2] : match[3]);
+            last_time = 0;
+        } else if (std::regex_match(line, match, entry)) {
+            if (match[1].matched) {
+                EXPECT_GE(std::stoul(match[1]), last_time) << line;
+                last_time = std::stoul(match[1]);
+            }
+            lines.push_back(line.substr(12));
+        } else {
+            lines.push_back(line);  // program, script and command line are compared whole
+        }
+    }
+    return lines;
+}
+
+// Expected lines written in code page 932, "$" standing for the sandbox
+// folder, a box's text given whole: as the log holds them, in UTF-8.
+std::vector<std::string> Expected(const Sandbox& box, const std::vector<std::string>& lines) {
+    std::vector<std::string> converted;
+    for (std::string line : lines) {
+        for (size_t at; (at = line.find('$')) != std::string::npos;)
+            line.replace(at, 1, box.Path());
+        // A box's text, given whole after "| ": its further lines are marked alike.
+        const std::string indent = line.substr(0, line.find("| "));
+        size_t start = 0, end;
+        do {
+            end = line.find('\n', start);
+            const std::string part = line.substr(start, end - start);
+            converted.push_back(Cp932ToUtf8(start == 0     ? part
+                                            : part.empty() ? indent + "|"
+                                                           : indent + "| " + part));
+            start = end + 1;
+        } while (end != std::string::npos);
+    }
+    return converted;
+}
+
+std::string SystemText(DWORD error) {
+    char text[1024] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                   text, sizeof text, nullptr);
+    std::string trimmed = text;
+    trimmed.erase(trimmed.find_last_not_of("\r\n ") + 1);
+    return trimmed;
+}
+
+std::vector<std::string> Header(const std::string& command_line = "",
+                                const std::string& script = "updater.ini") {
+    return {"====",
+            "program: $\\updater.exe, version " UPDATER_VERSION_TEXT,
+            "script: $\\" + script,
+            "command line: " + command_line,
+            "windows",
+            "elevated"};
+}
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const int kYes = 6, kNo = 7;
+
+TEST(RunLog, CompletedAndAbortedRunsOfANestedListAppendToOneFile) {
+    Sandbox box("log_runs");
+    box.MakeFolder("new\\sub");
+    box.WriteFile("new\\a.txt", "123456789");
+    box.WriteFile("new\\sub\\b.txt", "b");
+    box.WriteScript("[UPDATER]\nNAME=Log\nPROC=表示,Branch,Tidy\nLOG=<Src>\\run.log\n" +
+                    Section("表示",
+                            "MODE=COPY\nFROM=<Src>\\new\\a.txt, <Src>\\new\\sub\n"
+                            "TO=<Src>\\表\\a.txt, <Src>\\表\\sub\n") +
+                    Section("Branch", "MODE=SWITCH\nPROC=表示\n0=\n1=Ask,Sum\n") +
+                    Section("Ask",
+                            "MODE=MSGBOX\nFLAG=\nTYPE=QUESTION\nTEXT=続けますか？%n表\n"
+                            "ISABORT=0,1\n") +
+                    Section("Sum", "MODE=CRC\nFILE=<Src>\\表\\a.txt\nTYPE=AND\nCRC=CBF43926\n") +
+                    Section("Tidy", "MODE=DELETE\nFILE=<Src>\\表\\sub\\b.txt\n"));
+    ExpectCleanEnd(box.Run("", {kYes}));
+    ExpectCleanEnd(box.Run("/iupdater.ini", {kNo}));
+
+    const std::vector<std::string> copy = {
+        "[表示] MODE=COPY",
+        "  FROM=$\\new\\a.txt, $\\new\\sub",
+        "  TO=$\\表\\a.txt, $\\表\\sub",
+    };
+    const std::vector<std::string> ask = {
+        "[Branch] MODE=SWITCH",
+        "  PROC=表示",
+        "  0=",
+        "  1=Ask,Sum",
+        "    [Ask] MODE=MSGBOX",
+        "      FLAG=",
+        "      TYPE=QUESTION",
+        "      TEXT=続けますか？%n表",
+        "      ISABORT=0,1",
+        "      question box:",
+        "        | 続けますか？\n表",
+    };
+    const std::vector<std::string> expected =
+        Header() + copy +
+        std::vector<std::string>{
+            "  made folder $\\表",
+            "  copied $\\new\\a.txt -> $\\表\\a.txt",
+            "  made folder $\\表\\sub",
+            "  copied $\\new\\sub\\b.txt -> $\\表\\sub\\b.txt",
+            "  => flag 1",
+        } +
+        ask +
+        std::vector<std::string>{
+            "      answer: Yes",
+            "      => flag 1",
+            "    [Sum] MODE=CRC",
+            "      FILE=$\\表\\a.txt",
+            "      TYPE=AND",
+            "      CRC=CBF43926",
+            "      CRC-32 of $\\表\\a.txt: 0xCBF43926",
+            "      => flag 1",
+            "  => flag 0",
+            "[Tidy] MODE=DELETE",
+            "  FILE=$\\表\\sub\\b.txt",
+            "  deleted $\\表\\sub\\b.txt",
+            "  => flag 1",
+            "run completed",
+        } +
+        // The second run finds the folders made and stops at the answer No.
+        Header("/iupdater.ini") + copy +
+        std::vector<std::string>{
+            "  copied $\\new\\a.txt -> $\\表\\a.txt",
+            "  copied $\\new\\sub\\b.txt -> $\\表\\sub\\b.txt",
+            "  => flag 1",
+        } +
+        ask +
+        std::vector<std::string>{
+            "      answer: No",
+            "      => flag 0, the run stops here",
+            "  => flag 0, the run stops here",
+            "run stopped by the user's answer in procedure Ask",
+        };
+    EXPECT_EQ(LogEntries(box, "run.log"), Expected(box, expected));
+    // 表示 in UTF-8, byte for byte.
+    EXPECT_NE(box.ReadFile("run.log").find("  [\xE8\xA1\xA8\xE7\xA4\xBA] MODE=COPY\r\n"),
+              std::string::npos);
+}
+
+TEST(RunLog, FailuresGiveTheBoxTextAndTheSystemsReason) {
+    Sandbox box("log_failures");
+    box.WriteFile("a.txt", "new");
+    box.WriteFile("held.txt", "old");
+    box.WriteScript("[UPDATER]\nNAME=N\nPROC=C,Never\nLOG=<Src>\\run.log\n" +
+                    Section("C", "MODE=COPY\nFROM=<Src>\\a.txt\nTO=<Src>\\held.txt\n") +
+                    Section("Never", "MODE=MAKEDIR\nDIR=<Src>\\never\n"));
+    const std::string copy_failed = ExpectedMessage(8, {box.Path("a.txt"), box.Path("held.txt")});
+    {
+        UniqueHandle held(CreateFileA(box.Path("held.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+        ExpectShownBoxes(box.Run(), {{copy_failed, kErrorBoxFlags}}, "N");
+    }
+    // A script without NAME stops at start-up, after the log has begun.
+    box.WriteScript("[UPDATER]\nPROC=C\nLOG=<Src>\\run.log\n", "start.ini");
+    const std::string no_name = ExpectedMessage(2, {"UPDATER", "NAME"});
+    ExpectShownBoxes(box.Run("/istart.ini"), {{no_name, kErrorBoxFlags}}, kExpectedDefaultCaption);
+
+    const std::string in_use = "error 32: " + SystemText(ERROR_SHARING_VIOLATION);
+    const std::vector<std::string> expected =
+        Header() +
+        std::vector<std::string>{
+            "[C] MODE=COPY",
+            "  FROM=$\\a.txt",
+            "  TO=$\\held.txt",
+            "  failed to copy $\\a.txt -> $\\held.txt: " + in_use,
+            "  error box:",
+            "    | " + copy_failed,
+            "  " + in_use,
+            "  answer: OK",
+            "  => flag 0, the run stops here",
+            "run stopped at procedure C",
+        } +
+        Header("/istart.ini", "start.ini") +
+        std::vector<std::string>{
+            "error box:",
+            "  | " + no_name,
+            "answer: OK",
+            "run stopped before any procedure ran",
+        };
+    EXPECT_EQ(LogEntries(box, "run.log"), Expected(box, expected));
+    EXPECT_FALSE(box.Exists("never"));
+}
+
+TEST(RunLog, ALogThatCannotBeWrittenNeverChangesTheUpdate) {
+    Sandbox box("log_unwritable");
+    box.WriteFile("a.txt", "a");
+    const std::string steps =
+        "PROC=Copy,Tidy,Ask,Fail\n" +
+        Section("Copy", "MODE=COPY\nFROM=<Src>\\a.txt\nTO=<Src>\\b.txt\n") +
+        Section("Tidy", "MODE=DELETE\nFILE=<Src>\\data\n") +
+        Section("Ask", "MODE=MSGBOX\nFLAG=\nTYPE=INFORMATION\nTEXT=Done\nISABORT=0,0\n") +
+        Section("Fail", "MODE=COPY\nFROM=<Src>\\nothere\nTO=<Src>\\c.txt\n");
+    const std::vector<ExpectedBox> boxes = {
+        {"Done", kInformationBoxFlags},
+        {ExpectedMessage(8, {box.Path("nothere"), box.Path("c.txt")}), kErrorBoxFlags}};
+    // Without a log, then with one in a missing folder, one that is a
+    // folder, and one in the folder that the update removes.
+    for (const char* log :
+         {"", "LOG=<Src>\\missing\\run.log\n", "LOG=<Src>\n", "LOG=<Src>\\data\\run.log\n"}) {
+        box.WriteFile("b.txt", "old");
+        box.MakeFolder("data");
+        box.WriteScript("[UPDATER]\nNAME=N\n" + std::string(log) + steps);
+        ExpectShownBoxes(box.Run(), boxes, "N");
+        EXPECT_EQ(box.ReadFile("b.txt"), "a") << log;
+        EXPECT_FALSE(box.Exists("data")) << log;
+        EXPECT_FALSE(box.Exists("missing")) << log;
+    }
+    // The folder of the log is removed and made again: the log lets go of
+    // the file first, and what follows waits until it can be written again.
+    box.MakeFolder("data");
+    box.WriteScript("[UPDATER]\nNAME=N\nPROC=Tidy,Make\nLOG=<Src>\\data\\run.log\n" +
+                    Section("Tidy", "MODE=DELETE\nFILE=<Src>\\data\n") +
+                    Section("Make", "MODE=MAKEDIR\nDIR=<Src>\\data\n"));
+    ExpectShownBoxes(box.Run(), {}, "N");
+    const std::vector<std::string> entries = LogEntries(box, "data\\run.log");
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries.front(), "  deleted " + box.Path("data\\run.log"));
+    EXPECT_EQ(entries.back(), "run completed");
+}
+
+}  // namespace
