@@ -32,9 +32,9 @@ private:
     const DWORD start_;
     TextBuffer path_;
     UniqueHandle file_;
-    LineBuffer wide_;     // the line in UTF-16
-    LineBuffer utf8_;     // the line in UTF-8, with its line end
-    LineBuffer waiting_;  // lines written while the file was not open
+    TextBuilder wide_;     // the line in UTF-16
+    TextBuilder utf8_;     // the line in UTF-8, with its line end
+    TextBuilder waiting_;  // lines written while the file was not open
 };
 
 // The log of a run whose script asks for one. Made before the run starts, so

@@ -12,7 +12,7 @@ namespace {
 const int kTimeDigits = 7;
 const int kTimeWidth = kTimeDigits + 5;
 
-void AppendSpaces(LineBuffer& line, int count) {
+void AppendSpaces(TextBuilder& line, int count) {
     char* room = line.Room(static_cast<size_t>(count));
     if (room == nullptr)
         return;
@@ -21,7 +21,7 @@ void AppendSpaces(LineBuffer& line, int count) {
 }
 
 // value in decimal, right-aligned in width columns, padded with pad.
-void AppendDecimal(LineBuffer& line, uint32_t value, int width = 1, char pad = '0') {
+void AppendDecimal(TextBuilder& line, uint32_t value, int width = 1, char pad = '0') {
     char digits[10];
     int count = 0;
     do {
@@ -32,7 +32,7 @@ void AppendDecimal(LineBuffer& line, uint32_t value, int width = 1, char pad = '
     while (count > 0) line.Append(&digits[--count], 1);
 }
 
-void AppendHex(LineBuffer& line, uint32_t value) {
+void AppendHex(TextBuilder& line, uint32_t value) {
     char digits[8];
     for (int i = 7; i >= 0; --i, value >>= 4) digits[i] = "0123456789ABCDEF"[value & 0xF];
     line.Append(digits, sizeof digits);
@@ -120,41 +120,10 @@ const char* AnswerName(int answer) {
 
 }  // namespace
 
-LineBuffer::~LineBuffer() {
-    free(bytes_);
-}
-
-char* LineBuffer::Room(size_t count) {
-    if (capacity_ - size_ < count) {
-        size_t capacity = capacity_ == 0 ? 256 : capacity_;
-        while (capacity - size_ < count) capacity *= 2;
-        char* grown = static_cast<char*>(realloc(bytes_, capacity));
-        if (grown == nullptr)
-            return nullptr;
-        bytes_ = grown;
-        capacity_ = capacity;
-    }
-    return bytes_ + size_;
-}
-
-bool LineBuffer::Append(const char* bytes, size_t count) {
-    char* room = Room(count);
-    if (room == nullptr)
-        return false;
-    memcpy(room, bytes, count);
-    size_ += count;
-    return true;
-}
-
-bool LineBuffer::Append(const char* text) {
-    return Append(text, strlen(text));
-}
-
 TextBuffer DecimalText(uint32_t value, int width) {
-    LineBuffer digits;
+    TextBuilder digits;
     AppendDecimal(digits, value, width);
-    digits.Append("", 1);
-    return TextBuffer(digits.Size() != 0 ? digits.Data() : "");
+    return digits.Text();
 }
 
 bool ChangeReaches(const char* changed, const char* log_path) {
@@ -185,7 +154,7 @@ bool ChangeReaches(const char* changed, const char* log_path) {
     return *l == '\0' || *l == '\\';
 }
 
-LineBuffer& RunLog::Entry(int indent) {
+TextBuilder& RunLog::Entry(int indent) {
     line_.Clear();
     AppendDecimal(line_, sink_.Milliseconds(), kTimeDigits, ' ');
     line_.Append(" ms  ");
@@ -252,14 +221,14 @@ void RunLog::Begin(const LogHeader& header, const TextBuffer& log_path) {
 void RunLog::ProcedureStarting(const Procedure& procedure, int depth) {
     depth_ = depth;
     kind_ = procedure.kind;
-    LineBuffer& head = Entry(HeadIndent());
+    TextBuilder& head = Entry(HeadIndent());
     head.Append("[");
     head.Append(procedure.name.c_str());
     head.Append("] MODE=");
     head.Append(procedure.mode.c_str());
     WriteEntry();
     for (int i = 0; kind_ != nullptr && i < kind_->key_count; ++i) {
-        LineBuffer& key = Entry(ItemIndent());
+        TextBuilder& key = Entry(ItemIndent());
         key.Append(kind_->keys[i].name);
         key.Append("=");
         key.Append(procedure.values[i].c_str());
@@ -269,7 +238,7 @@ void RunLog::ProcedureStarting(const Procedure& procedure, int depth) {
 
 void RunLog::ProcedureEnded(const Procedure& procedure, int depth, bool went_on) {
     depth_ = depth;
-    LineBuffer& line = Entry(ItemIndent());
+    TextBuilder& line = Entry(ItemIndent());
     line.Append(procedure.result ? "=> flag 1" : "=> flag 0");
     if (!went_on)
         line.Append(", the run stops here");
@@ -287,7 +256,7 @@ Status RunLog::FileChanging(FileAction, const char* path, const char* target) {
 
 void RunLog::FileActed(FileAction action, const char* path, const char* target, uint32_t error) {
     const ActionWords words = WordsOf(action);
-    LineBuffer& line = Entry(ItemIndent());
+    TextBuilder& line = Entry(ItemIndent());
     line.Append(error == 0 ? words.done : words.failed);
     line.Append(path);
     if (*target != '\0') {
@@ -303,7 +272,7 @@ void RunLog::FileActed(FileAction action, const char* path, const char* target, 
 
 void RunLog::Waited(const char* program, uint32_t waited_ms, WaitEnd end) {
     const bool launched = kind_ != nullptr && kind_->id == KindId::kLaunch;
-    LineBuffer& line = Entry(ItemIndent());
+    TextBuilder& line = Entry(ItemIndent());
     if (end == WaitEnd::kNotRunning) {
         line.Append(launched ? "launched " : "did not wait for ");
         line.Append(program);
@@ -320,7 +289,7 @@ void RunLog::Waited(const char* program, uint32_t waited_ms, WaitEnd end) {
 }
 
 void RunLog::CrcComputed(const char* file, bool read, uint32_t crc) {
-    LineBuffer& line = Entry(ItemIndent());
+    TextBuilder& line = Entry(ItemIndent());
     line.Append("CRC-32 of ");
     line.Append(file);
     if (read) {
@@ -334,7 +303,7 @@ void RunLog::CrcComputed(const char* file, bool read, uint32_t crc) {
 
 void RunLog::RunEnded(RunEnd end, const char* procedure) {
     depth_ = 0;
-    LineBuffer& line = Entry(0);
+    TextBuilder& line = Entry(0);
     if (end == RunEnd::kCompleted) {
         line.Append("run completed");
     } else if (*procedure == '\0') {
@@ -362,7 +331,7 @@ void RunLog::BoxComing(const ReportedBox& box) {
 }
 
 void RunLog::BoxAnswered(const ReportedBox& box) {
-    LineBuffer& line = Entry(ItemIndent());
+    TextBuilder& line = Entry(ItemIndent());
     line.Append("answer: ");
     const char* name = AnswerName(box.answer);
     if (name != nullptr) {

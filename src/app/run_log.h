@@ -8,32 +8,7 @@
 #include <cstdint>
 
 #include "procs/procedure.h"
-
-// Bytes that grow as they are appended to and keep their room when cleared,
-// so that a line is built without an allocation each time. An append that
-// finds no memory adds nothing.
-class LineBuffer {
-public:
-    LineBuffer() = default;
-    LineBuffer(const LineBuffer&) = delete;
-    LineBuffer& operator=(const LineBuffer&) = delete;
-    ~LineBuffer();
-
-    bool Append(const char* bytes, size_t count);
-    bool Append(const char* text);
-    // Room for count more bytes behind the content; null when there is no memory.
-    char* Room(size_t count);
-    // Counts count bytes written into Room as content.
-    void Grow(size_t count) { size_ += count; }
-    void Clear() { size_ = 0; }
-    char* Data() { return bytes_; }
-    size_t Size() const { return size_; }
-
-private:
-    char* bytes_ = nullptr;
-    size_t size_ = 0;
-    size_t capacity_ = 0;
-};
+#include "text/text_builder.h"
 
 // Where the log's lines go, and what the log asks of the system.
 class LogSink {
@@ -86,7 +61,7 @@ public:
 
 private:
     // An entry: the time since the start, then the text indented by indent.
-    LineBuffer& Entry(int indent);
+    TextBuilder& Entry(int indent);
     // The current procedure's indentation, and that of what it does.
     int HeadIndent() const { return depth_ > 0 ? (depth_ - 1) * 4 : 0; }
     int ItemIndent() const { return depth_ > 0 ? HeadIndent() + 2 : 0; }
@@ -98,7 +73,7 @@ private:
 
     LogSink& sink_;
     TextBuffer log_path_;
-    LineBuffer line_;
+    TextBuilder line_;
     int depth_ = 0;                   // of the procedure running; 0 between procedures
     const KindSpec* kind_ = nullptr;  // of the procedure that started last
 };

@@ -125,7 +125,7 @@ bool SymbolTable::FunctionResult(TextBuffer& expression) const {
     if (last < 0)
         last += words;
     TextBuilder joined;
-    for (int64_t k = first; k <= last && joined.Length() <= kMostExpandedLength; ++k) {
+    for (int64_t k = first; k <= last && joined.Size() <= kMostExpandedLength; ++k) {
         if (k != first)
             joined.Append(", ");
         // Beyond the int range there are no words.

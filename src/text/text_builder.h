@@ -1,6 +1,7 @@
-// Builds a text piece by piece in a buffer that grows by doubling, so that
-// appending costs time in proportion to what is appended. Appending stops,
-// and Complete turns false, when memory runs out.
+// Bytes that grow as they are appended to, by doubling, and keep their room
+// when cleared: a text is built piece by piece in time proportional to what
+// is appended, and a line without an allocation each time. An append that
+// finds no memory adds nothing and returns false.
 #pragma once
 
 #include <cstddef>
@@ -14,16 +15,21 @@ public:
     TextBuilder& operator=(const TextBuilder&) = delete;
     ~TextBuilder();
 
-    void Append(const char* text);
-    void Append(const char* bytes, size_t count);
-    size_t Length() const { return length_; }
-    bool Complete() const { return complete_; }
-    const char* c_str() const { return bytes_ != nullptr ? bytes_ : ""; }
-    TextBuffer Text() const { return TextBuffer(c_str()); }
+    bool Append(const char* bytes, size_t count);
+    bool Append(const char* text);
+    // Room for count more bytes behind the content; null when there is no memory.
+    char* Room(size_t count);
+    // Counts count bytes written into Room as content.
+    void Grow(size_t count) { size_ += count; }
+    void Clear() { size_ = 0; }
+    char* Data() { return bytes_; }
+    const char* Data() const { return bytes_; }
+    size_t Size() const { return size_; }
+    // The content as a text, up to its first zero byte.
+    TextBuffer Text() const;
 
 private:
     char* bytes_ = nullptr;
-    size_t length_ = 0;
+    size_t size_ = 0;
     size_t capacity_ = 0;
-    bool complete_ = true;
 };
