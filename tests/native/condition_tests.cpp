@@ -2,6 +2,8 @@
 // flags, with lookups recorded to show that every operand is read.
 #include <gtest/gtest.h>
 
+#include "code_page_cases.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,10 +33,7 @@ bool Lookup(const char* name, bool* flag, void* context) {
 
 class Condition : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static const unsigned char kSingleByte[] = {0, 0};
-        SetLeadByteRanges(kSingleByte);
-    }
+    void SetUp() override { SetLeadByteRanges(kSingleByte); }
 
     void Define(const std::string& name, bool flag) { procedures_.flags.push_back({name, flag}); }
 
@@ -221,7 +220,6 @@ TEST_F(Condition, FirstOfTwoEqualNamesWins) {
 }
 
 TEST_F(Condition, DoubleByteNames) {
-    static const unsigned char kCp932[] = {0x81, 0x9F, 0xE0, 0xFC, 0, 0};
     SetLeadByteRanges(kCp932);
     // 表示 (trail byte "\") and an ideographic space, which is no separator.
     Define("\x95\x5C\x8E\xA6", true);

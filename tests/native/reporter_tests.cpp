@@ -3,6 +3,8 @@
 // failures held back until released.
 #include <gtest/gtest.h>
 
+#include "code_page_cases.h"
+
 #include <string>
 #include <vector>
 
@@ -11,20 +13,7 @@
 
 namespace {
 
-const unsigned char kCp932[] = {0x81, 0x9F, 0xE0, 0xFC, 0, 0};
-const unsigned char kSingleByte[] = {0, 0};
-
-#define HYO "\x95\x5C"  // 表: its trail byte is a backslash
-
-std::string Str(const TextBuffer& t) {
-    return t.c_str();
-}
-
-class FormatText932 : public ::testing::Test {
-protected:
-    void SetUp() override { SetLeadByteRanges(kCp932); }
-    void TearDown() override { SetLeadByteRanges(kSingleByte); }
-};
+using FormatText932 = CodePage932;
 
 TEST_F(FormatText932, FillsTextsAndNumbersInOrder) {
     EXPECT_EQ(Str(FormatText("%s-%s", {"a", "5"})), "a-5");

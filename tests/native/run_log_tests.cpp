@@ -3,6 +3,8 @@
 // log file.
 #include <gtest/gtest.h>
 
+#include "code_page_cases.h"
+
 #include <string>
 #include <vector>
 
@@ -10,10 +12,6 @@
 #include "text/code_page.h"
 
 namespace {
-
-const unsigned char kCp932[] = {0x81, 0x9F, 0xE0, 0xFC, 0, 0};
-const unsigned char kSingleByte[] = {0, 0};
-#define HYO "\x95\x5C"  // 表: its trail byte is a backslash
 
 struct FakeSink : LogSink {
     void WriteLine(const char* text, size_t length) override { lines.emplace_back(text, length); }

@@ -3,6 +3,8 @@
 // limits, and the table's rules.
 #include <gtest/gtest.h>
 
+#include "code_page_cases.h"
+
 #include <map>
 #include <random>
 #include <string>
@@ -11,9 +13,6 @@
 #include "text/code_page.h"
 
 namespace {
-
-const unsigned char kCp932[] = {0x81, 0x9F, 0xE0, 0xFC, 0, 0};
-const unsigned char kSingleByte[] = {0, 0};
 
 // Knows no registry and no shell folders: those functions stay as written.
 struct NoLookups : SystemLookups {

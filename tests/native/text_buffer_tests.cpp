@@ -1,6 +1,8 @@
 // TextBuffer and ByteArray: ownership, exact slicing and the number scans.
 #include <gtest/gtest.h>
 
+#include "code_page_cases.h"
+
 #include <cstring>
 #include <string>
 
@@ -8,16 +10,6 @@
 #include "text/text_buffer.h"
 
 namespace {
-
-// Code page 932: lead bytes 0x81-0x9F and 0xE0-0xFC.
-const unsigned char kCp932[] = {0x81, 0x9F, 0xE0, 0xFC, 0, 0};
-const unsigned char kSingleByte[] = {0, 0};
-
-#define HYO "\x95\x5C"  // 表: its trail byte is a backslash
-
-std::string Str(const TextBuffer& t) {
-    return t.c_str();
-}
 
 TEST(TextBuffer, EmptyBufferOwnsStorage) {
     TextBuffer t;
@@ -153,12 +145,6 @@ TEST(TextBuffer, ToHex) {
     EXPECT_EQ(TextBuffer("ffffffff").ToHex(), 0xFFFFFFFFu);
     EXPECT_EQ(TextBuffer("1a;x").ToHex(), 26u);
 }
-
-class CodePage932 : public ::testing::Test {
-protected:
-    void SetUp() override { SetLeadByteRanges(kCp932); }
-    void TearDown() override { SetLeadByteRanges(kSingleByte); }
-};
 
 // In code page 932 the trail byte of ア (0x83 0x41) is not the letter A.
 TEST_F(CodePage932, EqualsNoCaseComparesDoubleByteCharactersWhole) {

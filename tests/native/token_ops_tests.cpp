@@ -2,6 +2,8 @@
 // and in code page 932, where a trail byte may equal a delimiter.
 #include <gtest/gtest.h>
 
+#include "code_page_cases.h"
+
 #include <climits>
 #include <string>
 
@@ -10,28 +12,8 @@
 
 namespace {
 
-const unsigned char kCp932[] = {0x81, 0x9F, 0xE0, 0xFC, 0, 0};
-const unsigned char kSingleByte[] = {0, 0};
-
 // Code page 932 characters whose trail byte is an ASCII delimiter.
-#define HYO "\x95\x5C"        // 表, trail byte "\"
-#define SO "\x83\x5C"         // ソ, trail byte "\"
 #define PLUSMINUS "\x81\x7D"  // ±, trail byte "}"
-
-std::string Str(const TextBuffer& t) {
-    return t.c_str();
-}
-
-class SingleByte : public ::testing::Test {
-protected:
-    void SetUp() override { SetLeadByteRanges(kSingleByte); }
-};
-
-class CodePage932 : public ::testing::Test {
-protected:
-    void SetUp() override { SetLeadByteRanges(kCp932); }
-    void TearDown() override { SetLeadByteRanges(kSingleByte); }
-};
 
 // --- Items ------------------------------------------------------------------
 
