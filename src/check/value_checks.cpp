@@ -1,0 +1,241 @@
+#include "check/nearest.h"
+#include "check/script_check.h"
+#include "text/code_page.h"
+
+namespace {
+
+const char* const kFunctions[] = {"?App", "?AppPath", "?SpFolder", "?Param"};
+
+// What the expansion limit refuses: a value that grows beyond this.
+const size_t kExpansionLimit = 32767;
+
+// How the group search of expansion goes wrong in text: a close before its
+// open makes it skip the groups after it, an open never closed ends it.
+struct Bracketing {
+    bool stray_close = false;
+    bool unclosed = false;
+};
+
+Bracketing ScanBrackets(const char* text, char open, char close) {
+    Bracketing found;
+    int depth = 0;
+    bool below = false;
+    for (const char* p = text; *p != '\0';) {
+        if (*p == open) {
+            if (below)
+                found.stray_close = true;
+            ++depth;
+        } else if (*p == close) {
+            if (--depth < 0)
+                below = true;
+        }
+        p += (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0') ? 2 : 1;
+    }
+    found.unclosed = depth > 0 && !below;
+    return found;
+}
+
+// Whether text, trimmed of spaces, is wholly a number as "%d" or "%x" reads it.
+bool IsWholeNumber(const TextBuffer& item, bool hex) {
+    TextBuffer text = item;
+    text.Trim(" ", " ");
+    const char* p = text.c_str();
+    if (*p == '+' || *p == '-')
+        ++p;
+    if (hex && p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))
+        p += 2;
+    if (*p == '\0')
+        return false;
+    for (; *p != '\0'; ++p) {
+        const bool digit = *p >= '0' && *p <= '9';
+        const bool letter = (*p >= 'a' && *p <= 'f') || (*p >= 'A' && *p <= 'F');
+        if (!digit && !(hex && letter))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ScriptCheck::ReadRaw(const ProfileSection& section, const char* key, bool number,
+                          TextBuffer& raw, int* line) {
+    const char* name = section.name.c_str();
+    const ProfileEntry* entry = text_.FindEntry(name, key);
+    *line = entry != nullptr ? entry->line : section.line;
+    const size_t capacity = number ? kNumberCapacity : kValueCapacity;
+    if (entry == nullptr || !source_.ReadValue(name, key, capacity, raw))
+        return false;
+    std::string whole;
+    text_.GetString(name, key, "", static_cast<uint32_t>(entry->value.size() + 2), &whole);
+    if (whole.size() > raw.Length())
+        findings_.Error(*line, std::string(key) + " is " + Number(whole.size()) +
+                                   " bytes long: the program reads only the first " +
+                                   Number(capacity - 1));
+    return true;
+}
+
+bool ScriptCheck::Expand(const TextBuffer& raw, int line, TextBuffer& value) {
+    const std::string refused =
+        "the value grows beyond " + Number(kExpansionLimit) + " bytes by expansion (message 2)";
+    value = raw;
+    // Each round replaces one group at most: when even the longest symbol in
+    // every round stays within the limit, the table may expand it at once;
+    // otherwise round by round as the table does, stopping at the limit.
+    const int rounds = value.GroupCount("<", ">");
+    if (value.Length() + rounds * longest_symbol_ <= kExpansionLimit) {
+        symbols_.ExpandSymbols(value);
+    } else {
+        for (int round = 0, i = 0; round < rounds; ++round) {
+            TextBuffer symbol;
+            if (!symbols_.Lookup(value.Groups(i, i, "<", ">").c_str(), symbol)) {
+                ++i;
+                continue;
+            }
+            value.ReplaceGroups(i, i, "<", ">", symbol.c_str());
+            if (value.Length() > kExpansionLimit) {
+                findings_.Error(line, refused);
+                value = raw;
+                return false;
+            }
+        }
+    }
+    // {?Param\a\b} joins words a to b, even beyond the last: its length is
+    // known before it is made.
+    size_t grown = value.Length();
+    const int functions = value.GroupCount("{", "}");
+    const int words = command_line_.WordCount();
+    for (int g = 0; g < functions; ++g) {
+        TextBuffer call = value.Groups(g, g, "{", "}");
+        call.Trim("{", "}");
+        if (!SameName(call.Item(0, "\\"), "?Param") || call.ItemCount("\\") != 3)
+            continue;
+        long long first = call.Item(1, "\\").ToInt(), last = call.Item(2, "\\").ToInt();
+        first += first < 0 ? words : 0;
+        last += last < 0 ? words : 0;
+        if (last < first)
+            continue;
+        grown += static_cast<size_t>(2 * (last - first));
+        for (long long k = first < 0 ? 0 : first; k <= last && k < words; ++k)
+            grown += command_line_.Words(static_cast<int>(k), static_cast<int>(k)).Length();
+        if (grown > kExpansionLimit)
+            break;
+    }
+    if (grown > kExpansionLimit) {
+        findings_.Error(line, refused);
+        value = raw;
+        return false;
+    }
+    symbols_.ExpandFunctions(value);
+    CollapseParentDirs(value);
+    return true;
+}
+
+bool ScriptCheck::IsSymbol(const TextBuffer& name) const {
+    TextBuffer value;
+    return symbols_.Lookup(name.c_str(), value);
+}
+
+void ScriptCheck::CheckSymbols(const TextBuffer& raw, int line) {
+    const int groups = raw.GroupCount("<", ">");
+    for (int g = 0; g < groups; ++g) {
+        const TextBuffer name = raw.Groups(g, g, "<", ">");
+        if (IsSymbol(name))
+            continue;
+        std::vector<std::string> known;
+        for (const Definition& definition : definitions_) known.push_back(definition.name.c_str());
+        for (const char* builtin : {"<Win>", "<Sys>", "<Src>", "<Desktop>", "<Programs>", "<Temp>"})
+            known.push_back(builtin);
+        const std::string hint = Nearest(name.c_str(), known);
+        findings_.Warning(line, "unknown symbol " + std::string(name.c_str()) +
+                                    " stays as written" +
+                                    (hint.empty() ? "" : "; did you mean " + hint + "?"));
+    }
+    const Bracketing brackets = ScanBrackets(raw.c_str(), '<', '>');
+    if (brackets.stray_close)
+        findings_.Warning(line,
+                          "a '>' before its '<' keeps the symbols after it from being "
+                          "expanded");
+    if (brackets.unclosed)
+        findings_.Warning(line,
+                          "a '<' without a '>' after it is not a symbol: it stays as written");
+}
+
+void ScriptCheck::CheckFunctions(const TextBuffer& raw, int line) {
+    const int groups = raw.GroupCount("{", "}");
+    for (int g = 0; g < groups; ++g) {
+        const TextBuffer written = raw.Groups(g, g, "{", "}");
+        TextBuffer call = written;
+        call.Trim("{", "}");
+        const TextBuffer name = call.Item(0, "\\");
+        const TextBuffer argument = call.Item(1, "\\");
+        const std::string shown = written.c_str();
+        if (SameName(name, "?App") || SameName(name, "?AppPath")) {
+            if (argument.IsEmpty())
+                findings_.Warning(line, shown + " names no program: write {" +
+                                            std::string(name.c_str()) + "\\name.exe}");
+        } else if (SameName(name, "?SpFolder")) {
+            if (!IsWholeNumber(argument, true))
+                findings_.Warning(line, shown + ": " + Quoted(argument) +
+                                            " is not a hexadecimal number; it reads as folder " +
+                                            Number(argument.ToHex()));
+        } else if (SameName(name, "?Param")) {
+            const int items = call.ItemCount("\\");
+            if (items > 3) {
+                findings_.Warning(line, shown + " takes one or two word numbers: it gives word " +
+                                            Number(argument.ToInt()) + " alone");
+            }
+            for (int k = 1; k < (items == 3 ? 3 : 2); ++k) {
+                const TextBuffer number = call.Item(k, "\\");
+                if (!IsWholeNumber(number, false))
+                    findings_.Warning(line, shown + ": " + Quoted(number) +
+                                                " is not a word number; it reads as " +
+                                                Number(number.ToInt()));
+            }
+        } else {
+            std::vector<std::string> known(std::begin(kFunctions), std::end(kFunctions));
+            const std::string hint = Nearest(name.c_str(), known);
+            findings_.Warning(line, "unknown function " + shown + " stays as written" +
+                                        (hint.empty() ? "" : "; did you mean " + hint + "?"));
+        }
+    }
+    const Bracketing braces = ScanBrackets(raw.c_str(), '{', '}');
+    if (braces.stray_close)
+        findings_.Warning(line,
+                          "a '}' before its '{' keeps the functions after it from being "
+                          "expanded");
+    if (braces.unclosed)
+        findings_.Warning(line,
+                          "a '{' without a '}' after it is not a function: it stays as "
+                          "written");
+}
+
+void ScriptCheck::CheckNumber(const TextBuffer& item, bool hex, const std::string& what, int line) {
+    if (item.IsEmpty() || IsWholeNumber(item, hex))
+        return;
+    findings_.Warning(line, what + " " + Quoted(item) + " is not a " + (hex ? "hexadecimal " : "") +
+                                "number: it reads as " +
+                                Number(hex ? static_cast<long long>(item.ToHex()) : item.ToInt()));
+}
+
+std::string ScriptCheck::EmptyStart(const TextBuffer& raw, int depth) const {
+    ptrdiff_t start = 0, end = 0;
+    const char first = raw.c_str()[0];
+    if (first == '{' && raw.FindGroups(0, 0, "{", "}", &start, &end) && start == 0) {
+        const TextBuffer written = raw.Groups(0, 0, "{", "}");
+        TextBuffer call = written;
+        call.Trim("{", "}");
+        return SameName(call.Item(0, "\\"), "?Param") ? std::string(written.c_str()) : "";
+    }
+    if (first != '<' || depth > 8 || !raw.FindGroups(0, 0, "<", ">", &start, &end) || start != 0)
+        return "";
+    const TextBuffer name = raw.Groups(0, 0, "<", ">");
+    for (const Definition& definition : definitions_) {
+        if (!definition.first || !SameName(definition.name, name.c_str()))
+            continue;
+        if (definition.raw.IsEmpty())
+            return std::string(name.c_str()) + " (defined empty)";
+        const std::string inner = EmptyStart(definition.raw, depth + 1);
+        return inner.empty() ? "" : std::string(name.c_str()) + " (through " + inner + ")";
+    }
+    return "";
+}
