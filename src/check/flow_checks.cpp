@@ -264,12 +264,12 @@ void ScriptCheck::CheckRepeat(const std::vector<RunningList>& stack, size_t firs
     const std::string name = "[" + opener.section->name + "]";
     if (stoppable) {
         findings_.Warning(line, name +
-                                    " runs itself again each time a question is answered so "
-                                    "(a retry loop): at " +
+                                    " selects itself again until a question is answered "
+                                    "otherwise (a retry loop): at " +
                                     Number(kMaxListDepth) +
                                     " nested lists the program stops with message 11");
     } else {
-        findings_.Error(line, name + " runs itself again and no answer can stop it: at " +
+        findings_.Error(line, name + " selects itself again and no answer can stop it: at " +
                                   Number(kMaxListDepth) +
                                   " nested lists the program stops with message 11");
     }

@@ -56,6 +56,13 @@ std::string TrailingSeparatorOutcome(KindId kind, const char* key) {
     }
 }
 
+// "1 item", "2 items"; "1 shortcut is", "2 shortcuts are" for a verb after it.
+std::string Counted(long long n, const char* noun) {
+    const bool shortcut = strcmp(noun, "shortcut") == 0;
+    return Number(n) + " " + noun + (n == 1 ? "" : "s") +
+           (shortcut ? (n == 1 ? " is" : " are") : "");
+}
+
 std::vector<std::string> Words(const KeySpec& key) {
     std::vector<std::string> words;
     for (int i = 0; key.words[i] != nullptr; ++i) words.push_back(key.words[i]);
@@ -87,8 +94,7 @@ void ScriptCheck::CheckProcedure(const ProfileSection& section) {
         findings_.Error(line, Missing(section, "MODE"));
         return;
     }
-    CheckSymbols(raw, line);
-    CheckFunctions(raw, line);
+    CheckWritten(raw, line);
     TextBuffer mode;
     if (!Expand(raw, line, mode))
         return;
@@ -129,8 +135,9 @@ void ScriptCheck::CheckKeys(ProcedureInfo& info) {
             info.values[k] = info.raw[k];
             continue;
         }
-        CheckSymbols(info.raw[k], info.lines[k]);
-        CheckFunctions(info.raw[k], info.lines[k]);
+        // A message may hold brackets and braces of its own.
+        CheckWritten(info.raw[k], info.lines[k],
+                     kind.id == KindId::kMsgBox && strcmp(key.name, "TEXT") == 0);
         Expand(info.raw[k], info.lines[k], info.values[k]);
     }
 }
@@ -192,9 +199,7 @@ void ScriptCheck::CheckItems(const ProcedureInfo& info) {
             if (key.writes) {
                 const std::string empty = EmptyStart(info.raw[k]);
                 if (!empty.empty())
-                    findings_.Warning(line, name + " begins with " + empty +
-                                                ", which can expand to nothing: the path would "
-                                                "start at the root of the drive");
+                    findings_.Warning(line, name + " " + empty);
             }
             continue;
         }
@@ -207,7 +212,8 @@ void ScriptCheck::CheckItems(const ProcedureInfo& info) {
         for (size_t i = 0; i < count; ++i) {
             const TextBuffer item = i < items.size() ? items[i] : TextBuffer();
             // Show the item as written where the list was not reshaped by expansion.
-            const TextBuffer shown = written.size() == items.size() ? written[i] : item;
+            const TextBuffer shown =
+                written.size() == items.size() && i < written.size() ? written[i] : item;
             const std::string what = name + " item " + Number(static_cast<long long>(i + 1));
             if (key.main && item.IsEmpty())
                 findings_.Warning(line, what + " is empty");
@@ -231,9 +237,7 @@ void ScriptCheck::CheckItems(const ProcedureInfo& info) {
             const std::string empty = EmptyStart(written[i]);
             if (!empty.empty())
                 findings_.Warning(line, name + " item " + Number(static_cast<long long>(i + 1)) +
-                                            " " + Quoted(written[i]) + " begins with " + empty +
-                                            ", which can expand to nothing: the path would "
-                                            "start at the root of the drive");
+                                            " " + Quoted(written[i]) + " " + empty);
         }
     }
 }
@@ -250,27 +254,30 @@ void ScriptCheck::CheckPairs(const ProcedureInfo& info) {
     for (int k = 0; k < kind.key_count; ++k) {
         const KeySpec& key = kind.keys[k];
         const long long count = info.values[k].ItemCount(",");
-        // SHELL's words and targets are checked item by item; an empty list
-        // (CRC's for measuring) is meant so.
+        // SHELL's missing words and targets are checked item by item; an
+        // empty list (CRC's for measuring) is meant so.
         if (!key.paired || !info.present[k] || count == 0 || count == main_count ||
-            kind.id == KindId::kShell)
+            (kind.id == KindId::kShell && count < main_count))
             continue;
         std::string outcome;
         if (kind.id == KindId::kLink) {
             outcome = count > main_count
-                          ? "only " + Number(main_count) +
-                                " shortcut(s) are made; repeat the SRC item for each shortcut"
+                          ? "only " + Counted(main_count, "shortcut") +
+                                " made; repeat the SRC item for each shortcut"
                           : "a SRC item without its DST item is saved as \".LNK\" in the "
                             "current folder";
         } else if (count > main_count) {
             outcome = "the extra " + std::string(key.name) + " items are ignored";
+        } else if (kind.id == KindId::kCrc) {
+            outcome = "the files after item " + Number(count) +
+                      " are measured, not checked (a box shows each CRC)";
         } else {
             outcome = std::string(main->name) + " items after item " + Number(count) +
                       " get an empty " + key.name + " item";
         }
-        findings_.Warning(info.lines[k], std::string(main->name) + " has " + Number(main_count) +
-                                             " items but " + key.name + " has " + Number(count) +
-                                             ": " + outcome);
+        findings_.Warning(info.lines[k], std::string(main->name) + " has " +
+                                             Counted(main_count, "item") + " but " + key.name +
+                                             " has " + Number(count) + ": " + outcome);
     }
 }
 
@@ -314,13 +321,14 @@ void ScriptCheck::CheckKindRules(const ProcedureInfo& info) {
                 CheckConditionText(value("PROC"), "PROC", line("PROC"));
             for (const char* key : {"0", "1"}) {
                 if (present(key))
-                    CheckListNames(value(key), key, line(key));
+                    CheckListNames(value(key), (std::string("list ") + key).c_str(), line(key));
             }
             break;
         case KindId::kShell: {
             const std::vector<TextBuffer> functions = ListItems(value("FUNC"));
             const std::vector<TextBuffer> sources = ListItems(value("FROM"));
             const std::vector<TextBuffer> targets = ListItems(value("TO"));
+            const std::vector<TextBuffer> written = ListItems(info.raw[KeyIndex(kind, "TO")]);
             for (size_t i = 0; i < sources.size(); ++i) {
                 const int function = i < functions.size()
                                          ? WordIndex(*FindKey(kind, "FUNC"), functions[i].c_str())
@@ -328,10 +336,12 @@ void ScriptCheck::CheckKindRules(const ProcedureInfo& info) {
                 const TextBuffer target = i < targets.size() ? targets[i] : TextBuffer();
                 const std::string item = "SHELL item " + Number(static_cast<long long>(i + 1));
                 if (function == kShellDelete && !target.IsEmpty())
-                    findings_.Warning(line("TO"), item + " is a DELETE with the TO item " +
-                                                      Quoted(target) +
-                                                      ": an existing TO is deleted too; leave "
-                                                      "it empty");
+                    findings_.Warning(
+                        line("TO"),
+                        item + " is a DELETE with the TO item " +
+                            Quoted(written.size() == targets.size() ? written[i] : target) +
+                            ": an existing TO is deleted too; leave "
+                            "it empty");
                 if (function >= 0 && function != kShellDelete && target.IsEmpty())
                     findings_.Error(line("TO"), item + " has no TO item: " +
                                                     FindKey(kind, "FUNC")->words[function] +

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -197,20 +198,16 @@ void ScriptCheck::CheckLayout() {
             continue;
         }
         if (SameName(section.name.c_str(), "DEFINE"))
-            continue;  // its lines are symbol definitions, checked on their own
-        for (size_t i = 0; i < section.entries.size(); ++i) {
-            const ProfileEntry& entry = section.entries[i];
+            continue;                     // its lines are symbol definitions, checked on their own
+        std::map<std::string, int> seen;  // folded key name -> its first line
+        for (const ProfileEntry& entry : section.entries) {
             if (entry.name.c_str()[0] == ';')
                 continue;
-            for (size_t k = 0; k < i; ++k) {
-                if (SameName(section.entries[k].name.c_str(), entry.name.c_str())) {
-                    findings_.Warning(entry.line, entry.name + " appears again in [" +
-                                                      section.name + "]: only the first, at line " +
-                                                      Number(section.entries[k].line) +
-                                                      ", is read");
-                    break;
-                }
-            }
+            const auto first_entry = seen.emplace(FoldedName(entry.name.c_str()), entry.line);
+            if (!first_entry.second)
+                findings_.Warning(entry.line, entry.name + " appears again in [" + section.name +
+                                                  "]: only the first, at line " +
+                                                  Number(first_entry.first->second) + ", is read");
         }
     }
 }
@@ -250,10 +247,8 @@ void ScriptCheck::ReadDefinitionLines() {
                               true,
                               TextBuffer(entry.value.c_str()).CountOf("=") > 0,
                               entry.line};
-        for (const Definition& earlier : definitions_) {
-            if (SameName(earlier.name, definition.name.c_str()))
-                definition.first = false;
-        }
+        definition.first =
+            defined_.emplace(FoldedName(definition.name.c_str()), definitions_.size()).second;
         definitions_.push_back(definition);
     }
 }
@@ -296,15 +291,9 @@ void ScriptCheck::CheckDefinitions() {
         const std::string name = definition.name.c_str();
         const int line = definition.line;
         if (!definition.first) {
-            for (const Definition& earlier : definitions_) {
-                if (SameName(earlier.name, name.c_str())) {
-                    findings_.Warning(line, name +
-                                                " is defined again: the first definition, "
-                                                "at line " +
-                                                Number(earlier.line) + ", counts");
-                    break;
-                }
-            }
+            const Definition& earlier = definitions_[defined_[FoldedName(name.c_str())]];
+            findings_.Warning(line, name + " is defined again: the first definition, at line " +
+                                        Number(earlier.line) + ", counts");
             continue;
         }
         if (IsBuiltIn(definition.name)) {
@@ -326,8 +315,7 @@ void ScriptCheck::CheckDefinitions() {
         if (definition.second_equals)
             findings_.Warning(line, "the value of " + name + " ends at the second '=': it is " +
                                         Quoted(definition.raw));
-        CheckSymbols(definition.raw, line);
-        CheckFunctions(definition.raw, line);
+        CheckWritten(definition.raw, line);
         // Definitions are expanded once, in order: one further down is still raw.
         const int groups = definition.raw.GroupCount("<", ">");
         for (int g = 0; g < groups; ++g) {
@@ -349,7 +337,8 @@ void ScriptCheck::CheckDefinitions() {
 void ScriptCheck::CheckUpdater() {
     const ProfileSection* section = text_.FindSection("UPDATER");
     if (section == nullptr) {
-        findings_.Error(1, "no [UPDATER] section: the program stops with message 2");
+        findings_.Error(
+            1, "no [UPDATER] section: the program stops with message 2" + SectionHint("UPDATER"));
         return;
     }
     TextBuffer raw;
@@ -357,8 +346,7 @@ void ScriptCheck::CheckUpdater() {
     if (!ReadRaw(*section, "NAME", false, raw, &line)) {
         findings_.Error(line, Missing(*section, "NAME"));
     } else {
-        CheckSymbols(raw, line);
-        CheckFunctions(raw, line);
+        CheckWritten(raw, line, true);
         TextBuffer name;
         if (Expand(raw, line, name) && name.IsEmpty())
             findings_.Error(line,
@@ -367,8 +355,7 @@ void ScriptCheck::CheckUpdater() {
     if (!ReadRaw(*section, "PROC", false, raw, &line)) {
         findings_.Error(line, Missing(*section, "PROC"));
     } else {
-        CheckSymbols(raw, line);
-        CheckFunctions(raw, line);
+        CheckWritten(raw, line);
         TextBuffer proc;
         if (Expand(raw, line, proc)) {
             if (proc.ItemCount(",") == 0)
@@ -431,6 +418,18 @@ std::string Quoted(const std::string& text) {
 
 std::string Quoted(const TextBuffer& text) {
     return Quoted(std::string(text.c_str()));
+}
+
+std::string FoldedName(const char* name) {
+    std::string folded;
+    for (const char* p = name; *p != '\0';) {
+        const bool pair = IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0';
+        folded += (!pair && *p >= 'a' && *p <= 'z') ? static_cast<char>(*p - ('a' - 'A')) : *p;
+        if (pair)
+            folded += p[1];
+        p += pair ? 2 : 1;
+    }
+    return folded;
 }
 
 std::string Number(long long n) {

@@ -97,13 +97,19 @@ private:
     // Expands as the program does; false, with an error, when the value
     // would grow beyond the program's limit.
     bool Expand(const TextBuffer& raw, int line, TextBuffer& value);
-    void CheckSymbols(const TextBuffer& raw, int line);
-    void CheckFunctions(const TextBuffer& raw, int line);
+    // Symbols and functions as written; prose (a caption, a message) may
+    // hold "<", ">", "{" and "}" of its own.
+    void CheckWritten(const TextBuffer& raw, int line, bool prose = false);
+    void CheckSymbols(const TextBuffer& raw, int line, bool prose);
+    void CheckFunctions(const TextBuffer& raw, int line, bool prose);
     // A number item of a key: warns when it is not wholly a number.
     void CheckNumber(const TextBuffer& item, bool hex, const std::string& what, int line);
-    // Why the item (as written) may begin with nothing: the symbol or
-    // function at its start that can expand to nothing; "" when none.
-    std::string EmptyStart(const TextBuffer& raw, int depth = 0) const;
+    // What makes an item (as written) begin with nothing: "begins with ...,
+    // which ..."; "" when it cannot.
+    std::string EmptyStart(const TextBuffer& raw) const;
+    // The function at the start of raw, or of the symbol there, that can
+    // give nothing; "" for a symbol defined empty. False when there is none.
+    bool EmptyCause(const TextBuffer& raw, int depth, std::string* function) const;
     bool IsSymbol(const TextBuffer& name) const;
 
     // procedure_checks.cpp
@@ -141,15 +147,19 @@ private:
     std::map<const ProfileSection*, ProcedureInfo> procedures_;
     std::set<const ProfileSection*> listed_;     // named by some list key
     std::set<const ProfileSection*> reachable_;  // in a list that can run
-    std::vector<Definition> definitions_;  // in file order, as far as the program reads DEFINE
-    size_t longest_symbol_ = 0;            // of the symbol values, for the expansion bound
-    TextBuffer proc_;                      // UPDATER/PROC, expanded; empty when it cannot run
+    std::vector<Definition> definitions_;    // in file order, as far as the program reads DEFINE
+    std::map<std::string, size_t> defined_;  // folded name -> its first definition
+    size_t longest_symbol_ = 0;              // of the symbol values, for the expansion bound
+    TextBuffer proc_;                        // UPDATER/PROC, expanded; empty when it cannot run
     int proc_line_ = 0;
     int lists_followed_ = 0;
 };
 
 // A name compared as the program compares procedure, symbol and keyword names.
 bool SameName(const TextBuffer& a, const char* b);
+// The name with ASCII letters folded, double-byte characters kept whole:
+// names equal by SameName give the same text.
+std::string FoldedName(const char* name);
 // The names a condition looks up, in order, as the evaluator reads it; false
 // when it does not parse.
 bool ConditionNames(const TextBuffer& condition, std::vector<std::string>* names);

@@ -82,7 +82,10 @@ bool ScriptCheck::Expand(const TextBuffer& raw, int line, TextBuffer& value) {
     // every round stays within the limit, the table may expand it at once;
     // otherwise round by round as the table does, stopping at the limit.
     const int rounds = value.GroupCount("<", ">");
-    if (value.Length() + rounds * longest_symbol_ <= kExpansionLimit) {
+    // In 64 bits: sizes are 32 bits wide in the Windows build.
+    using Bytes = unsigned long long;
+    if (Bytes{value.Length()} + Bytes{static_cast<unsigned>(rounds)} * longest_symbol_ <=
+        kExpansionLimit) {
         symbols_.ExpandSymbols(value);
     } else {
         for (int round = 0, i = 0; round < rounds; ++round) {
@@ -101,7 +104,7 @@ bool ScriptCheck::Expand(const TextBuffer& raw, int line, TextBuffer& value) {
     }
     // {?Param\a\b} joins words a to b, even beyond the last: its length is
     // known before it is made.
-    size_t grown = value.Length();
+    Bytes grown = value.Length();
     const int functions = value.GroupCount("{", "}");
     const int words = command_line_.WordCount();
     for (int g = 0; g < functions; ++g) {
@@ -114,7 +117,7 @@ bool ScriptCheck::Expand(const TextBuffer& raw, int line, TextBuffer& value) {
         last += last < 0 ? words : 0;
         if (last < first)
             continue;
-        grown += static_cast<size_t>(2 * (last - first));
+        grown += static_cast<Bytes>(2 * (last - first));
         for (long long k = first < 0 ? 0 : first; k <= last && k < words; ++k)
             grown += command_line_.Words(static_cast<int>(k), static_cast<int>(k)).Length();
         if (grown > kExpansionLimit)
@@ -135,7 +138,12 @@ bool ScriptCheck::IsSymbol(const TextBuffer& name) const {
     return symbols_.Lookup(name.c_str(), value);
 }
 
-void ScriptCheck::CheckSymbols(const TextBuffer& raw, int line) {
+void ScriptCheck::CheckWritten(const TextBuffer& raw, int line, bool prose) {
+    CheckSymbols(raw, line, prose);
+    CheckFunctions(raw, line, prose);
+}
+
+void ScriptCheck::CheckSymbols(const TextBuffer& raw, int line, bool prose) {
     const int groups = raw.GroupCount("<", ">");
     for (int g = 0; g < groups; ++g) {
         const TextBuffer name = raw.Groups(g, g, "<", ">");
@@ -146,21 +154,26 @@ void ScriptCheck::CheckSymbols(const TextBuffer& raw, int line) {
         for (const char* builtin : {"<Win>", "<Sys>", "<Src>", "<Desktop>", "<Programs>", "<Temp>"})
             known.push_back(builtin);
         const std::string hint = Nearest(name.c_str(), known);
+        // Prose may hold brackets of its own; only a near miss is a mistake there.
+        if (prose && hint.empty())
+            continue;
         findings_.Warning(line, "unknown symbol " + std::string(name.c_str()) +
                                     " stays as written" +
                                     (hint.empty() ? "" : "; did you mean " + hint + "?"));
     }
     const Bracketing brackets = ScanBrackets(raw.c_str(), '<', '>');
+    if (prose)
+        return;
     if (brackets.stray_close)
         findings_.Warning(line,
                           "a '>' before its '<' keeps the symbols after it from being "
                           "expanded");
     if (brackets.unclosed)
         findings_.Warning(line,
-                          "a '<' without a '>' after it is not a symbol: it stays as written");
+                          "a '<' is not closed by a '>': it and what follows stay as written");
 }
 
-void ScriptCheck::CheckFunctions(const TextBuffer& raw, int line) {
+void ScriptCheck::CheckFunctions(const TextBuffer& raw, int line, bool prose) {
     const int groups = raw.GroupCount("{", "}");
     for (int g = 0; g < groups; ++g) {
         const TextBuffer written = raw.Groups(g, g, "{", "}");
@@ -194,19 +207,22 @@ void ScriptCheck::CheckFunctions(const TextBuffer& raw, int line) {
         } else {
             std::vector<std::string> known(std::begin(kFunctions), std::end(kFunctions));
             const std::string hint = Nearest(name.c_str(), known);
+            if (prose && hint.empty())
+                continue;
             findings_.Warning(line, "unknown function " + shown + " stays as written" +
                                         (hint.empty() ? "" : "; did you mean " + hint + "?"));
         }
     }
     const Bracketing braces = ScanBrackets(raw.c_str(), '{', '}');
+    if (prose)
+        return;
     if (braces.stray_close)
         findings_.Warning(line,
                           "a '}' before its '{' keeps the functions after it from being "
                           "expanded");
     if (braces.unclosed)
         findings_.Warning(line,
-                          "a '{' without a '}' after it is not a function: it stays as "
-                          "written");
+                          "a '{' is not closed by a '}': it and what follows stay as written");
 }
 
 void ScriptCheck::CheckNumber(const TextBuffer& item, bool hex, const std::string& what, int line) {
@@ -217,25 +233,41 @@ void ScriptCheck::CheckNumber(const TextBuffer& item, bool hex, const std::strin
                                 Number(hex ? static_cast<long long>(item.ToHex()) : item.ToInt()));
 }
 
-std::string ScriptCheck::EmptyStart(const TextBuffer& raw, int depth) const {
+std::string ScriptCheck::EmptyStart(const TextBuffer& raw) const {
+    std::string function;
+    if (!EmptyCause(raw, 0, &function))
+        return "";
+    const bool call = raw.c_str()[0] == '{';
+    const TextBuffer head = call ? raw.Groups(0, 0, "{", "}") : raw.Groups(0, 0, "<", ">");
+    std::string why;
+    if (call)
+        why = "which is empty without that word on the command line";
+    else if (function.empty())
+        why = "which is defined empty";
+    else
+        why = "which is empty without the word of " + function + " on the command line";
+    return "begins with " + std::string(head.c_str()) + ", " + why +
+           ": the path would start at the root of the drive";
+}
+
+bool ScriptCheck::EmptyCause(const TextBuffer& raw, int depth, std::string* function) const {
     ptrdiff_t start = 0, end = 0;
     const char first = raw.c_str()[0];
     if (first == '{' && raw.FindGroups(0, 0, "{", "}", &start, &end) && start == 0) {
         const TextBuffer written = raw.Groups(0, 0, "{", "}");
         TextBuffer call = written;
         call.Trim("{", "}");
-        return SameName(call.Item(0, "\\"), "?Param") ? std::string(written.c_str()) : "";
+        *function = written.c_str();
+        return SameName(call.Item(0, "\\"), "?Param");
     }
     if (first != '<' || depth > 8 || !raw.FindGroups(0, 0, "<", ">", &start, &end) || start != 0)
-        return "";
+        return false;
     const TextBuffer name = raw.Groups(0, 0, "<", ">");
     for (const Definition& definition : definitions_) {
         if (!definition.first || !SameName(definition.name, name.c_str()))
             continue;
-        if (definition.raw.IsEmpty())
-            return std::string(name.c_str()) + " (defined empty)";
-        const std::string inner = EmptyStart(definition.raw, depth + 1);
-        return inner.empty() ? "" : std::string(name.c_str()) + " (through " + inner + ")";
+        function->clear();
+        return definition.raw.IsEmpty() || EmptyCause(definition.raw, depth + 1, function);
     }
-    return "";
+    return false;
 }
