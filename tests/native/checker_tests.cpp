@@ -217,16 +217,22 @@ TEST_F(CheckerTest, WhatCannotBeChecked) {
     const struct {
         std::vector<std::string> arguments;
         int status;
+        const char* output;  // the first line
     } cases[] = {
-        {{}, 2},                                     // no script
-        {{"no-such-script.ini"}, 2},                 // cannot be read
-        {{"--codepage", "x", "modes.ini"}, 2},       // not a code page
-        {{"--frobnicate", "modes.ini"}, 2},          // not an option
-        {{"--help"}, 0},
+        {{}, 2, ""},                                // no script
+        {{"no-such-script.ini"}, 2, ""},            // cannot be read
+        {{"--codepage", "x", "modes.ini"}, 2, ""},  // not a code page
+        {{"--frobnicate", "modes.ini"}, 2, ""},     // not an option
+        {{"utf16.txt"}, 2,
+         "utf16.txt:1: error: the file is UTF-16; save the script in code page 932 (nothing "
+         "else was checked)"},
+        {{"--help"}, 0, "usage: updcheck [--param WORD]... [--codepage N] SCRIPT.ini..."},
     };
     for (const auto& c : cases) {
         const Outcome run = RunChecker(CORPUS_DIR, c.arguments);
-        EXPECT_EQ(run.status, c.status) << (c.arguments.empty() ? "" : c.arguments[0]);
+        SCOPED_TRACE(c.arguments.empty() ? "" : c.arguments[0]);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.lines.empty() ? "" : run.lines[0], c.output);
     }
 }
 
