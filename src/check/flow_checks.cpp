@@ -90,7 +90,7 @@ RunningList ScriptCheck::MakeList(const TextBuffer& names, const ProcedureInfo* 
     list.opener = opener;
     list.branch = branch;
     for (const TextBuffer& name : ListItems(names)) {
-        const ProfileSection* section = name.IsEmpty() ? nullptr : text_.FindSection(name.c_str());
+        const ProfileSection* section = name.IsEmpty() ? nullptr : Section(name.c_str());
         const ProcedureInfo* procedure = nullptr;
         if (section != nullptr) {
             reachable_.insert(section);
@@ -115,7 +115,7 @@ void ScriptCheck::CheckFlow() {
                                           Number(kMostLists) +
                                           " combinations: only that many were followed");
     for (const ProfileSection& section : text_.Sections()) {
-        if (section.line == 0 || text_.FindSection(section.name.c_str()) != &section ||
+        if (section.line == 0 || Section(section.name.c_str()) != &section ||
             SameName(section.name.c_str(), "UPDATER") || SameName(section.name.c_str(), "DEFINE") ||
             reachable_.count(&section) != 0)
             continue;
@@ -179,7 +179,7 @@ void ScriptCheck::CheckConditionAt(const std::vector<RunningList>& stack,
         const Found found = Resolve(stack, name.c_str());
         if (found.list < 0) {
             // A name without a section is reported with the procedure.
-            if (text_.FindSection(name.c_str()) != nullptr)
+            if (Section(name.c_str()) != nullptr)
                 findings_.Error(line, "the condition names " + Quoted(name) +
                                           ", which is in no running list here: conditions see "
                                           "only the lists that are running (message 6)");

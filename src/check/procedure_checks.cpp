@@ -56,11 +56,9 @@ std::string TrailingSeparatorOutcome(KindId kind, const char* key) {
     }
 }
 
-// "1 item", "2 items"; "1 shortcut is", "2 shortcuts are" for a verb after it.
+// "1 item", "2 items".
 std::string Counted(long long n, const char* noun) {
-    const bool shortcut = strcmp(noun, "shortcut") == 0;
-    return Number(n) + " " + noun + (n == 1 ? "" : "s") +
-           (shortcut ? (n == 1 ? " is" : " are") : "");
+    return Number(n) + " " + noun + (n == 1 ? "" : "s");
 }
 
 std::vector<std::string> Words(const KeySpec& key) {
@@ -263,6 +261,7 @@ void ScriptCheck::CheckPairs(const ProcedureInfo& info) {
         if (kind.id == KindId::kLink) {
             outcome = count > main_count
                           ? "only " + Counted(main_count, "shortcut") +
+                                (main_count == 1 ? " is" : " are") +
                                 " made; repeat the SRC item for each shortcut"
                           : "a SRC item without its DST item is saved as \".LNK\" in the "
                             "current folder";
@@ -402,7 +401,7 @@ void ScriptCheck::CheckListNames(const TextBuffer& value, const char* key, int l
                                       " is empty: no section has an empty name (message 2)");
             continue;
         }
-        const ProfileSection* section = text_.FindSection(names[i].c_str());
+        const ProfileSection* section = Section(names[i].c_str());
         if (section == nullptr) {
             findings_.Error(line, Quoted(names[i]) + " in " + key + " has no section" +
                                       SectionHint(names[i].c_str()) + " (message 2)");
@@ -448,7 +447,7 @@ void ScriptCheck::CheckConditionText(const TextBuffer& condition, const char* ke
     if (blank)
         findings_.Warning(line, std::string(key) + " condition of spaces only is always false");
     for (const std::string& name : names) {
-        if (text_.FindSection(name.c_str()) == nullptr)
+        if (Section(name.c_str()) == nullptr)
             findings_.Error(line, std::string(key) + " condition names " + Quoted(name) +
                                       ", but no section has that name" + SectionHint(name) +
                                       " (message 6)");

@@ -117,7 +117,7 @@ std::vector<Finding> ScriptCheck::Run() {
     CheckDefinitions();
     CheckUpdater();
     for (const ProfileSection& section : text_.Sections()) {
-        if (section.line == 0 || text_.FindSection(section.name.c_str()) != &section ||
+        if (section.line == 0 || Section(section.name.c_str()) != &section ||
             SameName(section.name.c_str(), "UPDATER") || SameName(section.name.c_str(), "DEFINE"))
             continue;
         if (text_.FindEntry(section.name.c_str(), "MODE") != nullptr)
@@ -129,6 +129,15 @@ std::vector<Finding> ScriptCheck::Run() {
     }
     CheckFlow();
     return findings_.Sorted();
+}
+
+const ProfileSection* ScriptCheck::Section(const char* name) {
+    const auto known = sections_.find(name);
+    if (known != sections_.end())
+        return known->second;
+    const ProfileSection* section = text_.FindSection(name);
+    sections_.emplace(name, section);
+    return section;
 }
 
 std::string ScriptCheck::CodePageName() const {
@@ -189,7 +198,7 @@ void ScriptCheck::CheckLayout() {
     for (const ProfileSection& section : text_.Sections()) {
         if (section.line == 0)
             continue;
-        const ProfileSection* first = text_.FindSection(section.name.c_str());
+        const ProfileSection* first = Section(section.name.c_str());
         if (first != &section) {
             findings_.Warning(section.line, "section [" + section.name +
                                                 "] appears again: the program reads only the "
@@ -213,7 +222,7 @@ void ScriptCheck::CheckLayout() {
 }
 
 void ScriptCheck::ReadDefinitionLines() {
-    const ProfileSection* section = text_.FindSection("DEFINE");
+    const ProfileSection* section = Section("DEFINE");
     if (section == nullptr)
         return;
     // What the program reads, and what a buffer with room for all of it holds.
@@ -335,7 +344,7 @@ void ScriptCheck::CheckDefinitions() {
 }
 
 void ScriptCheck::CheckUpdater() {
-    const ProfileSection* section = text_.FindSection("UPDATER");
+    const ProfileSection* section = Section("UPDATER");
     if (section == nullptr) {
         findings_.Error(
             1, "no [UPDATER] section: the program stops with message 2" + SectionHint("UPDATER"));
@@ -433,7 +442,5 @@ std::string FoldedName(const char* name) {
 }
 
 std::string Number(long long n) {
-    char text[24];
-    snprintf(text, sizeof text, "%lld", n);
-    return text;
+    return std::to_string(n);
 }

@@ -84,6 +84,8 @@ private:
     void CheckDefinitions();
     void CheckUpdater();
     std::string CodePageName() const;
+    // The section the program reads for a name: the first of that name.
+    const ProfileSection* Section(const char* name);
     // Why a key reads as missing, for the finding.
     // kind: whose keys to list when the key is absent.
     std::string Missing(const ProfileSection& section, const char* key,
@@ -145,8 +147,9 @@ private:
     SymbolTable symbols_;
     Findings findings_;
     std::map<const ProfileSection*, ProcedureInfo> procedures_;
-    std::set<const ProfileSection*> listed_;     // named by some list key
-    std::set<const ProfileSection*> reachable_;  // in a list that can run
+    std::map<std::string, const ProfileSection*> sections_;  // looked up by name
+    std::set<const ProfileSection*> listed_;                 // named by some list key
+    std::set<const ProfileSection*> reachable_;              // in a list that can run
     std::vector<Definition> definitions_;    // in file order, as far as the program reads DEFINE
     std::map<std::string, size_t> defined_;  // folded name -> its first definition
     size_t longest_symbol_ = 0;              // of the symbol values, for the expansion bound

@@ -164,10 +164,9 @@ TEST_F(CheckerTest, EachScriptGivesItsFindings) {
         arguments.push_back(name);
         const Outcome run = RunChecker(CORPUS_DIR, arguments);
         EXPECT_EQ(run.status, script.status);
-        EXPECT_TRUE(std::is_sorted(run.lines.begin(), run.lines.end(),
-                                   [](const std::string& a, const std::string& b) {
-                                       return LineOf(a) < LineOf(b);
-                                   }))
+        EXPECT_TRUE(std::is_sorted(
+            run.lines.begin(), run.lines.end(),
+            [](const std::string& a, const std::string& b) { return LineOf(a) < LineOf(b); }))
             << "not sorted by line";
         // Within one line the order is not part of the contract.
         std::vector<std::string> got = run.lines, expected = script.expected;
@@ -186,9 +185,9 @@ TEST_F(CheckerTest, SeveralScriptsInOneRun) {
             continue;
         arguments.push_back(name);
         std::vector<std::string> lines = script.expected;
-        std::stable_sort(lines.begin(), lines.end(), [](const std::string& a, const std::string& b) {
-            return LineOf(a) < LineOf(b);
-        });
+        std::stable_sort(
+            lines.begin(), lines.end(),
+            [](const std::string& a, const std::string& b) { return LineOf(a) < LineOf(b); });
         expected.insert(expected.end(), lines.begin(), lines.end());
     }
     const Outcome run = RunChecker(CORPUS_DIR, arguments);
@@ -223,7 +222,8 @@ TEST_F(CheckerTest, WhatCannotBeChecked) {
         {{"no-such-script.ini"}, 2, ""},            // cannot be read
         {{"--codepage", "x", "modes.ini"}, 2, ""},  // not a code page
         {{"--frobnicate", "modes.ini"}, 2, ""},     // not an option
-        {{"utf16.txt"}, 2,
+        {{"utf16.txt"},
+         2,
          "utf16.txt:1: error: the file is UTF-16; save the script in code page 932 (nothing "
          "else was checked)"},
         {{"--help"}, 0, "usage: updcheck [--param WORD]... [--codepage N] SCRIPT.ini..."},
