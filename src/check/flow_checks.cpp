@@ -22,9 +22,10 @@ struct Found {
     const ProcedureInfo* procedure = nullptr;
 };
 
-Found Resolve(const std::vector<RunningList>& stack, const char* name) {
+// lists: how many of the stack's lists were running then.
+Found Resolve(const std::vector<RunningList>& stack, const char* name, size_t lists) {
     Found found;
-    for (int m = static_cast<int>(stack.size()) - 1; m >= 0; --m) {
+    for (int m = static_cast<int>(lists) - 1; m >= 0; --m) {
         for (size_t p = 0; p < stack[m].names.size(); ++p) {
             if (SameName(stack[m].names[p], name)) {
                 found.list = m;
@@ -61,10 +62,11 @@ bool EndsRunOn(const ProcedureInfo& box, int answer) {
     return item.ToInt() != 0;
 }
 
-// The flags a repeat condition reads, by the name it is written with.
-struct Assignment {
-    std::map<std::string, int> variable;  // name (folded) -> bit; -1: always false
-    unsigned bits = 0;
+// The flags one condition reads, by the name it is written with: a bit of
+// the flags tried, or -1 for a flag that is always false.
+struct Flags {
+    const std::map<std::string, int>* variable;
+    unsigned bits;
 };
 
 std::string Folded(const char* name) {
@@ -74,13 +76,21 @@ std::string Folded(const char* name) {
 }
 
 bool AssignedFlag(const char* name, bool* flag, void* context) {
-    const Assignment& assignment = *static_cast<const Assignment*>(context);
-    const auto found = assignment.variable.find(Folded(name));
-    if (found == assignment.variable.end())
+    const Flags& flags = *static_cast<const Flags*>(context);
+    const auto found = flags.variable->find(Folded(name));
+    if (found == flags.variable->end())
         return false;
-    *flag = found->second >= 0 && ((assignment.bits >> found->second) & 1) != 0;
+    *flag = found->second >= 0 && ((flags.bits >> found->second) & 1) != 0;
     return true;
 }
+
+// A SWITCH that must choose its list again for a repeat to go on.
+struct Step {
+    const ProcedureInfo* procedure;
+    int branch;
+    size_t lists;                         // running when it decides
+    std::map<std::string, int> variable;  // its names' flags
+};
 
 }  // namespace
 
@@ -176,7 +186,7 @@ void ScriptCheck::CheckConditionAt(const std::vector<RunningList>& stack,
     if (!ConditionNames(condition, &names))
         return;  // reported with the procedure
     for (const std::string& name : names) {
-        const Found found = Resolve(stack, name.c_str());
+        const Found found = Resolve(stack, name.c_str(), stack.size());
         if (found.list < 0) {
             // A name without a section is reported with the procedure.
             if (Section(name.c_str()) != nullptr)
@@ -195,52 +205,61 @@ void ScriptCheck::CheckConditionAt(const std::vector<RunningList>& stack,
 
 void ScriptCheck::CheckRepeat(const std::vector<RunningList>& stack, size_t first,
                               const ProcedureInfo& opener, int branch) {
-    const TextBuffer& condition = ValueOf(opener, "PROC");
-    std::vector<std::string> names;
-    if (!ConditionNames(condition, &names))
-        return;  // the SWITCH fails before it repeats
+    // The repeat goes on while the SWITCH at the top and each SWITCH that
+    // opened a list above the first repeated one choose the same lists again.
+    std::vector<Step> steps = {{&opener, branch, stack.size(), {}}};
+    for (size_t m = first + 1; m < stack.size(); ++m)
+        steps.push_back({stack[m].opener, stack[m].branch, m, {}});
 
     // Flags the user sets by answering a question inside the repeated lists,
     // flags that come out either way, and flags that are always false.
-    Assignment assignment;
     std::vector<int> user, free;
     std::map<std::pair<int, int>, int> variables;
-    for (const std::string& name : names) {
-        const Found found = Resolve(stack, name.c_str());
-        if (found.list < 0)
-            return;  // message 6 ends the run first
-        int& bit = assignment.variable[Folded(name.c_str())];
-        const std::pair<int, int> where(found.list, found.position);
-        if (IsKind(found.procedure, KindId::kSwitch) ||
-            found.position >= stack[found.list].running) {
-            bit = -1;
-        } else if (variables.count(where) != 0) {
-            bit = variables[where];
-        } else {
-            bit = static_cast<int>(variables.size());
-            variables[where] = bit;
-            const bool asked = found.list >= static_cast<int>(first) &&
-                               IsKind(found.procedure, KindId::kMsgBox) &&
-                               AsksQuestion(*found.procedure) && ShownAlways(*found.procedure);
-            (asked ? user : free).push_back(bit);
+    for (Step& step : steps) {
+        std::vector<std::string> names;
+        if (!ConditionNames(ValueOf(*step.procedure, "PROC"), &names))
+            return;  // the SWITCH fails before it repeats
+        for (const std::string& name : names) {
+            const Found found = Resolve(stack, name.c_str(), step.lists);
+            if (found.list < 0)
+                return;  // message 6 ends the run first
+            int& bit = step.variable[Folded(name.c_str())];
+            const std::pair<int, int> where(found.list, found.position);
+            if (IsKind(found.procedure, KindId::kSwitch) ||
+                found.position >= stack[found.list].running) {
+                bit = -1;
+            } else if (variables.count(where) != 0) {
+                bit = variables[where];
+            } else {
+                bit = static_cast<int>(variables.size());
+                variables[where] = bit;
+                const bool asked = found.list >= static_cast<int>(first) &&
+                                   IsKind(found.procedure, KindId::kMsgBox) &&
+                                   AsksQuestion(*found.procedure) && ShownAlways(*found.procedure);
+                (asked ? user : free).push_back(bit);
+            }
         }
     }
 
-    // Can the list be chosen again, and can some answers prevent it whatever
+    // Can the lists be chosen again, and can some answers prevent it whatever
     // the other flags are?
     bool chosen = false, stoppable = variables.size() > kMostNames;
     for (unsigned u = 0; variables.size() <= kMostNames && u < (1u << user.size()); ++u) {
         bool avoided = true;
         for (unsigned f = 0; f < (1u << free.size()); ++f) {
-            assignment.bits = 0;
-            for (size_t k = 0; k < user.size(); ++k) assignment.bits |= ((u >> k) & 1u) << user[k];
-            for (size_t k = 0; k < free.size(); ++k) assignment.bits |= ((f >> k) & 1u) << free[k];
-            bool value = false;
-            EvaluateConditionWith(condition, AssignedFlag, &assignment, &value);
-            if ((value ? 1 : 0) == branch) {
-                chosen = true;
-                avoided = false;
+            unsigned bits = 0;
+            for (size_t k = 0; k < user.size(); ++k) bits |= ((u >> k) & 1u) << user[k];
+            for (size_t k = 0; k < free.size(); ++k) bits |= ((f >> k) & 1u) << free[k];
+            bool again = true;
+            for (const Step& step : steps) {
+                Flags flags{&step.variable, bits};
+                bool value = false;
+                EvaluateConditionWith(ValueOf(*step.procedure, "PROC"), AssignedFlag, &flags,
+                                      &value);
+                again = again && (value ? 1 : 0) == step.branch;
             }
+            chosen = chosen || again;
+            avoided = avoided && !again;
         }
         stoppable = stoppable || (avoided && !user.empty());
     }
