@@ -1,12 +1,12 @@
 #include "check/script_check.h"
 
-#include "script/script_keys.h"
-#include "text/code_page.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
+
+#include "script/script_keys.h"
+#include "text/code_page.h"
 
 namespace {
 
