@@ -1,18 +1,20 @@
+# make: build updater.exe and updcheck.exe, and the script checker updcheck for this machine.
 # make demo: install what is missing, build, run the example update under Wine.
 # make test: install what is missing, build, run every test.
 BUILD   := build
 WIN     := $(BUILD)/win
 WINTEST := $(BUILD)/wintest
 NATIVE  := $(BUILD)/native
+HOST    := $(BUILD)/host
 TOOLCHAIN := $(CURDIR)/cmake/mingw-i686.cmake
 CMAKE_Q := cmake -Wno-dev --log-level=WARNING
 
 # The version is written once, in cmake/version.cmake.
 VERSION := $(shell sed -n 's/^set(UPDATER_VERSION_\(MAJOR\|MINOR\|PATCH\) \([0-9]*\))/\2/p' cmake/version.cmake | paste -sd.)
 
-.PHONY: all deps build wintest-configure test demo dist clean
+.PHONY: all deps build checker wintest-configure test demo dist clean
 
-all: build
+all: build checker
 
 deps:
 	@sh tools/install-deps.sh
@@ -21,18 +23,27 @@ build: deps
 	@$(CMAKE_Q) -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DMINGW_THREADS=win32
 	@cmake --build $(WIN) -j2 -- --no-print-directory
 
+# The script checker as a program of this machine: $(HOST)/updcheck.
+checker: deps
+	@$(CMAKE_Q) -S . -B $(HOST) -DCMAKE_BUILD_TYPE=Release
+	@cmake --build $(HOST) -j2 --target updcheck -- --no-print-directory
+
 wintest-configure: build
 	@$(CMAKE_Q) -S . -B $(WINTEST) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DMINGW_THREADS=posix \
 	    -DUPDATER_TESTS=ON -DUPDATER_EXE=$(CURDIR)/$(WIN)/updater.exe
 
 test: wintest-configure
-	@$(CMAKE_Q) -S . -B $(NATIVE) -DUPDATER_TESTS=ON -DCMAKE_BUILD_TYPE=Debug
+	@$(CMAKE_Q) -S . -B $(NATIVE) -DUPDATER_TESTS=ON -DCMAKE_BUILD_TYPE=Debug \
+	    -DUPDCHECK_EXE=$(CURDIR)/$(WIN)/updcheck.exe
 	@cmake --build $(NATIVE) -j2 -- --no-print-directory
-	@ctest --test-dir $(NATIVE) --output-on-failure
+	@ctest --test-dir $(NATIVE) -LE wine --output-on-failure
 	@cmake --build $(WINTEST) -j2 -- --no-print-directory
 	@sh tests/wine-setup.sh
-	@ctest --test-dir $(WINTEST) --output-on-failure; rc=$$?; sh tests/wine-setup.sh stop; exit $$rc
+	@ctest --test-dir $(WINTEST) --output-on-failure; rc=$$?; \
+	    ctest --test-dir $(NATIVE) -L wine --output-on-failure || rc=1; \
+	    sh tests/wine-setup.sh stop; exit $$rc
 	@sh tools/check-imports.sh $(WIN)/updater.exe
+	@sh tools/check-imports.sh $(WIN)/updcheck.exe
 	@sh tools/check-fast-path.sh $(WIN)/updater.exe
 
 demo: wintest-configure
@@ -49,7 +60,7 @@ dist: wintest-configure
 	@cmake --build $(WINTEST) -j2 --target sampleapp_v1 sampleapp_v2 -- --no-print-directory
 	@rm -rf $(BUILD)/dist dist/updater-$(VERSION).zip
 	@mkdir -p $(PACK) dist
-	@cp $(WIN)/updater.exe $(PACK)/
+	@cp $(WIN)/updater.exe $(WIN)/updcheck.exe $(PACK)/
 	@sed 's/@VERSION@/$(VERSION)/' packaging/README.txt > $(PACK)/README.txt
 	@cp -r examples docs $(PACK)/
 	@rm -f $(PACK)/examples/demo/run-demo.sh

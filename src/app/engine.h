@@ -6,10 +6,6 @@
 #include "procs/procedure.h"
 #include "text/list.h"
 
-// Lists deeper than this are refused, so that a SWITCH that selects itself
-// cannot recurse without end.
-const int kMaxListDepth = 64;
-
 class Engine : public ProcedureLists {
 public:
     explicit Engine(RunContext& run) : run_(run) { run_.lists = this; }

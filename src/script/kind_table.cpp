@@ -11,45 +11,53 @@ const KeyForm T = KeyForm::kText;
 const KeyForm L = KeyForm::kList;
 const bool kMain = true, kPaired = true, kRequired = true, kWrites = true;
 const bool no = false;
+const ItemForm kAny = ItemForm::kAny, kPath = ItemForm::kPath, kDecimal = ItemForm::kDecimal,
+               kHex = ItemForm::kHex, kWord = ItemForm::kWord;
 
-const KeySpec kExistKeys[] = {{"FILE", L, kMain, no, kRequired, no}};
-const KeySpec kDateKeys[] = {{"FILE", L, kMain, no, kRequired, no}, {"DATE", T, no, no, no, no}};
-const KeySpec kSwitchKeys[] = {{"PROC", KeyForm::kCondition, no, no, no, no},
-                               {"0", KeyForm::kProcedureList, no, no, no, no},
-                               {"1", KeyForm::kProcedureList, no, no, no, no}};
-const KeySpec kMsgBoxKeys[] = {{"FLAG", KeyForm::kFlag, no, no, no, no},
-                               {"TYPE", T, no, no, kRequired, no},
-                               {"TEXT", T, no, no, no, no},
-                               {"ISABORT", L, no, no, no, no}};
-const KeySpec kCopyKeys[] = {{"FROM", L, kMain, no, kRequired, no},
-                             {"TO", L, no, kPaired, kRequired, kWrites}};
-const KeySpec kLaunchKeys[] = {{"FILE", L, kMain, no, kRequired, no},
-                               {"PARAM", L, no, no, no, no},
-                               {"ISWAIT", KeyForm::kNumber, no, no, no, no}};
-const KeySpec kDeleteKeys[] = {{"FILE", L, kMain, no, kRequired, kWrites}};
-const KeySpec kLinkKeys[] = {{"SRC", L, kMain, no, kRequired, no},
-                             {"PARAM", L, no, no, no, no},
-                             {"SHOWCMD", L, no, no, no, no},
-                             {"DST", L, no, kPaired, kRequired, kWrites}};
-const KeySpec kMakeDirKeys[] = {{"DIR", L, kMain, no, kRequired, kWrites}};
-const KeySpec kAttrKeys[] = {{"FILE", L, kMain, no, kRequired, kWrites},
-                             {"ARG", L, no, kPaired, no, no}};
-const KeySpec kCrcKeys[] = {{"FILE", L, kMain, no, kRequired, no},
-                            {"TYPE", T, no, no, no, no},
-                            {"CRC", L, no, kPaired, no, no}};
-const KeySpec kMoveKeys[] = {{"FROM", L, kMain, no, kRequired, kWrites},
-                             {"TO", L, no, kPaired, kRequired, kWrites}};
-const KeySpec kWaitAppKeys[] = {{"APP", L, kMain, no, kRequired, no},
-                                {"TICK", L, no, kPaired, no, no}};
-const KeySpec kAppExistKeys[] = {{"APP", L, kMain, no, kRequired, no}};
-const KeySpec kVerifyKeys[] = {{"ARG1", L, no, no, no, no}, {"ARG2", L, no, no, no, no}};
-const KeySpec kRsrcKeys[] = {{"FROM", T, no, no, kRequired, no},
-                             {"TO", T, no, no, kRequired, kWrites},
-                             {"TYPE", L, kMain, no, kRequired, no},
-                             {"NAME", L, no, kPaired, no, no}};
-const KeySpec kShellKeys[] = {{"FUNC", L, no, kPaired, kRequired, no},
-                              {"FROM", L, kMain, no, kRequired, kWrites},
-                              {"TO", L, no, kPaired, no, kWrites}};
+// In the order of BoxType and ShellFunction.
+const char* const kBoxTypes[] = {"ERROR", "INFORMATION", "WARNING", "QUESTION", nullptr};
+const char* const kShellFunctions[] = {"MOVE", "COPY", "DELETE", "RENAME", nullptr};
+
+const KeySpec kExistKeys[] = {{"FILE", L, kMain, no, kRequired, no, kPath, nullptr}};
+const KeySpec kDateKeys[] = {{"FILE", L, kMain, no, kRequired, no, kPath, nullptr},
+                             {"DATE", T, no, no, no, no, kAny, nullptr}};
+const KeySpec kSwitchKeys[] = {{"PROC", KeyForm::kCondition, no, no, no, no, kAny, nullptr},
+                               {"0", KeyForm::kProcedureList, no, no, no, no, kAny, nullptr},
+                               {"1", KeyForm::kProcedureList, no, no, no, no, kAny, nullptr}};
+const KeySpec kMsgBoxKeys[] = {{"FLAG", KeyForm::kFlag, no, no, no, no, kAny, nullptr},
+                               {"TYPE", T, no, no, kRequired, no, kWord, kBoxTypes},
+                               {"TEXT", T, no, no, no, no, kAny, nullptr},
+                               {"ISABORT", L, no, no, no, no, kDecimal, nullptr}};
+const KeySpec kCopyKeys[] = {{"FROM", L, kMain, no, kRequired, no, kPath, nullptr},
+                             {"TO", L, no, kPaired, kRequired, kWrites, kPath, nullptr}};
+const KeySpec kLaunchKeys[] = {{"FILE", L, kMain, no, kRequired, no, kPath, nullptr},
+                               {"PARAM", L, no, no, no, no, kAny, nullptr},
+                               {"ISWAIT", KeyForm::kNumber, no, no, no, no, kDecimal, nullptr}};
+const KeySpec kDeleteKeys[] = {{"FILE", L, kMain, no, kRequired, kWrites, kPath, nullptr}};
+const KeySpec kLinkKeys[] = {{"SRC", L, kMain, no, kRequired, no, kPath, nullptr},
+                             {"PARAM", L, no, no, no, no, kAny, nullptr},
+                             {"SHOWCMD", L, no, no, no, no, kDecimal, nullptr},
+                             {"DST", L, no, kPaired, kRequired, kWrites, kPath, nullptr}};
+const KeySpec kMakeDirKeys[] = {{"DIR", L, kMain, no, kRequired, kWrites, kPath, nullptr}};
+const KeySpec kAttrKeys[] = {{"FILE", L, kMain, no, kRequired, kWrites, kPath, nullptr},
+                             {"ARG", L, no, kPaired, no, no, kHex, nullptr}};
+const KeySpec kCrcKeys[] = {{"FILE", L, kMain, no, kRequired, no, kPath, nullptr},
+                            {"TYPE", T, no, no, no, no, kAny, nullptr},
+                            {"CRC", L, no, kPaired, no, no, kHex, nullptr}};
+const KeySpec kMoveKeys[] = {{"FROM", L, kMain, no, kRequired, kWrites, kPath, nullptr},
+                             {"TO", L, no, kPaired, kRequired, kWrites, kPath, nullptr}};
+const KeySpec kWaitAppKeys[] = {{"APP", L, kMain, no, kRequired, no, kPath, nullptr},
+                                {"TICK", L, no, kPaired, no, no, kDecimal, nullptr}};
+const KeySpec kAppExistKeys[] = {{"APP", L, kMain, no, kRequired, no, kPath, nullptr}};
+const KeySpec kVerifyKeys[] = {{"ARG1", L, no, no, no, no, kAny, nullptr},
+                               {"ARG2", L, no, no, no, no, kAny, nullptr}};
+const KeySpec kRsrcKeys[] = {{"FROM", T, no, no, kRequired, no, kPath, nullptr},
+                             {"TO", T, no, no, kRequired, kWrites, kPath, nullptr},
+                             {"TYPE", L, kMain, no, kRequired, no, kAny, nullptr},
+                             {"NAME", L, no, kPaired, no, no, kAny, nullptr}};
+const KeySpec kShellKeys[] = {{"FUNC", L, no, kPaired, kRequired, no, kWord, kShellFunctions},
+                              {"FROM", L, kMain, no, kRequired, kWrites, kPath, nullptr},
+                              {"TO", L, no, kPaired, no, kWrites, kPath, nullptr}};
 
 #define KEYS(array) array, static_cast<int>(sizeof array / sizeof array[0])
 
@@ -104,6 +112,19 @@ const KeySpec* MainKey(const KindSpec& kind) {
 int KeyIndex(const KindSpec& kind, const char* key) {
     for (int i = 0; i < kind.key_count; ++i) {
         if (strcmp(kind.keys[i].name, key) == 0)
+            return i;
+    }
+    return -1;
+}
+
+const KeySpec* FindKey(const KindSpec& kind, const char* key) {
+    const int index = KeyIndex(kind, key);
+    return index >= 0 ? &kind.keys[index] : nullptr;
+}
+
+int WordIndex(const KeySpec& key, const char* value) {
+    for (int i = 0; key.words != nullptr && key.words[i] != nullptr; ++i) {
+        if (EqualsNoCase(key.words[i], value))
             return i;
     }
     return -1;

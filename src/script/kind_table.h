@@ -35,6 +35,15 @@ enum class KeyForm : uint8_t {
     kFlag,           // a condition, then 0 or 1
 };
 
+// What each item of a key is taken as.
+enum class ItemForm : uint8_t {
+    kAny,      // any text
+    kPath,     // a file, a folder or a pattern
+    kDecimal,  // a number read as "%d": as far as it goes, 0 when none
+    kHex,      // a number read as "%x": as far as it goes, 0 when none
+    kWord,     // one of the key's words, compared without regard to ASCII case
+};
+
 struct KeySpec {
     const char* name;
     KeyForm form;
@@ -42,7 +51,13 @@ struct KeySpec {
     bool paired;    // items pair with the main list's by position
     bool required;  // an empty value makes the procedure fail
     bool writes;    // its items name places that are written, moved or deleted
+    ItemForm items;
+    const char* const* words;  // for kWord: the words, ended by null
 };
+
+// The words of MSGBOX TYPE and of SHELL FUNC, by their index in the key's words.
+enum BoxType { kBoxError, kBoxInformation, kBoxWarning, kBoxQuestion };
+enum ShellFunction { kShellMove, kShellCopy, kShellDelete, kShellRename };
 
 struct KindSpec {
     KindId id;
@@ -62,6 +77,10 @@ const KindSpec* FindKind(const char* mode);
 const KeySpec* MainKey(const KindSpec& kind);
 // Position of key in the kind's keys; -1 when it has no such key.
 int KeyIndex(const KindSpec& kind, const char* key);
+// The key of that name; null when the kind has none.
+const KeySpec* FindKey(const KindSpec& kind, const char* key);
+// Index of value among the key's words; -1 when it is none of them.
+int WordIndex(const KeySpec& key, const char* value);
 
 // No kind reads more keys than this.
 const int kMostKeys = 4;

@@ -35,6 +35,10 @@ if [ ! -f "$dir/prefix/system.reg" ]; then
     as_user wineboot -i </dev/null >/dev/null 2>&1
     as_user wineserver -w
 fi
+# Start the prefix's services before the runs, so that what they print on a
+# first start (even a crash of one of them) is not taken for the program's.
+as_user wineserver -p 2>/dev/null || true
+as_user wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 
 box=$dir/box
 windows_box=$(echo "Z:$box" | tr / '\\')
@@ -61,7 +65,9 @@ DIR=<Src>\\after
 EOF
     chown "$user" "$box/updater.ini"
     (cd "$box" && stat -c '%n %s %Y %a' "$@" && cat "$@") > "$dir/before"
-    as_user wine "$dir/boxspy.exe" --timeout 20000 "$box/updater.exe" > "$dir/shown" 2>&1 || true
+    # Wine's own messages go elsewhere: only the boxes and the exit code count.
+    as_user wine "$dir/boxspy.exe" --timeout 20000 "$box/updater.exe" > "$dir/shown" \
+        2> "$dir/wine-messages" || true
     printf '%s\n' 'box 1: caption="N" flags=0x00010010' \
         '    ファイルのコピーに失敗しました。' '    ' \
         "    転送元：\"$windows_box\\$from\"" "    転送先：\"$windows_box\\$to\"" \

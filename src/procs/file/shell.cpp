@@ -30,16 +30,12 @@ struct ShellName {
     }
 };
 
-UINT ShellOperationCode(const TextBuffer& function) {
-    if (EqualsNoCase(function.c_str(), "MOVE"))
-        return FO_MOVE;
-    if (EqualsNoCase(function.c_str(), "COPY"))
-        return FO_COPY;
-    if (EqualsNoCase(function.c_str(), "DELETE"))
-        return FO_DELETE;
-    if (EqualsNoCase(function.c_str(), "RENAME"))
-        return FO_RENAME;
-    return 0;  // handed to the shell as it is; the shell refuses it
+// By ShellFunction: the words themselves are in the kind table.
+const UINT kShellCodes[] = {FO_MOVE, FO_COPY, FO_DELETE, FO_RENAME};
+
+UINT ShellOperationCode(const KindSpec& kind, const TextBuffer& function) {
+    const int index = WordIndex(*FindKey(kind, "FUNC"), function.c_str());
+    return index >= 0 ? kShellCodes[index] : 0;  // 0 goes to the shell, which refuses it
 }
 
 enum class ItemOutcome {
@@ -167,7 +163,7 @@ struct ShellProcedure : Procedure {
     bool Run(RunContext& run) override {
         ShellItems shell(run.events);
         return ActOnEachItem(run, [&](int i) {
-            const UINT code = ShellOperationCode(Item("FUNC", i));
+            const UINT code = ShellOperationCode(*kind, Item("FUNC", i));
             const TextBuffer source = Item("FROM", i);
             const TextBuffer target = Item("TO", i);
             const TextBuffer temporary = target.IsEmpty() ? TextBuffer() : target + ".tmp";

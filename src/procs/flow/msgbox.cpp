@@ -5,26 +5,20 @@
 
 namespace {
 
-struct BoxKind {
-    const char* type;
-    unsigned style;
+// By BoxType: the words themselves are in the kind table, which the checker reads too.
+const unsigned kBoxStyles[] = {
+    kBoxIconError,
+    kBoxIconInformation,
+    kBoxIconWarning | kBoxYesNo | kBoxDefaultButton2,
+    kBoxIconQuestion | kBoxYesNo,
 };
 
-const BoxKind kBoxKinds[] = {
-    {"ERROR", kBoxIconError},
-    {"INFORMATION", kBoxIconInformation},
-    {"WARNING", kBoxIconWarning | kBoxYesNo | kBoxDefaultButton2},
-    {"QUESTION", kBoxIconQuestion | kBoxYesNo},
-};
-
-bool StyleOf(const TextBuffer& type, unsigned* style) {
-    for (const BoxKind& kind : kBoxKinds) {
-        if (EqualsNoCase(kind.type, type.c_str())) {
-            *style = kind.style;
-            return true;
-        }
-    }
-    return false;
+bool StyleOf(const KindSpec& kind, const TextBuffer& type, unsigned* style) {
+    const int index = WordIndex(*FindKey(kind, "TYPE"), type.c_str());
+    if (index < 0)
+        return false;
+    *style = kBoxStyles[index];
+    return true;
 }
 
 struct MsgBoxProcedure : Procedure {
@@ -42,7 +36,7 @@ struct MsgBoxProcedure : Procedure {
         }
         // The type is checked only for a box that is to be shown.
         unsigned style = 0;
-        if (!StyleOf(Value("TYPE"), &style)) {
+        if (!StyleOf(*kind, Value("TYPE"), &style)) {
             run.reporter.Fail(kMsgBadSymbol, {Value("TYPE")});
             return false;
         }

@@ -1,0 +1,32 @@
+// The script checker: reads a script as the program does and reports every
+// mistake it can find before the script ships, each at its line. It never
+// runs anything and knows nothing of the machine the script will run on.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "check/findings.h"
+
+struct CheckOptions {
+    unsigned code_page = 932;         // of the script
+    std::vector<std::string> params;  // stand in for the command line's words ({?Param})
+};
+
+// Findings sorted by line; names in them are in the script's code page.
+std::vector<Finding> CheckScript(const char* bytes, size_t size, const CheckOptions& options);
+
+// Lead-byte ranges of a code page for SetLeadByteRanges (pairs, ended by 0,0).
+const unsigned char* LeadByteRanges(unsigned code_page);
+
+// Converts one character (one or two bytes of the code page) to UTF-8.
+class CharacterConverter {
+public:
+    virtual ~CharacterConverter() = default;
+    virtual bool ToUtf8(const char* bytes, size_t size, std::string* utf8) = 0;
+};
+
+// text in UTF-8: ASCII as it is, each other character through convert, and
+// bytes it cannot convert as \xNN.
+std::string ToUtf8(const std::string& text, CharacterConverter& convert);

@@ -1,0 +1,192 @@
+// updcheck: checks update scripts before they ship. One line per finding,
+// "SCRIPT.ini:LINE: error|warning: TEXT", sorted by line; exit status 0 when
+// clean, 1 with warnings only, 2 with errors (or when it cannot check).
+// It only reads the scripts.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "check/checker.h"
+#include "text/code_page.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
+
+namespace {
+
+const char kUsage[] =
+    "usage: updcheck [--param WORD]... [--codepage N] SCRIPT.ini...\n"
+    "  --param WORD   a word of the updater's command line, for {?Param\\n}\n"
+    "  --codepage N   the script's code page (932 unless given)\n";
+
+#ifdef _WIN32
+
+// The system's own tables.
+class SystemConverter : public CharacterConverter {
+public:
+    explicit SystemConverter(unsigned code_page) : code_page_(code_page) {}
+    bool Known() const { return IsValidCodePage(code_page_) != FALSE; }
+    bool ToUtf8(const char* bytes, size_t size, std::string* utf8) override {
+        WCHAR wide[4];
+        const int units = MultiByteToWideChar(code_page_, MB_ERR_INVALID_CHARS, bytes,
+                                              static_cast<int>(size), wide, 4);
+        return units > 0 && AppendUtf8(wide, units, utf8);
+    }
+    static bool AppendUtf8(const WCHAR* wide, int units, std::string* utf8) {
+        std::vector<char> bytes(4 * static_cast<size_t>(units) + 4);
+        const int n = WideCharToMultiByte(CP_UTF8, 0, wide, units, bytes.data(),
+                                          static_cast<int>(bytes.size()), nullptr, nullptr);
+        utf8->append(bytes.data(), n > 0 ? n : 0);
+        return n > 0;
+    }
+
+private:
+    unsigned code_page_;
+};
+
+// Paths come from the command line in the system's ANSI code page.
+std::string PathInUtf8(const char* path) {
+    std::vector<WCHAR> wide(strlen(path) + 1);
+    const int units =
+        MultiByteToWideChar(CP_ACP, 0, path, -1, wide.data(), static_cast<int>(wide.size()));
+    std::string utf8;
+    if (units <= 1 || !SystemConverter::AppendUtf8(wide.data(), units - 1, &utf8))
+        return path;
+    return utf8;
+}
+
+// A console shows UTF-16 whatever its code page; a file or a pipe gets UTF-8.
+void Write(const std::string& utf8) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(out, &mode)) {
+        std::vector<WCHAR> wide(utf8.size() + 1);
+        const int units =
+            MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
+                                static_cast<int>(wide.size()));
+        DWORD written = 0;
+        if (units > 0 && WriteConsoleW(out, wide.data(), units, &written, nullptr))
+            return;
+    }
+    fwrite(utf8.data(), 1, utf8.size(), stdout);
+}
+
+#else
+
+class SystemConverter : public CharacterConverter {
+public:
+    explicit SystemConverter(unsigned code_page) {
+        const std::string name = code_page == 65001 ? "UTF-8" : "CP" + std::to_string(code_page);
+        iconv_ = iconv_open("UTF-8", name.c_str());
+    }
+    ~SystemConverter() override {
+        if (Known())
+            iconv_close(iconv_);
+    }
+    SystemConverter(const SystemConverter&) = delete;
+    SystemConverter& operator=(const SystemConverter&) = delete;
+    bool Known() const { return iconv_ != reinterpret_cast<iconv_t>(-1); }
+    bool ToUtf8(const char* bytes, size_t size, std::string* utf8) override {
+        char in[4] = {};
+        memcpy(in, bytes, size);
+        char out[16];
+        char* from = in;
+        char* to = out;
+        size_t left = size, room = sizeof out;
+        iconv(iconv_, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(iconv_, &from, &left, &to, &room) == static_cast<size_t>(-1) || left != 0)
+            return false;
+        utf8->append(out, to);
+        return true;
+    }
+
+private:
+    iconv_t iconv_;
+};
+
+std::string PathInUtf8(const char* path) {
+    return path;
+}
+
+void Write(const std::string& utf8) {
+    fwrite(utf8.data(), 1, utf8.size(), stdout);
+}
+
+#endif
+
+bool ReadWhole(const char* path, std::string* bytes) {
+    FILE* file = fopen(path, "rb");
+    if (file == nullptr)
+        return false;
+    char block[65536];
+    size_t n = 0;
+    while ((n = fread(block, 1, sizeof block, file)) > 0) bytes->append(block, n);
+    const bool read = ferror(file) == 0;
+    fclose(file);
+    return read;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CheckOptions options;
+    std::vector<const char*> scripts;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
+            fputs(kUsage, stdout);
+            return 0;
+        }
+        if (strcmp(argument, "--param") == 0 && i + 1 < argc) {
+            options.params.push_back(argv[++i]);
+        } else if (strcmp(argument, "--codepage") == 0 && i + 1 < argc) {
+            char* end = nullptr;
+            const unsigned long code_page = strtoul(argv[++i], &end, 10);
+            if (*end != '\0' || code_page == 0 || code_page > 65535) {
+                fprintf(stderr, "updcheck: not a code page: %s\n", argv[i]);
+                return 2;
+            }
+            options.code_page = static_cast<unsigned>(code_page);
+        } else if (argument[0] == '-' && argument[1] == '-') {
+            fprintf(stderr, "updcheck: unknown option %s\n%s", argument, kUsage);
+            return 2;
+        } else {
+            scripts.push_back(argument);
+        }
+    }
+    if (scripts.empty()) {
+        fputs(kUsage, stderr);
+        return 2;
+    }
+    SystemConverter convert(options.code_page);
+    if (!convert.Known()) {
+        fprintf(stderr, "updcheck: code page %u is not known here\n", options.code_page);
+        return 2;
+    }
+    // The script's code page decides which bytes begin a double-byte character.
+    SetLeadByteRanges(LeadByteRanges(options.code_page));
+
+    int status = 0;
+    for (const char* script : scripts) {
+        std::string bytes;
+        if (!ReadWhole(script, &bytes)) {
+            fprintf(stderr, "%s: error: cannot read the file\n", PathInUtf8(script).c_str());
+            status = 2;
+            continue;
+        }
+        const std::string path = PathInUtf8(script);
+        for (const Finding& finding : CheckScript(bytes.data(), bytes.size(), options)) {
+            const bool error = finding.severity == Severity::kError;
+            Write(path + ":" + std::to_string(finding.line) +
+                  (error ? ": error: " : ": warning: ") + ToUtf8(finding.text, convert) + "\n");
+            status = error ? 2 : (status > 1 ? status : 1);
+        }
+    }
+    fflush(stdout);
+    return status;
+}
