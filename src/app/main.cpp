@@ -4,6 +4,7 @@
 
 #include "app/engine.h"
 #include "app/startup.h"
+#include "app/undo_journal.h"
 #include "base/system.h"
 #include "script/system_lookups.h"
 
@@ -30,8 +31,11 @@ void RunUpdate(const char* command_line) {
     ProfileFile script;
     if (!InitializeRun(run, script, command_line))
         return;
+    UndoJournal undo(run);
+    if (!undo.Begin())
+        return;
     Engine engine(run);
-    engine.RunTopList(run.proc);
+    undo.End(engine.RunTopList(run.proc));
 }
 
 }  // namespace

@@ -12,6 +12,13 @@ bool ScriptKeys::ReadText(const char* section, const char* key, TextBuffer& valu
     return true;
 }
 
+bool ScriptKeys::ReadOptionalText(const char* section, const char* key, TextBuffer& value) const {
+    if (!source_.ReadValue(section, key, kValueCapacity, value))
+        return false;
+    symbols_.ExpandValue(value);
+    return true;
+}
+
 bool ScriptKeys::ReadNumber(const char* section, const char* key, TextBuffer& value) const {
     if (!source_.ReadValue(section, key, kNumberCapacity, value)) {
         reporter_.Fail(kMsgBadFormat, {section, key});

@@ -16,6 +16,9 @@ public:
     // The expanded value; false (message 2 shown) when the key is missing or
     // its value would grow beyond what expansion allows.
     bool ReadText(const char* section, const char* key, TextBuffer& value) const;
+    // The expanded value of a key that may be left out; false, and nothing
+    // shown, when it is missing.
+    bool ReadOptionalText(const char* section, const char* key, TextBuffer& value) const;
     // A value that is read as a number ("%d", ToInt): unexpanded, and only
     // its first 259 bytes. False (message 2 shown) when the key is missing.
     bool ReadNumber(const char* section, const char* key, TextBuffer& value) const;
