@@ -106,6 +106,28 @@ private:
     Pointer pointer_ = nullptr;
 };
 
+// The system's own file calls, which take an open file: XP has them, and
+// they rename a file that is open already.
+struct IoStatusBlock {
+    LONG status;
+    ULONG_PTR information;
+};
+typedef LONG(WINAPI* NtSetInformationFileFn)(HANDLE, IoStatusBlock*, void*, ULONG, int);
+typedef ULONG(WINAPI* RtlNtStatusToDosErrorFn)(LONG);
+const int kFileRenameInformation = 10;
+const int kFileDispositionInformation = 13;
+
+Status SetFileInformation(HANDLE file, void* information, ULONG size, int kind) {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    const auto set = SystemFunction<NtSetInformationFileFn>(ntdll, "NtSetInformationFile");
+    const auto to_error = SystemFunction<RtlNtStatusToDosErrorFn>(ntdll, "RtlNtStatusToDosError");
+    if (!set || !to_error)
+        return Status::Failed(ERROR_CALL_NOT_IMPLEMENTED);
+    IoStatusBlock io = {};
+    const LONG status = set(file, &io, information, size, kind);
+    return status >= 0 ? Status::Done() : Status::Failed(to_error(status));
+}
+
 // The current account's SID as "S-1-...", or "" where the system has none.
 TextBuffer AccountSid() {
     HMODULE advapi = GetModuleHandleA("advapi32.dll");
@@ -184,6 +206,40 @@ Status PutState(const char* path, const FileState& state) {
 Status RenameOnVolume(const TextBuffer& from, const TextBuffer& to) {
     return MakeWithFolders(to,
                            [&] { return CallStatus(MoveFileExA(from.c_str(), to.c_str(), 0)); });
+}
+
+HANDLE OpenToSetAside(const char* path, bool delete_only) {
+    return CreateFileA(path, delete_only ? DELETE : GENERIC_WRITE | DELETE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+Status RenameOpenFile(HANDLE file, const TextBuffer& to) {
+    struct {
+        BOOLEAN replace;
+        HANDLE root;
+        ULONG length;
+        WCHAR name[MAX_PATH + 8];
+    } rename = {FALSE, nullptr, 0, {}};
+    // The system's own form of the name: \??\C:\..., or \??\UNC\server\share\...
+    const bool unc = to.c_str()[0] == '\\' && to.c_str()[1] == '\\';
+    const wchar_t* prefix = unc ? L"\\??\\UNC" : L"\\??\\";
+    const int prefix_length = unc ? 7 : 4;
+    for (int i = 0; i < prefix_length; ++i) rename.name[i] = prefix[i];
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, to.c_str() + (unc ? 1 : 0), -1, rename.name + prefix_length,
+                            MAX_PATH + 8 - prefix_length);
+    if (length == 0)
+        return LastErrorStatus();
+    rename.length = static_cast<ULONG>((prefix_length + length - 1) * sizeof(WCHAR));
+    return MakeWithFolders(to, [&] {
+        return SetFileInformation(file, &rename, sizeof rename, kFileRenameInformation);
+    });
+}
+
+Status DeleteWhenClosed(HANDLE file) {
+    BOOLEAN remove = TRUE;
+    return SetFileInformation(file, &remove, sizeof remove, kFileDispositionInformation);
 }
 
 Status LinkOnVolume(const TextBuffer& existing, const TextBuffer& link) {

@@ -3,6 +3,8 @@
 // their attributes and times. Nothing here is told to the run's listeners.
 #pragma once
 
+#include <windows.h>
+
 #include "app/undo_format.h"
 #include "base/status.h"
 
@@ -20,6 +22,14 @@ Status PutState(const char* path, const FileState& state);
 // A rename that never copies: it fails between volumes. Missing folders of
 // to are made first.
 Status RenameOnVolume(const TextBuffer& from, const TextBuffer& to);
+// A file opened to be set aside, asking what the change itself needs: write
+// access, or for the deletion of a read-only file delete access, while
+// sharing everything with others. Invalid where the change would fail.
+HANDLE OpenToSetAside(const char* path, bool delete_only);
+// Renames an open file within its volume; missing folders of to are made first.
+Status RenameOpenFile(HANDLE file, const TextBuffer& to);
+// The file goes when its last handle is closed.
+Status DeleteWhenClosed(HANDLE file);
 // A second name for the file existing (NTFS); fails between volumes and
 // where the system has none.
 Status LinkOnVolume(const TextBuffer& existing, const TextBuffer& link);

@@ -19,6 +19,10 @@ const int kMostPlaces = 50000;
 const uint32_t kRefusesOverwrite =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
+// Set-aside files held open at most; beyond, each is closed once renamed
+// and deleted by name at the end. Every open file costs the system a little.
+const int kMostHeld = 4096;
+
 TextBuffer Hex8(uint32_t value) {
     char digits[9] = {};
     for (int i = 7; i >= 0; --i, value >>= 4) digits[i] = "0123456789ABCDEF"[value & 0xF];
@@ -61,6 +65,31 @@ bool Exists(const TextBuffer& path) {
 
 }  // namespace
 
+int UndoJournal::HeldFiles::Add(HANDLE file) {
+    if (files_.Count() < kMostHeld && files_.Add(file))
+        return files_.Count() - 1;
+    CloseHandle(file);
+    return -1;
+}
+
+void UndoJournal::HeldFiles::Release(int i) {
+    if (files_[i] != nullptr)
+        CloseHandle(files_[i]);
+    files_[i] = nullptr;
+}
+
+void UndoJournal::HeldFiles::Close(bool deleting) {
+    for (HANDLE& file : files_) {
+        if (file == nullptr)
+            continue;
+        if (deleting)
+            DeleteWhenClosed(file);
+        CloseHandle(file);
+        file = nullptr;
+    }
+    files_.Clear();
+}
+
 bool UndoJournal::Begin() {
     TextBuffer value;
     enabled_ = run_.Keys().ReadOptionalText("UPDATER", "ROLLBACK", value) &&
@@ -98,24 +127,29 @@ bool UndoJournal::Begin() {
 void UndoJournal::End(bool completed) {
     if (!enabled_)
         return;
-    if (journal_.IsValid()) {
-        JournalBatch batch;
-        Record done;
-        done.type = RecordType::kCompleted;
-        batch.Add(done);
-        const bool noted = completed && Write(batch);
-        journal_.Reset();
-        TextBuffer failed;
-        if (noted) {
-            RemoveJournal(place_, volume_asides_);
-        } else if (completed) {
-            // Without its last record the journal itself must go first: it
-            // would undo a completed run.
-            if (DeleteFileA(place_.file.c_str()))
-                RemoveJournal(place_, volume_asides_);
-        } else if (FinishJournal(place_, &failed) == JournalEnd::kNotRestored) {
-            run_.reporter.Fail(kMsgNotRestored, {failed});
+    if (journal_.IsValid() && completed) {
+        // The run is complete once its journal is gone. On one volume the
+        // deletion reaches the disk before any set-aside file's does; with
+        // set-aside folders on other volumes, a last record says so first.
+        bool committed = false;
+        if (volume_asides_.Count() > 0) {
+            JournalBatch batch;
+            Record done;
+            done.type = RecordType::kCompleted;
+            batch.Add(done);
+            committed = static_cast<bool>(Write(batch));
         }
+        journal_.Reset();
+        committed = DeleteFileA(place_.file.c_str()) || committed;
+        held_.Close(committed);
+        if (committed)
+            RemoveJournal(place_, volume_asides_);
+    } else if (journal_.IsValid()) {
+        journal_.Reset();
+        held_.Close(false);
+        TextBuffer failed;
+        if (FinishJournal(place_, &failed) == JournalEnd::kNotRestored)
+            run_.reporter.Fail(kMsgNotRestored, {failed});
     }
     run_.reporter.ReleaseFailures();
 }
@@ -129,14 +163,14 @@ Status UndoJournal::Write(JournalBatch& batch) {
         // Made with the first batch: a run that changes nothing writes nothing.
         CreateDirectoryA(ParentOf(ParentOf(place_.file)).c_str(), nullptr);
         CreateDirectoryA(ParentOf(place_.file).c_str(), nullptr);
-        // What is in the set-aside folder must all be this run's.
-        RemoveTree(place_.aside);
-        CreateDirectoryA(place_.aside.c_str(), nullptr);
         // Shared for reading only: another start of the script sees it in use.
         journal_.Reset(CreateFileA(place_.file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!journal_.IsValid())
             return broken_ = LastErrorStatus();
+        // What is in the set-aside folder must all be this run's.
+        RemoveTree(place_.aside);
+        CreateDirectoryA(place_.aside.c_str(), nullptr);
         JournalBatch header;
         Record head;
         head.type = RecordType::kHeader;
@@ -379,8 +413,8 @@ Status UndoJournal::AsideFolderFor(const TextBuffer& full, TextBuffer* folder) {
     return Status::Failed(ERROR_ALREADY_EXISTS);
 }
 
-Status UndoJournal::PutAside(const TextBuffer& full, const TextBuffer& name, bool link, bool record,
-                             const FileState& state, TextBuffer* slot) {
+Status UndoJournal::PutAside(const TextBuffer& full, const TextBuffer& name, Aside how, HANDLE file,
+                             bool record, const FileState& state, TextBuffer* slot) {
     Status moved = Status::Failed(ERROR_NOT_SAME_DEVICE);
     for (int attempt = 0; attempt < 2 && moved.Error() == ERROR_NOT_SAME_DEVICE; ++attempt) {
         if (attempt > 0) {
@@ -397,52 +431,53 @@ Status UndoJournal::PutAside(const TextBuffer& full, const TextBuffer& name, boo
             if (!noted)
                 return noted;
         }
-        moved = link ? LinkOnVolume(full, *slot) : RenameOnVolume(full, *slot);
+        moved = how == Aside::kLink         ? LinkOnVolume(full, *slot)
+                : how == Aside::kRenameOpen ? RenameOpenFile(file, *slot)
+                                            : RenameOnVolume(full, *slot);
     }
     return moved;
 }
 
-Status UndoJournal::Keep(const TextBuffer& full, const FileState& state, int place, bool renamable,
+Status UndoJournal::Keep(const TextBuffer& full, const FileState& state, int place, Use use,
                          bool* renamed) {
     *renamed = false;
     // A place's set-aside name follows from the places; any other is recorded.
     const bool single = place < 0;
     const TextBuffer name = single ? SlotName(procedure_, "e", single_slots_++)
                                    : SlotName(procedure_, "", static_cast<uint32_t>(place));
-    if (renamable) {
-        TextBuffer slot;
-        if (PutAside(full, name, false, single, state, &slot)) {
+    TextBuffer slot;
+    if (IsFolderState(state)) {
+        // A folder goes aside whole where deleting it would have worked.
+        if (use == Use::kDelete && CanDeleteTree(full) &&
+            PutAside(full, name, Aside::kRename, nullptr, single, state, &slot)) {
+            *renamed = true;
+            return Status::Done();
+        }
+    } else if (use == Use::kDelete ||
+               (use == Use::kDeleteAndWrite && !(state.attributes & FILE_ATTRIBUTE_READONLY)) ||
+               (use == Use::kOverwrite && !(state.attributes & kRefusesOverwrite))) {
+        // Opening it asks what the change would; renaming the open file
+        // takes no second look-up.
+        UniqueHandle file(OpenToSetAside(
+            full.c_str(), use == Use::kDelete && (state.attributes & FILE_ATTRIBUTE_READONLY)));
+        if (file.IsValid() &&
+            PutAside(full, name, Aside::kRenameOpen, file.Get(), single, state, &slot)) {
             *renamed = true;
             renamed_.path = full;
             renamed_.slot = slot;
             renamed_.place = place;
+            renamed_.held = held_.Add(file.Release());
             return Status::Done();
         }
     }
     // The change then runs on the file itself, and fails or not as it would have.
-    const TextBuffer slot = place_.aside + "\\" + name + "c";
+    slot = place_.aside + "\\" + name + "c";
     if (single) {
         const Status noted = Note(RecordType::kSetAside, 'c', state, full, slot);
         if (!noted)
             return noted;
     }
     return CopyToDisk(full, slot);
-}
-
-bool UndoJournal::Renamable(const TextBuffer& full, const FileState& state, Use use) const {
-    switch (use) {
-        case Use::kOverwrite:
-            return !(state.attributes & kRefusesOverwrite) && CanWrite(full.c_str());
-        case Use::kDeleteAndWrite:
-            // DeleteFileA refuses a read-only file.
-            return !(state.attributes & FILE_ATTRIBUTE_READONLY) && CanWrite(full.c_str());
-        case Use::kDelete:
-            return IsFolderState(state) ? CanDeleteTree(full)
-                                        : CanDelete(full.c_str(), state.attributes);
-        case Use::kRewriteInPlace:
-            return false;
-    }
-    return false;
 }
 
 Status UndoJournal::BeforeWrite(const char* path, Use use) {
@@ -460,7 +495,7 @@ Status UndoJournal::BeforeWrite(const char* path, Use use) {
     if (IsFolderState(state) && use != Use::kRewriteInPlace)
         return Status::Done();
     bool renamed = false;
-    const Status kept = Keep(full, state, place, Renamable(full, state, use), &renamed);
+    const Status kept = Keep(full, state, place, use, &renamed);
     if (kept && place >= 0)
         kept_[place] = true;
     return kept;
@@ -486,8 +521,8 @@ Status UndoJournal::BeforeMove(const char* source, const char* target) {
     // A second name keeps the file where the move cannot take it.
     TextBuffer slot;
     if (standing == Standing::kOriginal && !IsFolderState(state) &&
-        PutAside(from, SlotName(procedure_, "", static_cast<uint32_t>(place)), true, false, state,
-                 &slot)) {
+        PutAside(from, SlotName(procedure_, "", static_cast<uint32_t>(place)), Aside::kLink,
+                 nullptr, false, state, &slot)) {
         linked_.path = from;
         linked_.slot = slot;
         linked_.place = place;
@@ -592,7 +627,7 @@ bool UndoJournal::TakeDeletion(const char* path, Status* status) {
     if (standing == Standing::kNew || standing == Standing::kKept)
         return false;
     bool renamed = false;
-    const Status kept = Keep(full, state, place, Renamable(full, state, Use::kDelete), &renamed);
+    const Status kept = Keep(full, state, place, Use::kDelete, &renamed);
     renamed_ = Undoable();  // a deletion taken has nothing to put back
     if (kept && place >= 0)
         kept_[place] = true;
@@ -655,8 +690,8 @@ bool UndoJournal::TakeFolderRemoval(const char* path, Status* status) {
     TextBuffer slot;
     if (standing != Standing::kOriginal || !IsEmptyFolder(full.c_str()) ||
         (state.attributes & FILE_ATTRIBUTE_READONLY) ||
-        !PutAside(full, SlotName(procedure_, "", static_cast<uint32_t>(place)), false, false, state,
-                  &slot)) {
+        !PutAside(full, SlotName(procedure_, "", static_cast<uint32_t>(place)), Aside::kRename,
+                  nullptr, false, state, &slot)) {
         return false;
     }
     kept_[place] = true;
@@ -671,8 +706,12 @@ void UndoJournal::FileActed(FileAction, const char*, const char*, uint32_t error
             Note(RecordType::kCancelled, '-', FileState(), moved_from_, moved_to_);
         // What was set aside for a change that did not happen goes back.
         if (!renamed_.path.IsEmpty() && !Exists(renamed_.path) &&
-            RenameOnVolume(renamed_.slot, renamed_.path) && renamed_.place >= 0) {
-            kept_[renamed_.place] = false;
+            (renamed_.held >= 0 ? RenameOpenFile(held_.Get(renamed_.held), renamed_.path)
+                                : RenameOnVolume(renamed_.slot, renamed_.path))) {
+            if (renamed_.held >= 0)
+                held_.Release(renamed_.held);
+            if (renamed_.place >= 0)
+                kept_[renamed_.place] = false;
         }
         if (!linked_.path.IsEmpty() && Exists(linked_.path) && DeleteFileA(linked_.slot.c_str()) &&
             linked_.place >= 0) {

@@ -56,6 +56,29 @@ private:
         TextBuffer path;
         TextBuffer slot;
         int place = -1;
+        int held = -1;  // its handle in held_, if it is held
+    };
+    // How a file goes aside.
+    enum class Aside { kRename, kRenameOpen, kLink };
+
+    // Files set aside by renaming them while they were open, held open until
+    // the run ends: a completed run then deletes each through its handle,
+    // without looking it up again; any other run lets them go untouched.
+    class HeldFiles {
+    public:
+        HeldFiles() = default;
+        HeldFiles(const HeldFiles&) = delete;
+        HeldFiles& operator=(const HeldFiles&) = delete;
+        ~HeldFiles() { Close(false); }
+        // Its index; -1 when the file was closed instead (too many held).
+        int Add(HANDLE file);
+        HANDLE Get(int i) const { return files_[i]; }
+        // Closes one without deleting it.
+        void Release(int i);
+        void Close(bool deleting);
+
+    private:
+        List<HANDLE> files_;
     };
 
     // Journal writing: each batch reaches the disk before its change is made.
@@ -70,14 +93,14 @@ private:
     Standing StandingOf(const TextBuffer& full, bool exists, int* place) const;
     // The set-aside folder on full's volume; made (and recorded) when needed.
     Status AsideFolderFor(const TextBuffer& full, TextBuffer* folder);
-    // Renames full (or, linking, gives it a second name) to name in the
-    // set-aside folder of its volume; recorded first when asked.
-    Status PutAside(const TextBuffer& full, const TextBuffer& name, bool link, bool record,
-                    const FileState& state, TextBuffer* slot);
-    // Keeps what is at full: renamed when renamable, copied otherwise.
-    Status Keep(const TextBuffer& full, const FileState& state, int place, bool renamable,
-                bool* renamed);
-    bool Renamable(const TextBuffer& full, const FileState& state, Use use) const;
+    // Renames full (the open file, where one is given), or gives it a second
+    // name, as name in the set-aside folder of its volume; recorded first
+    // when asked.
+    Status PutAside(const TextBuffer& full, const TextBuffer& name, Aside how, HANDLE file,
+                    bool record, const FileState& state, TextBuffer* slot);
+    // Keeps what is at full before the change: renamed aside where the
+    // change could have removed it as well, copied otherwise.
+    Status Keep(const TextBuffer& full, const FileState& state, int place, Use use, bool* renamed);
 
     Status BeforeWrite(const char* path, Use use);
     Status BeforeMove(const char* source, const char* target);
@@ -103,6 +126,7 @@ private:
     List<TextBuffer> volume_roots_;
     List<TextBuffer> volume_asides_;
     TextBuffer other_volume_;  // the last volume found not to be the journal's
+    HeldFiles held_;
     // What the change under way set aside or recorded.
     Undoable renamed_;
     Undoable linked_;

@@ -299,8 +299,11 @@ JournalEnd FinishJournal(const JournalPlace& place, TextBuffer* failed) {
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? JournalEnd::kNone
-                                                                              : JournalEnd::kInUse;
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            return JournalEnd::kInUse;
+        // Set-aside files left when a completed run's cleanup was cut short.
+        RemoveTree(place.aside);
+        return JournalEnd::kNone;
     }
     ByteArray bytes;
     List<Record> records;
