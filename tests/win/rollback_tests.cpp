@@ -291,26 +291,54 @@ TEST(Rollback, JournalOfAnotherScriptIsNeverReplayed) {
     RemoveDirectoryA((LocalAppData() + "\\Updater").c_str());
 }
 
-// Killed while it waits for a program it launched, half-way through: the
-// next start of the same script first undoes what the killed run did.
-TEST(Rollback, NextStartUndoesARunThatWasKilled) {
-    Sandbox box("rollback_killed");
-    Fill(box);
+// A question first, then the changes of proc, then a wait for a program the
+// run launched: killed there, half-way through, by the box spy's time limit.
+void KillWhileWaiting(const Sandbox& box, const std::string& proc, const TreeSnapshot& before) {
     helpers::Install(box, "helper_sleeper", "sleeper.exe");
     box.WriteScript(
-        UpdateScript(true, "Ask,C,M,D,S,W,K",
-                     "[Ask]\nMODE=MSGBOX\nFLAG=\nTYPE=QUESTION\nTEXT=Update?\n"
-                     "ISABORT=0,1\n"
+        UpdateScript(true, "Ask," + proc + ",W",
+                     "[Ask]\nMODE=MSGBOX\nFLAG=\nTYPE=QUESTION\nTEXT=Update?\nISABORT=0,1\n"
                      "[W]\nMODE=LAUNCH\nFILE=<Src>\\sleeper.exe\nPARAM=4000\nISWAIT=1\n"));
-    const TreeSnapshot before = SnapshotOf(box.Path("app"));
     const SpyResult killed = RunWithBoxSpy(box.Path("updater.exe"), "", box.Path(), {IDYES}, 2000);
     ASSERT_TRUE(killed.timed_out) << "the run was to be killed while it waited";
     EXPECT_NE("", TreeDifferences(before, SnapshotOf(box.Path("app"))));
-    // The question comes after the undo: answered No, nothing else runs.
+}
+
+// The next start of the same script first undoes what the killed run did.
+// Its question comes after the undo: answered No, nothing else runs.
+void ExpectNextStartUndoes(const Sandbox& box, const TreeSnapshot& before) {
     ExpectShownBoxes(box.Run("", {IDNO}), {{"Update?", 0x10024}}, "N");
     EXPECT_EQ("", TreeDifferences(before, SnapshotOf(box.Path("app"))));
     ExpectNothingLeft();
     helpers::WaitForFile(box.Path("sleeper.exe.ended"));
+}
+
+TEST(Rollback, NextStartUndoesARunThatWasKilled) {
+    Sandbox box("rollback_killed");
+    Fill(box);
+    const TreeSnapshot before = SnapshotOf(box.Path("app"));
+    KillWhileWaiting(box, "C,M,D,S,K", before);
+    ExpectNextStartUndoes(box, before);
+}
+
+// On a volume other than the journal's (V:, a tmpfs of the fixture), files
+// are renamed into a hidden folder of the run's own at that volume's root.
+TEST(Rollback, OtherVolumeSetsFilesAsideAtItsRoot) {
+    if (GetFileAttributesA("V:\\") == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no drive V: (rollback-fixture.sh could not mount a tmpfs)";
+    Sandbox box("rollback_volume", "V:");
+    Fill(box);
+    const TreeSnapshot before = SnapshotOf(box.Path("app"));
+    KillWhileWaiting(box, "C,D", before);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA("V:\\updater-undo-*", &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no set-aside folder at V:\\";
+    FindClose(search);
+    EXPECT_EQ(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN),
+              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_FALSE(SnapshotOf(std::string("V:\\") + found.cFileName).empty());
+    ExpectNextStartUndoes(box, before);
+    EXPECT_EQ(FindFirstFileA("V:\\updater-undo-*", &found), INVALID_HANDLE_VALUE);
 }
 
 }  // namespace
