@@ -128,19 +128,27 @@ void UndoJournal::End(bool completed) {
     if (!enabled_)
         return;
     if (journal_.IsValid() && completed) {
-        // The run is complete once its journal is gone. On one volume the
-        // deletion reaches the disk before any set-aside file's does; with
-        // set-aside folders on other volumes, a last record says so first.
+        // The run is complete once its journal is gone: on one volume the
+        // deletion reaches the disk before any set-aside file's does. With
+        // set-aside folders on other volumes, or a journal that cannot be
+        // deleted, a last record says so first.
         bool committed = false;
-        if (volume_asides_.Count() > 0) {
+        if (volume_asides_.Count() == 0) {
+            journal_.Reset();
+            committed = DeleteFileA(place_.file.c_str()) != FALSE;
+            if (!committed)
+                journal_.Reset(CreateFileA(place_.file.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        }
+        if (!committed && journal_.IsValid()) {
             JournalBatch batch;
             Record done;
             done.type = RecordType::kCompleted;
             batch.Add(done);
+            SetFilePointer(journal_.Get(), 0, nullptr, FILE_END);
             committed = static_cast<bool>(Write(batch));
+            journal_.Reset();
         }
-        journal_.Reset();
-        committed = DeleteFileA(place_.file.c_str()) || committed;
         held_.Close(committed);
         if (committed)
             RemoveJournal(place_, volume_asides_);
@@ -505,13 +513,19 @@ Status UndoJournal::BeforeMove(const char* source, const char* target) {
     const TextBuffer from = FullPathOf(source), to = FullPathOf(target);
     if (from.IsEmpty() || to.IsEmpty())
         return Status::Done();
-    // A new spelling of the same name moves nothing.
-    if (Exists(to) && (EqualsNoCase(from.c_str(), to.c_str()) || IsSameFile(from, to)))
+    // A new spelling of the same name moves nothing. One file shows the same
+    // attributes and times under both names: only then are they compared.
+    FileState state, target_state;
+    if (ReadState(to.c_str(), &target_state) &&
+        (EqualsNoCase(from.c_str(), to.c_str()) ||
+         (ReadState(from.c_str(), &state) && state.attributes == target_state.attributes &&
+          state.created == target_state.created && state.written == target_state.written &&
+          IsSameFile(from, to)))) {
         return Status::Done();
+    }
     const Status target_kept = BeforeWrite(target, Use::kDeleteAndWrite);
     if (!target_kept)
         return target_kept;
-    FileState state;
     if (!ReadState(from.c_str(), &state))
         return Status::Done();  // nothing to move: the move fails by itself
     int place = -1;
