@@ -247,8 +247,13 @@ private:
         }
         for (int k = order.Count() - 1; k >= 0; --k) {
             const Place& place = places[order[k]];
-            if (place.kind != PlaceKind::kAbsent && Exists(place.path))
-                outcome_.Check(PutState(place.path.c_str(), place.state), place.path);
+            if (place.kind == PlaceKind::kAbsent || !Exists(place.path))
+                continue;
+            const Status put = PutState(place.path.c_str(), place.state);
+            // The times of a folder around the places are kept where the
+            // account may set them; that it may not never blocks an undo.
+            if (place.kind != PlaceKind::kEnclosing)
+                outcome_.Check(put, place.path);
         }
     }
 

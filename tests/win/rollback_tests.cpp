@@ -76,7 +76,8 @@ const char kChangeSections[] =
     "[M]\nMODE=MOVE\nFROM=<Src>\\app\\mv,<Src>\\app\\readme.txt\n"
     "TO=<Src>\\app\\mv2,<Src>\\app\\docs\\readme.txt\n"
     "[D]\nMODE=DELETE\nFILE=<Src>\\app\\old,<Src>\\app\\ro.txt\n"
-    "[S]\nMODE=SHELL\nFUNC=COPY\nFROM=<Src>\\new\\extra\nTO=<Src>\\app\\extra\n"
+    "[S]\nMODE=SHELL\nFUNC=COPY,MOVE\nFROM=<Src>\\new\\extra,<Src>\\app\\data\\deep\n"
+    "TO=<Src>\\app\\extra,<Src>\\app\\deep2\n"
     "[K]\nMODE=MAKEDIR\nDIR=<Src>\\app\\made\\deep\n"
     "[A]\nMODE=ATTR\nFILE=<Src>\\app\\hidden.txt,<Src>\\app\\表\\x.txt\nARG=1,3\n"
     "[R]\nMODE=RSRC\nFROM=<Src>\\new\\source.exe\nTO=<Src>\\app\\target.exe\nTYPE=#16\nNAME=#1\n"
@@ -311,6 +312,32 @@ void ExpectNextStartUndoes(const Sandbox& box, const TreeSnapshot& before) {
     EXPECT_EQ("", TreeDifferences(before, SnapshotOf(box.Path("app"))));
     ExpectNothingLeft();
     helpers::WaitForFile(box.Path("sleeper.exe.ended"));
+}
+
+// A file the run made is held open by a program the run started when the
+// run fails: it cannot be removed. Message 18 names it after the failure
+// box; once the file is free, the next start finishes the undo and runs.
+TEST(Rollback, WhatCannotBePutBackIsUndoneByTheNextStart) {
+    Sandbox box("rollback_blocked");
+    Fill(box);
+    helpers::Install(box, "helper_holder", "holder.exe");
+    const TreeSnapshot before = SnapshotOf(box.Path("app"));
+    box.WriteScript(UpdateScript(
+        true, "Ask,C,Hold,F",
+        "[Ask]\nMODE=MSGBOX\nFLAG=\nTYPE=QUESTION\nTEXT=Update?\nISABORT=0,1\n"
+        "[Hold]\nMODE=LAUNCH\nFILE=<Src>\\holder.exe\nPARAM=<Src>\\app\\data\\three.txt\n"
+        "ISWAIT=0\n"
+        "[F]\nMODE=COPY\nFROM=<Src>\\new\\gone.txt\nTO=<Src>\\app\\g.txt\n"));
+    ExpectShownBoxes(
+        box.Run("", {IDYES}),
+        {{"Update?", 0x10024},
+         {ExpectedMessage(8, {box.Path("new\\gone.txt"), box.Path("app\\g.txt")}), kErrorBoxFlags},
+         {ExpectedMessage(18, {box.Path("app\\data\\three.txt")}), kErrorBoxFlags}},
+        "N");
+    ASSERT_TRUE(helpers::WaitForFile(box.Path("holder.exe.ended"), 10000));
+    ExpectShownBoxes(box.Run("", {IDNO}), {{"Update?", 0x10024}}, "N");
+    EXPECT_EQ("", TreeDifferences(before, SnapshotOf(box.Path("app"))));
+    ExpectNothingLeft();
 }
 
 TEST(Rollback, NextStartUndoesARunThatWasKilled) {
