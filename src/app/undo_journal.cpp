@@ -63,6 +63,12 @@ bool Exists(const TextBuffer& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// A change to a path the journal cannot name is not made; an empty path
+// fails by itself.
+Status Unnamed(const char* path) {
+    return path[0] == '\0' ? Status::Done() : Status::Failed(ERROR_FILENAME_EXCED_RANGE);
+}
+
 }  // namespace
 
 int UndoJournal::HeldFiles::Add(HANDLE file) {
@@ -491,7 +497,7 @@ Status UndoJournal::Keep(const TextBuffer& full, const FileState& state, int pla
 Status UndoJournal::BeforeWrite(const char* path, Use use) {
     const TextBuffer full = FullPathOf(path);
     if (full.IsEmpty())
-        return Status::Done();
+        return Unnamed(path);
     FileState state;
     if (!ReadState(full.c_str(), &state))
         return NoteMade(full);
@@ -512,7 +518,7 @@ Status UndoJournal::BeforeWrite(const char* path, Use use) {
 Status UndoJournal::BeforeMove(const char* source, const char* target) {
     const TextBuffer from = FullPathOf(source), to = FullPathOf(target);
     if (from.IsEmpty() || to.IsEmpty())
-        return Status::Done();
+        return from.IsEmpty() ? Unnamed(source) : Unnamed(target);
     // A new spelling of the same name moves nothing. One file shows the same
     // attributes and times under both names: only then are they compared.
     FileState state, target_state;
@@ -554,10 +560,12 @@ Status UndoJournal::BeforeMove(const char* source, const char* target) {
 }
 
 Status UndoJournal::NoteShellMove(const char* source, const char* target) {
+    const TextBuffer from = FullPathOf(source), to = FullPathOf(target);
+    if (from.IsEmpty() || to.IsEmpty())
+        return from.IsEmpty() ? Unnamed(source) : Unnamed(target);
     FileState state;
-    const TextBuffer from = FullPathOf(source);
     ReadState(from.c_str(), &state);
-    return Note(RecordType::kMoved, '-', state, from, FullPathOf(target));
+    return Note(RecordType::kMoved, '-', state, from, to);
 }
 
 Status UndoJournal::NoteMade(const TextBuffer& full) {
@@ -582,7 +590,9 @@ Status UndoJournal::NoteMade(const TextBuffer& full) {
 Status UndoJournal::NoteState(const char* path, char how) {
     const TextBuffer full = FullPathOf(path);
     FileState state;
-    if (full.IsEmpty() || !ReadState(full.c_str(), &state))
+    if (full.IsEmpty())
+        return Unnamed(path);
+    if (!ReadState(full.c_str(), &state))
         return Status::Done();
     int place = -1;
     if (StandingOf(full, true, &place) != Standing::kUnknown)
@@ -609,8 +619,10 @@ Status UndoJournal::FileChanging(FileAction action, const char* path, const char
             return BeforeMove(path, target);
         case FileAction::kShellMoved:
             return NoteShellMove(path, target);
-        case FileAction::kFolderMade:
-            return NoteMade(FullPathOf(path));
+        case FileAction::kFolderMade: {
+            const TextBuffer full = FullPathOf(path);
+            return full.IsEmpty() ? Unnamed(path) : NoteMade(full);
+        }
         case FileAction::kAttributesSet:
             return NoteState(path, 'f');
         default:
@@ -634,6 +646,10 @@ bool UndoJournal::TakeChange(FileAction action, const char* path, const char*, S
 bool UndoJournal::TakeDeletion(const char* path, Status* status) {
     const TextBuffer full = FullPathOf(path);
     FileState state;
+    if (full.IsEmpty() && path[0] != '\0') {
+        *status = Unnamed(path);
+        return true;
+    }
     if (full.IsEmpty() || !ReadState(full.c_str(), &state))
         return false;
     int place = -1;
@@ -687,6 +703,10 @@ bool UndoJournal::TakeShellDeletion(const char* path, Status* status) {
 bool UndoJournal::TakeFolderRemoval(const char* path, Status* status) {
     const TextBuffer full = FullPathOf(path);
     FileState state;
+    if (full.IsEmpty() && path[0] != '\0') {
+        *status = Unnamed(path);
+        return true;
+    }
     if (full.IsEmpty() || !ReadState(full.c_str(), &state))
         return false;
     int place = -1;
