@@ -35,11 +35,11 @@ bool IsDots(const char* name) {
 template <typename Visit>
 bool ForEachEntry(const TextBuffer& folder, Visit visit) {
     WIN32_FIND_DATAA entry;
-    FindHandle search((folder + "\\*").c_str(), &entry);
+    FindHandle search(JoinPath(folder, "*").c_str(), &entry);
     if (!search.IsValid())
         return false;
     do {
-        if (!IsDots(entry.cFileName) && !visit(folder + "\\" + entry.cFileName, entry))
+        if (!IsDots(entry.cFileName) && !visit(JoinPath(folder, entry.cFileName), entry))
             return false;
     } while (FindNextFileA(search.Get(), &entry));
     return true;
@@ -265,7 +265,7 @@ Status CopyToDisk(const TextBuffer& from, const TextBuffer& to) {
                 // A link to a folder is not followed: its target is not the tree's.
                 if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
                     return true;
-                copied = CopyToDisk(path, to + "\\" + entry.cFileName);
+                copied = CopyToDisk(path, JoinPath(to, entry.cFileName));
                 return static_cast<bool>(copied);
             });
         return !listed && copied ? LastErrorStatus() : copied;
@@ -323,7 +323,7 @@ Status MoveBack(const TextBuffer& moved, const TextBuffer& original) {
     CreateDirectoryA(original.c_str(), nullptr);
     Status back = Status::Done();
     ForEachEntry(moved, [&](const TextBuffer& entry, const WIN32_FIND_DATAA& found) {
-        const Status one = MoveBack(entry, original + "\\" + found.cFileName);
+        const Status one = MoveBack(entry, JoinPath(original, found.cFileName));
         if (!one && back)
             back = one;
         return true;

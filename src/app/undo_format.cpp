@@ -115,6 +115,10 @@ int PathDepth(const char* path) {
     return depth;
 }
 
+TextBuffer JoinPath(const TextBuffer& folder, const char* name) {
+    return folder.Item(-1, "\\").IsEmpty() ? folder + name : folder + "\\" + name;
+}
+
 void PlaceIndex::Clear() {
     places_.Clear();
     slots_.reset();

@@ -67,6 +67,8 @@ bool IsAtOrBelow(const char* path, const char* folder);
 TextBuffer SlotName(uint32_t procedure, const char* group, uint32_t index);
 // Backslashes that separate components, the one of a UNC name's start excepted.
 int PathDepth(const char* path);
+// A name in a folder; a drive's root ends in its backslash already.
+TextBuffer JoinPath(const TextBuffer& folder, const char* name);
 
 enum class RecordType : char {
     kHeader = 'H',       // number: the run; path: the script; other: the set-aside folder

@@ -43,11 +43,6 @@ bool IsDots(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// A name in a folder; a drive's root already ends in its backslash.
-TextBuffer Join(const TextBuffer& folder, const char* name) {
-    return folder.Item(-1, "\\").IsEmpty() ? folder + name : folder + "\\" + name;
-}
-
 // The folder a full path is in: "C:\" for "C:\x"; "" above a root.
 TextBuffer FolderAbove(const TextBuffer& path) {
     if (path.Item(-1, "\\").IsEmpty())
@@ -278,7 +273,7 @@ void UndoJournal::NotePlaces(const TextBuffer& item) {
                                        : (found.attributes & FILE_ATTRIBUTE_REPARSE_POINT)
                                            ? PlaceKind::kUnlistedFolder
                                            : PlaceKind::kFolder;
-                AddPlace(kind, Join(folder, entry.cFileName), found);
+                AddPlace(kind, JoinPath(folder, entry.cFileName), found);
             } while (FindNextFileA(search.Get(), &entry));
         }
         if (ReadState(folder.c_str(), &state))
@@ -333,7 +328,7 @@ int UndoJournal::AddPlace(PlaceKind kind, const TextBuffer& path, const FileStat
 
 void UndoJournal::ListFolder(const TextBuffer& folder, int place) {
     WIN32_FIND_DATAA entry;
-    FindHandle search(Join(folder, "*").c_str(), &entry);
+    FindHandle search(JoinPath(folder, "*").c_str(), &entry);
     bool listed = search.IsValid();
     if (listed) {
         do {
@@ -348,7 +343,7 @@ void UndoJournal::ListFolder(const TextBuffer& folder, int place) {
                                    : (state.attributes & FILE_ATTRIBUTE_REPARSE_POINT)
                                        ? PlaceKind::kUnlistedFolder
                                        : PlaceKind::kFolder;
-            AddPlace(kind, Join(folder, entry.cFileName), state);
+            AddPlace(kind, JoinPath(folder, entry.cFileName), state);
         } while (FindNextFileA(search.Get(), &entry));
         listed = listed && GetLastError() == ERROR_NO_MORE_FILES;
     }
@@ -678,7 +673,7 @@ bool UndoJournal::TakeShellDeletion(const char* path, Status* status) {
         if (!search.IsValid())
             return false;
         do {
-            if (!IsDots(entry.cFileName) && !matches.Add(Join(folder, entry.cFileName)))
+            if (!IsDots(entry.cFileName) && !matches.Add(JoinPath(folder, entry.cFileName)))
                 return false;
         } while (FindNextFileA(search.Get(), &entry));
     }

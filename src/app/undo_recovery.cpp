@@ -140,9 +140,8 @@ private:
                          (entry.cFileName[1] == '.' && entry.cFileName[2] == '\0'))) {
                         continue;
                     }
-                    const TextBuffer name(entry.cFileName);
-                    outcome_.Check(MoveBack(record.other + "\\" + name, folder + "\\" + name),
-                                   folder + "\\" + name);
+                    const TextBuffer back = JoinPath(folder, entry.cFileName);
+                    outcome_.Check(MoveBack(JoinPath(record.other, entry.cFileName), back), back);
                 } while (FindNextFileA(search.Get(), &entry));
             }
         }
@@ -183,11 +182,11 @@ private:
         WIN32_FIND_DATAA entry;
         List<TextBuffer> found;
         {
-            FindHandle search((folder.path + "\\*").c_str(), &entry);
+            FindHandle search(JoinPath(folder.path, "*").c_str(), &entry);
             if (!search.IsValid())
                 return;
             do {
-                const TextBuffer path = folder.path + "\\" + entry.cFileName;
+                const TextBuffer path = JoinPath(folder.path, entry.cFileName);
                 if (entry.cFileName[0] == '.' &&
                     (entry.cFileName[1] == '\0' ||
                      (entry.cFileName[1] == '.' && entry.cFileName[2] == '\0'))) {

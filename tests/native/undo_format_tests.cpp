@@ -139,6 +139,9 @@ TEST_F(UndoFormat, PathsBelowAFolderAndTheirDepth) {
     EXPECT_EQ(PathDepth("C:\\" HYO "\\x"), 2);
     EXPECT_EQ(PathDepth("\\\\server\\share\\x"), 2);
     EXPECT_STREQ(SlotName(0x1F, "e", 130).c_str(), "0000001F\\e000002\\02");
+    // A root ends in its separator; a folder ending in 表 does not.
+    EXPECT_STREQ(JoinPath("C:\\", "x").c_str(), "C:\\x");
+    EXPECT_STREQ(JoinPath("C:\\" HYO, "x").c_str(), "C:\\" HYO "\\x");
 }
 
 }  // namespace
