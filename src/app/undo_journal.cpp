@@ -111,8 +111,15 @@ bool UndoJournal::Begin() {
     const TextBuffer folder = local + "\\Updater\\Undo\\";
     place_.file = folder + key + ".jnl";
     place_.aside = folder + key;
+    // A run that has just been ended from outside may hold its journal for
+    // a moment longer, until the system has closed what it had open.
     TextBuffer failed;
-    if (FinishJournal(place_, &failed) == JournalEnd::kNotRestored) {
+    JournalEnd end = FinishJournal(place_, &failed);
+    for (int wait = 0; wait < 30 && end == JournalEnd::kInUse; ++wait) {
+        Sleep(100);
+        end = FinishJournal(place_, &failed);
+    }
+    if (end == JournalEnd::kNotRestored) {
         run_.reporter.Fail(kMsgNotRestored, {failed});
         return false;
     }
@@ -172,9 +179,10 @@ Status UndoJournal::Write(JournalBatch& batch) {
         // Made with the first batch: a run that changes nothing writes nothing.
         CreateDirectoryA(ParentOf(ParentOf(place_.file)).c_str(), nullptr);
         CreateDirectoryA(ParentOf(place_.file).c_str(), nullptr);
-        // Shared for reading only: another start of the script sees it in use.
+        // Shared for reading only: another start of the script sees it in
+        // use. Never over a journal that is there: it is another run's.
         journal_.Reset(CreateFileA(place_.file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!journal_.IsValid())
             return broken_ = LastErrorStatus();
         // What is in the set-aside folder must all be this run's.
@@ -486,7 +494,11 @@ Status UndoJournal::Keep(const TextBuffer& full, const FileState& state, int pla
         if (!noted)
             return noted;
     }
-    return CopyToDisk(full, slot);
+    // Under its name only once it is whole and on the disk: an undo never
+    // takes a copy cut short for the file.
+    const TextBuffer part = slot + ".part";
+    const Status copied = CopyToDisk(full, part);
+    return copied ? RenameOnVolume(part, slot) : copied;
 }
 
 Status UndoJournal::BeforeWrite(const char* path, Use use) {

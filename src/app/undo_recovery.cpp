@@ -297,10 +297,11 @@ void RemoveJournal(const JournalPlace& place, const List<TextBuffer>& other_asid
 }
 
 JournalEnd FinishJournal(const JournalPlace& place, TextBuffer* failed) {
-    // Opened for no one else: a run of the same script that is going on
-    // holds its journal open, and must not be undone under its feet.
-    UniqueHandle file(CreateFileA(place.file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Shared for reading only: a run of the same script that is going on
+    // holds its journal open for writing, and must not be undone under its
+    // feet; a program that only reads it (a virus scanner) is no hindrance.
+    UniqueHandle file(CreateFileA(place.file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)

@@ -5,6 +5,8 @@ next start of the same script must first finish the undo: the tree is then
 byte for byte as before the update (contents, attributes, times, folders),
 or, when the kill came after the end, the completed update. The next start
 answers No to the script's first question, so nothing runs after the undo.
+Every fourth time that next start is itself killed first, as it undoes or
+updates again, and the one after it must still find one of the two trees.
 
 usage: kill-test.py UPDATER_EXE BOXSPY_EXE TREESNAP_EXE WORK_DIR [KILLS]
 The random delays come from KILL_TEST_SEED when it is set (it is printed).
@@ -157,6 +159,9 @@ def whole_run():
     return time.perf_counter() - start
 
 
+# Journals of earlier runs of this test would be replayed by its first start.
+for folder in glob.glob(journals):
+    shutil.rmtree(folder, ignore_errors=True)
 make_pristine()
 fresh_box()
 before = snapshot()
@@ -179,9 +184,17 @@ for k in range(kills):
     process.wait()
     # A journal left behind: the kill came while the update was changing things.
     interrupted += 1 if leftovers() else 0
+    if k % 4 == 3:
+        # Now and then the next start is killed too, undoing or updating again.
+        process = subprocess.Popen([wine, os.path.join(box, "updater.exe")], cwd=box, env=env,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(rng.uniform(0, length * 1.2))
+        process.kill()
+        process.wait()
     out = next_start(7)  # No: nothing runs after the undo
     if "Update?" not in out:
-        sys.exit("kill %d: the start after it did not come to its question:\n%s" % (k, out))
+        sys.exit("kill %d after %.3f s%s: the start after it did not come to its question:\n%s"
+                 % (k, delay, " (and the next start killed)" if k % 4 == 3 else "", out))
     now = snapshot()
     if now == before:
         outcomes["before"] += 1
