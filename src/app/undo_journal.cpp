@@ -111,15 +111,8 @@ bool UndoJournal::Begin() {
     const TextBuffer folder = local + "\\Updater\\Undo\\";
     place_.file = folder + key + ".jnl";
     place_.aside = folder + key;
-    // A run that has just been ended from outside may hold its journal for
-    // a moment longer, until the system has closed what it had open.
     TextBuffer failed;
-    JournalEnd end = FinishJournal(place_, &failed);
-    for (int wait = 0; wait < 30 && end == JournalEnd::kInUse; ++wait) {
-        Sleep(100);
-        end = FinishJournal(place_, &failed);
-    }
-    if (end == JournalEnd::kNotRestored) {
+    if (FinishJournalSoon(place_, &failed) == JournalEnd::kNotRestored) {
         run_.reporter.Fail(kMsgNotRestored, {failed});
         return false;
     }
@@ -164,7 +157,7 @@ void UndoJournal::End(bool completed) {
         journal_.Reset();
         held_.Close(false);
         TextBuffer failed;
-        if (FinishJournal(place_, &failed) == JournalEnd::kNotRestored)
+        if (FinishJournalSoon(place_, &failed) == JournalEnd::kNotRestored)
             run_.reporter.Fail(kMsgNotRestored, {failed});
     }
     run_.reporter.ReleaseFailures();

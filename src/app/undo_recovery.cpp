@@ -344,3 +344,13 @@ JournalEnd FinishJournal(const JournalPlace& place, TextBuffer* failed) {
     RemoveJournal(place, others);
     return end;
 }
+
+JournalEnd FinishJournalSoon(const JournalPlace& place, TextBuffer* failed) {
+    JournalEnd end = FinishJournal(place, failed);
+    for (int wait = 0; wait < 20 && (end == JournalEnd::kInUse || end == JournalEnd::kNotRestored);
+         ++wait) {
+        Sleep(100);
+        end = FinishJournal(place, failed);
+    }
+    return end;
+}

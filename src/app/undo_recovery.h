@@ -24,6 +24,11 @@ struct JournalPlace {
 // kNotRestored, when failed names the first path that could not be put back.
 JournalEnd FinishJournal(const JournalPlace& place, TextBuffer* failed);
 
+// FinishJournal, tried again for about two seconds while the journal or a
+// file to put back is held: a run that was just ended from outside, or a
+// program that reads new files, may hold them a moment longer.
+JournalEnd FinishJournalSoon(const JournalPlace& place, TextBuffer* failed);
+
 // Removes the set-aside folders, then the journal: what a completed or fully
 // undone run leaves. other_asides: the folders made on other volumes.
 void RemoveJournal(const JournalPlace& place, const List<TextBuffer>& other_asides);

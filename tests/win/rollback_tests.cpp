@@ -315,8 +315,9 @@ void ExpectNextStartUndoes(const Sandbox& box, const TreeSnapshot& before) {
 }
 
 // A file the run made is held open by a program the run started when the
-// run fails: it cannot be removed. Message 18 names it after the failure
-// box; once the file is free, the next start finishes the undo and runs.
+// run fails: it cannot be removed, however long the undo tries. Message 18
+// names it after the failure box; once the file is free, the next start
+// finishes the undo and runs.
 TEST(Rollback, WhatCannotBePutBackIsUndoneByTheNextStart) {
     Sandbox box("rollback_blocked");
     Fill(box);
@@ -334,7 +335,8 @@ TEST(Rollback, WhatCannotBePutBackIsUndoneByTheNextStart) {
          {ExpectedMessage(8, {box.Path("new\\gone.txt"), box.Path("app\\g.txt")}), kErrorBoxFlags},
          {ExpectedMessage(18, {box.Path("app\\data\\three.txt")}), kErrorBoxFlags}},
         "N");
-    ASSERT_TRUE(helpers::WaitForFile(box.Path("holder.exe.ended"), 10000));
+    box.WriteFile("holder.exe.stop", "");
+    ASSERT_TRUE(helpers::WaitForFile(box.Path("holder.exe.ended")));
     ExpectShownBoxes(box.Run("", {IDNO}), {{"Update?", 0x10024}}, "N");
     EXPECT_EQ("", TreeDifferences(before, SnapshotOf(box.Path("app"))));
     ExpectNothingLeft();
