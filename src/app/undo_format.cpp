@@ -46,7 +46,7 @@ bool Skip(const char*& at, const char* end, char c) {
 }
 
 bool IsRecordType(char c) {
-    return strchr("HPEANMXTVDU", c) != nullptr && c != '\0';
+    return strchr("HPEANMXTVDRU", c) != nullptr && c != '\0';
 }
 
 // One line without its line feed: type, how, number, attributes, times,

@@ -81,6 +81,7 @@ enum class RecordType : char {
     kState = 'T',        // how: 'f' file, 'd' folder; path had state
     kAsideFolder = 'V',  // path: a set-aside folder on another volume
     kCompleted = 'D',    // the run completed: nothing is to be undone
+    kUndone = 'R',       // how: 'r' the single records, 'p' the places, of procedure number undone
     kRestored = 'U',     // everything was put back
 };
 

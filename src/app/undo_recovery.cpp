@@ -29,6 +29,17 @@ private:
     TextBuffer failed_;
 };
 
+// Adds a record to the journal, on the disk before anything else happens.
+void AppendRecord(HANDLE file, const Record& record) {
+    JournalBatch batch;
+    batch.Add(record);
+    batch.Seal();
+    DWORD written = 0;
+    SetFilePointer(file, 0, nullptr, FILE_END);
+    WriteFile(file, batch.Bytes(), static_cast<DWORD>(batch.Length()), &written, nullptr);
+    FlushFileBuffers(file);
+}
+
 class Undo {
 public:
     Undo(const JournalPlace& place, const List<Record>& records)
@@ -40,31 +51,58 @@ public:
         }
     }
 
-    // Newest first: each procedure's single records, then its places.
-    void Run() {
-        for (int i = records_.Count() - 1; i >= 0; --i) {
-            const Record& record = records_[i];
-            if (record.type == RecordType::kCancelled) {
-                cancelled_.Add(&record);
+    // Newest first, a part at a time: each procedure's single records, then
+    // its places. A part done is noted in the journal, on the disk, before
+    // the part before it begins: an undo begun again never repeats a later
+    // part once an earlier one has changed what that part found. A part that
+    // fails ends the undo there, to be begun again later.
+    void Run(HANDLE journal) {
+        int end = records_.Count();
+        for (int start = end - 1; start >= -1; --start) {
+            if (start >= 0 && records_[start].type != RecordType::kProcedure)
                 continue;
+            // Records before the first procedure's belong to none (number 0).
+            const uint32_t procedure = start >= 0 ? records_[start].number : 0;
+            int places_end = start + 1;
+            while (places_end < end && records_[places_end].type == RecordType::kPlace)
+                ++places_end;
+            if (!Undone(procedure, 'r')) {
+                for (int i = end - 1; i >= places_end; --i) UndoRecord(records_[i]);
+                if (!outcome_.Ok())
+                    return;
+                Note(journal, procedure, 'r');
             }
-            if (record.type == RecordType::kMoved && Cancelled(record))
-                continue;
-            if (record.type != RecordType::kPlace) {
-                UndoRecord(record);
-                continue;
+            if (places_end > start + 1 && !Undone(procedure, 'p')) {
+                RestorePlaces(procedure, start + 1, places_end - 1);
+                if (!outcome_.Ok())
+                    return;
+                Note(journal, procedure, 'p');
             }
-            int first = i;
-            while (first > 0 && records_[first - 1].type == RecordType::kPlace) --first;
-            if (first > 0 && records_[first - 1].type == RecordType::kProcedure)
-                RestorePlaces(records_[first - 1].number, first, i);
-            i = first;
+            end = start;
         }
     }
     const Outcome& Result() const { return outcome_; }
     const List<TextBuffer>& Asides() const { return asides_; }
 
 private:
+    bool Undone(uint32_t procedure, char part) const {
+        for (const Record& record : records_) {
+            if (record.type == RecordType::kUndone && record.number == procedure &&
+                record.how == part) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    static void Note(HANDLE journal, uint32_t procedure, char part) {
+        Record record;
+        record.type = RecordType::kUndone;
+        record.how = part;
+        record.number = procedure;
+        AppendRecord(journal, record);
+    }
+
     // A move whose failure was recorded after it; each cancels one.
     bool Cancelled(const Record& move) {
         for (const Record*& cancel : cancelled_) {
@@ -107,7 +145,11 @@ private:
                 outcome_.Check(RemoveTree(path), path);
                 break;
             case RecordType::kMoved:
-                MoveBackRecord(record);
+                if (!Cancelled(record))
+                    MoveBackRecord(record);
+                break;
+            case RecordType::kCancelled:
+                cancelled_.Add(&record);
                 break;
             case RecordType::kState:
                 if (record.how == 'd' && !Exists(path))
@@ -272,18 +314,6 @@ bool ReadAll(HANDLE file, ByteArray& bytes) {
     return size == 0 || (ReadFile(file, bytes.Data(), size, &read, nullptr) && read == size);
 }
 
-void AppendRecord(HANDLE file, RecordType type) {
-    JournalBatch batch;
-    Record record;
-    record.type = type;
-    batch.Add(record);
-    batch.Seal();
-    DWORD written = 0;
-    SetFilePointer(file, 0, nullptr, FILE_END);
-    WriteFile(file, batch.Bytes(), static_cast<DWORD>(batch.Length()), &written, nullptr);
-    FlushFileBuffers(file);
-}
-
 }  // namespace
 
 void RemoveJournal(const JournalPlace& place, const List<TextBuffer>& other_asides) {
@@ -330,13 +360,15 @@ JournalEnd FinishJournal(const JournalPlace& place, TextBuffer* failed) {
     }
     Undo undo(place, records);
     if (!finished) {
-        undo.Run();
+        undo.Run(file.Get());
         if (!undo.Result().Ok()) {
             *failed = undo.Result().Failed();
             return JournalEnd::kNotRestored;
         }
         // Once this is on the disk, the set-aside files are no longer needed.
-        AppendRecord(file.Get(), RecordType::kRestored);
+        Record restored;
+        restored.type = RecordType::kRestored;
+        AppendRecord(file.Get(), restored);
     }
     file.Reset();
     List<TextBuffer> others;

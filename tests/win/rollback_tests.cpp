@@ -95,6 +95,14 @@ std::string LocalAppData() {
     return path;
 }
 
+// Journals that an earlier, failed test run left would be replayed by the
+// first start of a script of the same path: gone before the first test.
+class NoJournals : public ::testing::Environment {
+    void SetUp() override { RemoveTree(LocalAppData() + "\\Updater"); }
+};
+const ::testing::Environment* const kNoJournals =
+    ::testing::AddGlobalTestEnvironment(new NoJournals);
+
 // The journal and set-aside folders of every script: none is left once a run is over.
 void ExpectNothingLeft() {
     const TreeSnapshot left = SnapshotOf(LocalAppData() + "\\Updater");
