@@ -332,11 +332,9 @@ Status MoveBack(const TextBuffer& moved, const TextBuffer& original) {
     return back;
 }
 
-bool CanWrite(const char* path) {
-    return CanOpen(path, GENERIC_WRITE);
-}
-
 bool CanDelete(const char* path, uint32_t attributes) {
+    // Writing is refused to a running program, deleting is not; a read-only
+    // file is cleared before it is deleted.
     return CanOpen(path, (attributes & FILE_ATTRIBUTE_READONLY) ? DELETE : GENERIC_WRITE);
 }
 

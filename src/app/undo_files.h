@@ -49,9 +49,6 @@ Status RemoveTree(const TextBuffer& path);
 // move between volumes left behind: the one at original stays.
 Status MoveBack(const TextBuffer& moved, const TextBuffer& original);
 
-// Whether the current user could open the file to write it now: neither
-// read-only for them nor held by anyone without sharing, nor a running program.
-bool CanWrite(const char* path);
 // Whether a file with these attributes could be deleted now, its read-only
 // attribute cleared first: held by no one without sharing, and not a
 // running program unless it is read-only.
