@@ -85,15 +85,15 @@ def make_pristine():
     shutil.rmtree(work, ignore_errors=True)
     old, new = 1500000000, 1600000000
     for d in range(4):
-        for n in range(80):
+        for n in range(60):
             name = "d%d/f%03d.txt" % (d, n)
             write(os.path.join(pristine, "app", "data", name), b"old %s\n" % name.encode() * 8,
                   old + n, 0o444 if n % 17 == 0 else None)
             write(os.path.join(pristine, "new", "data", name), b"new %s\n" % name.encode(), new)
-        for n in range(10):
+        for n in range(8):
             name = "d%d/added%02d.txt" % (d, n)
             write(os.path.join(pristine, "new", "data", name), b"added\n", new)
-    for n in range(60):
+    for n in range(40):
         write(os.path.join(pristine, "app", "mv", "m%03d.txt" % n), b"move me %d\n" % n, old)
         write(os.path.join(pristine, "app", "old", "sub", "o%03d.txt" % n), b"old %d\n" % n, old,
               0o444 if n % 13 == 0 else None)
