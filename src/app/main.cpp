@@ -4,6 +4,7 @@
 
 #include "app/engine.h"
 #include "app/startup.h"
+#include "app/undo_journal.h"
 #include "base/system.h"
 #include "script/system_lookups.h"
 
@@ -29,12 +30,14 @@ void RunUpdate(const char* command_line) {
     RunContext run(boxes, folders);
     ProfileFile script;
     RunLogger log;
-    if (!InitializeRun(run, script, command_line, log)) {
+    // A run of this script cut short is undone before this one starts.
+    UndoJournal undo(run);
+    if (!InitializeRun(run, script, command_line, log) || !undo.Begin()) {
         run.events.RunEnded(RunEnd::kFailed, "");
         return;
     }
     Engine engine(run);
-    engine.RunTopList(run.proc);
+    undo.End(engine.RunTopList(run.proc));
 }
 
 }  // namespace

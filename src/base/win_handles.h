@@ -15,6 +15,12 @@ public:
 
     bool IsValid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
     HANDLE Get() const { return handle_; }
+    // Hands the handle over; the owner no longer closes it.
+    HANDLE Release() {
+        HANDLE handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
     void Reset(HANDLE handle = nullptr) {
         if (IsValid())
             CloseHandle(handle_);

@@ -55,6 +55,14 @@ public:
     virtual Status FileChanging(FileAction, const char* /*path*/, const char* /*target*/) {
         return Status::Done();
     }
+    // Asked next, for a deletion (kDeleted, kFolderRemoved, kShellDeleted)
+    // that no listener refused: a listener may take it and make it itself (an
+    // undo journal moves the file aside instead). True when it did; *status
+    // is then the outcome, and the change itself is not made.
+    virtual bool TakeChange(FileAction, const char* /*path*/, const char* /*target*/,
+                            Status* /*status*/) {
+        return false;
+    }
     // It was acted on; error is the Windows error code when that failed, else 0.
     virtual void FileActed(FileAction, const char* /*path*/, const char* /*target*/,
                            uint32_t /*error*/) {}
@@ -89,6 +97,15 @@ public:
                 return status;
         }
         return Status::Done();
+    }
+    // The first listener that takes a change makes it.
+    bool TakeChange(FileAction action, const char* path, const char* target,
+                    Status* status) override {
+        for (RunEvents* l : listeners_) {
+            if (l->TakeChange(action, path, target, status))
+                return true;
+        }
+        return false;
     }
     void FileActed(FileAction action, const char* path, const char* target,
                    uint32_t error) override {

@@ -48,6 +48,9 @@ const char* FormatOf(int id) {
             return "リソースの更新に失敗しました。\n\n転送元：\"%s\"\n転送先：\"%s\"";
         case 17:
             return "ファイル操作を完了できませんでした。";
+        case 18:
+            return "更新前の状態に戻せませんでした。次回の起動時にもう一度戻します。\n\nファイル："
+                   "\"%s\"";
     }
     return "";
 }

@@ -2,7 +2,9 @@
 # Read-only targets as Windows treats them. As root, Wine lets CopyFileA
 # overwrite a read-only file, so an unprivileged user with a Wine prefix of
 # its own (made once, kept under DIR) runs updater.exe under boxspy against
-# targets it may read but not write.
+# targets it may read but not write. With ROLLBACK=YES in the environment
+# the script turns its undo journal on: the outcome must be the same, and
+# the journal must leave nothing behind.
 #
 #   readonly-user-test.sh UPDATER_EXE BOXSPY_EXE DIR
 set -e
@@ -54,6 +56,7 @@ check() {
     cat > "$box/updater.ini" <<EOF
 [UPDATER]
 NAME=N
+${ROLLBACK:+ROLLBACK=$ROLLBACK}
 PROC=C,AFTER
 [C]
 MODE=COPY
@@ -83,6 +86,10 @@ EOF
     fi
     if [ -e "$box/after" ]; then
         echo "$name: the run went on after the failure" >&2
+        failed=1
+    fi
+    if [ -n "$(find "$dir/prefix/drive_c/users/$user" -path '*/Updater/*' -type f 2>/dev/null)" ]; then
+        echo "$name: the undo journal left files behind" >&2
         failed=1
     fi
 }

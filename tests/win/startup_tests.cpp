@@ -304,7 +304,7 @@ TEST(MessageCatalogue, EntriesAreJapaneseAndExact) {
     HMODULE module =
         LoadLibraryExA(ShippedUpdaterPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr);
-    for (int id = 1; id <= 17; ++id) {
+    for (int id = 1; id <= 18; ++id) {
         // Strings live in blocks of sixteen; block id/16 + 1 holds entry id.
         HRSRC block = FindResourceExA(module, RT_STRING, MAKEINTRESOURCEA(id / 16 + 1),
                                       MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));

@@ -9,12 +9,12 @@
 #include "text/text_buffer.h"
 
 // Tells the event sink that path is about to be acted on, makes the change
-// unless a listener refused it, and tells what came of it.
+// unless a listener refused it or took it, and tells what came of it.
 template <typename Change>
 Status ActOnFile(RunEvents& events, FileAction action, const TextBuffer& path, const char* target,
                  Change change) {
     Status status = events.FileChanging(action, path.c_str(), target);
-    if (status)
+    if (status && !events.TakeChange(action, path.c_str(), target, &status))
         status = change();
     events.FileActed(action, path.c_str(), target, status.Error());
     return status;

@@ -1,0 +1,389 @@
+#include "app/undo_files.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "base/system.h"
+#include "base/win_handles.h"
+#include "procs/file/paths.h"
+
+namespace {
+
+// What SetFileAttributesA can set; the others (folder, compressed, ...) it ignores.
+const uint32_t kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                     FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                     FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+uint64_t TimeOf(const FILETIME& time) {
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+FILETIME FileTimeOf(uint64_t time) {
+    FILETIME file_time;
+    file_time.dwLowDateTime = static_cast<DWORD>(time);
+    file_time.dwHighDateTime = static_cast<DWORD>(time >> 32);
+    return file_time;
+}
+
+bool IsDots(const char* name) {
+    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+}
+
+// Calls visit(full path, entry) for each entry of folder; false when the
+// folder cannot be listed or visit returned false.
+template <typename Visit>
+bool ForEachEntry(const TextBuffer& folder, Visit visit) {
+    WIN32_FIND_DATAA entry;
+    FindHandle search(JoinPath(folder, "*").c_str(), &entry);
+    if (!search.IsValid())
+        return false;
+    do {
+        if (!IsDots(entry.cFileName) && !visit(JoinPath(folder, entry.cFileName), entry))
+            return false;
+    } while (FindNextFileA(search.Get(), &entry));
+    return true;
+}
+
+bool IsEnterable(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+void MakeFolders(const TextBuffer& path) {
+    const int count = path.ItemCount("\\");
+    for (int k = 1; k < count; ++k) CreateDirectoryA(path.Items(0, k, "\\").c_str(), nullptr);
+}
+
+// Retries once with the missing folders of to made.
+template <typename Make>
+Status MakeWithFolders(const TextBuffer& to, Make make) {
+    Status made = make();
+    if (!made && made.Error() == ERROR_PATH_NOT_FOUND) {
+        MakeFolders(ParentOf(to));
+        made = make();
+    }
+    return made;
+}
+
+bool CanOpen(const char* path, DWORD access) {
+    const UniqueHandle file(CreateFileA(path, access,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.IsValid();
+}
+
+Status WriteThrough(const TextBuffer& path) {
+    const UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid())
+        return LastErrorStatus();
+    return CallStatus(FlushFileBuffers(file.Get()));
+}
+
+typedef BOOL(WINAPI* CreateHardLinkFn)(LPCSTR, LPCSTR, LPSECURITY_ATTRIBUTES);
+typedef BOOL(WINAPI* GetVolumePathNameFn)(LPCSTR, LPSTR, DWORD);
+typedef BOOL(WINAPI* OpenProcessTokenFn)(HANDLE, DWORD, PHANDLE);
+typedef BOOL(WINAPI* GetTokenInformationFn)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
+typedef BOOL(WINAPI* ConvertSidToStringSidFn)(PSID, LPSTR*);
+typedef BOOL(WINAPI* ConvertStringSecurityDescriptorFn)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*,
+                                                        PULONG);
+
+// Memory the security functions hand out, freed with LocalFree.
+template <typename Pointer>
+class LocalMemory {
+public:
+    LocalMemory() = default;
+    ~LocalMemory() {
+        if (pointer_ != nullptr)
+            LocalFree(pointer_);
+    }
+    LocalMemory(const LocalMemory&) = delete;
+    LocalMemory& operator=(const LocalMemory&) = delete;
+    Pointer* Out() { return &pointer_; }
+    Pointer Get() const { return pointer_; }
+
+private:
+    Pointer pointer_ = nullptr;
+};
+
+// The system's own file calls, which take an open file: XP has them, and
+// they rename a file that is open already.
+struct IoStatusBlock {
+    LONG status;
+    ULONG_PTR information;
+};
+typedef LONG(WINAPI* NtSetInformationFileFn)(HANDLE, IoStatusBlock*, void*, ULONG, int);
+typedef ULONG(WINAPI* RtlNtStatusToDosErrorFn)(LONG);
+const int kFileRenameInformation = 10;
+const int kFileDispositionInformation = 13;
+
+Status SetFileInformation(HANDLE file, void* information, ULONG size, int kind) {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    const auto set = SystemFunction<NtSetInformationFileFn>(ntdll, "NtSetInformationFile");
+    const auto to_error = SystemFunction<RtlNtStatusToDosErrorFn>(ntdll, "RtlNtStatusToDosError");
+    if (!set || !to_error)
+        return Status::Failed(ERROR_CALL_NOT_IMPLEMENTED);
+    IoStatusBlock io = {};
+    const LONG status = set(file, &io, information, size, kind);
+    return status >= 0 ? Status::Done() : Status::Failed(to_error(status));
+}
+
+// The current account's SID as "S-1-...", or "" where the system has none.
+TextBuffer AccountSid() {
+    HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    auto open_token = SystemFunction<OpenProcessTokenFn>(advapi, "OpenProcessToken");
+    auto token_information = SystemFunction<GetTokenInformationFn>(advapi, "GetTokenInformation");
+    auto sid_text = SystemFunction<ConvertSidToStringSidFn>(advapi, "ConvertSidToStringSidA");
+    HANDLE token_handle = nullptr;
+    if (!open_token || !token_information || !sid_text ||
+        !open_token(GetCurrentProcess(), TOKEN_QUERY, &token_handle)) {
+        return TextBuffer();
+    }
+    const UniqueHandle token(token_handle);
+    union {
+        TOKEN_USER user;
+        unsigned char bytes[256];
+    } information;
+    DWORD size = 0;
+    LocalMemory<char*> text;
+    if (!token_information(token.Get(), TokenUser, &information, sizeof information, &size) ||
+        !sid_text(information.user.User.Sid, text.Out())) {
+        return TextBuffer();
+    }
+    return TextBuffer(text.Get());
+}
+
+}  // namespace
+
+TextBuffer FullPathOf(const char* path) {
+    char full[MAX_PATH + 1] = {};
+    char* name = nullptr;
+    const DWORD length = GetFullPathNameA(path, MAX_PATH, full, &name);
+    if (length == 0 || length >= MAX_PATH)
+        return TextBuffer();
+    TextBuffer result(full);
+    // "C:\" stays as it is; "C:\App\" loses its last backslash.
+    if (result.ItemCount("\\") > 2 || (full[0] == '\\' && full[1] == '\\'))
+        RemoveTrailingSeparators(result);
+    return result;
+}
+
+bool ReadState(const char* path, FileState* state) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return false;
+    state->attributes = data.dwFileAttributes;
+    state->created = TimeOf(data.ftCreationTime);
+    state->written = TimeOf(data.ftLastWriteTime);
+    return true;
+}
+
+bool IsFolderState(const FileState& state) {
+    return (state.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+Status PutState(const char* path, const FileState& state) {
+    FileState now;
+    if (!ReadState(path, &now))
+        return LastErrorStatus();
+    const uint32_t attributes = state.attributes & kSettableAttributes;
+    if ((now.attributes & kSettableAttributes) != attributes &&
+        !SetFileAttributesA(path, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL)) {
+        return LastErrorStatus();
+    }
+    if (now.created == state.created && now.written == state.written)
+        return Status::Done();
+    // Folders open only with this flag; times need no more access than this.
+    const UniqueHandle file(CreateFileA(
+        path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.IsValid())
+        return LastErrorStatus();
+    const FILETIME created = FileTimeOf(state.created), written = FileTimeOf(state.written);
+    return CallStatus(SetFileTime(file.Get(), &created, nullptr, &written));
+}
+
+Status RenameOnVolume(const TextBuffer& from, const TextBuffer& to) {
+    return MakeWithFolders(to,
+                           [&] { return CallStatus(MoveFileExA(from.c_str(), to.c_str(), 0)); });
+}
+
+HANDLE OpenToSetAside(const char* path, bool delete_only) {
+    return CreateFileA(path, delete_only ? DELETE : GENERIC_WRITE | DELETE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+Status RenameOpenFile(HANDLE file, const TextBuffer& to) {
+    struct {
+        BOOLEAN replace;
+        HANDLE root;
+        ULONG length;
+        WCHAR name[MAX_PATH + 8];
+    } rename = {FALSE, nullptr, 0, {}};
+    // The system's own form of the name: \??\C:\..., or \??\UNC\server\share\...
+    const bool unc = to.c_str()[0] == '\\' && to.c_str()[1] == '\\';
+    const wchar_t* prefix = unc ? L"\\??\\UNC" : L"\\??\\";
+    const int prefix_length = unc ? 7 : 4;
+    for (int i = 0; i < prefix_length; ++i) rename.name[i] = prefix[i];
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, to.c_str() + (unc ? 1 : 0), -1, rename.name + prefix_length,
+                            MAX_PATH + 8 - prefix_length);
+    if (length == 0)
+        return LastErrorStatus();
+    rename.length = static_cast<ULONG>((prefix_length + length - 1) * sizeof(WCHAR));
+    return MakeWithFolders(to, [&] {
+        return SetFileInformation(file, &rename, sizeof rename, kFileRenameInformation);
+    });
+}
+
+Status DeleteWhenClosed(HANDLE file) {
+    BOOLEAN remove = TRUE;
+    return SetFileInformation(file, &remove, sizeof remove, kFileDispositionInformation);
+}
+
+Status LinkOnVolume(const TextBuffer& existing, const TextBuffer& link) {
+    const auto create_link = KernelFunction<CreateHardLinkFn>("CreateHardLinkA");
+    if (!create_link)
+        return Status::Failed(ERROR_CALL_NOT_IMPLEMENTED);
+    return MakeWithFolders(
+        link, [&] { return CallStatus(create_link(link.c_str(), existing.c_str(), nullptr)); });
+}
+
+Status CopyToDisk(const TextBuffer& from, const TextBuffer& to) {
+    FileState state;
+    if (!ReadState(from.c_str(), &state))
+        return LastErrorStatus();
+    if (IsFolderState(state)) {
+        const Status made =
+            MakeWithFolders(to, [&] { return CallStatus(CreateDirectoryA(to.c_str(), nullptr)); });
+        if (!made)
+            return made;
+        Status copied = Status::Done();
+        const bool listed =
+            ForEachEntry(from, [&](const TextBuffer& path, const WIN32_FIND_DATAA& entry) {
+                // A link to a folder is not followed: its target is not the tree's.
+                if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                    return true;
+                copied = CopyToDisk(path, JoinPath(to, entry.cFileName));
+                return static_cast<bool>(copied);
+            });
+        return !listed && copied ? LastErrorStatus() : copied;
+    }
+    const Status copied =
+        MakeWithFolders(to, [&] { return CallStatus(CopyFileA(from.c_str(), to.c_str(), FALSE)); });
+    if (!copied)
+        return copied;
+    SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return WriteThrough(to);
+}
+
+Status CopyInto(const TextBuffer& from, const TextBuffer& to) {
+    SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);
+    const Status copied = CallStatus(CopyFileA(from.c_str(), to.c_str(), FALSE));
+    return copied ? WriteThrough(to) : copied;
+}
+
+Status RemoveTree(const TextBuffer& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return Status::Done();
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return CallStatus(DeleteFileA(path.c_str()));
+    if (IsEnterable(attributes)) {
+        ForEachEntry(path, [](const TextBuffer& entry, const WIN32_FIND_DATAA&) {
+            RemoveTree(entry);
+            return true;
+        });
+    }
+    RemoveDirectoryA(path.c_str());
+    return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? Status::Done()
+                                                                       : LastErrorStatus();
+}
+
+Status MoveBack(const TextBuffer& moved, const TextBuffer& original) {
+    const DWORD attributes = GetFileAttributesA(moved.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return Status::Done();
+    // One file under two spellings: only the spelling goes back.
+    if (IsSameFile(moved, original))
+        return CallStatus(MoveFileA(moved.c_str(), original.c_str()));
+    const bool original_exists = GetFileAttributesA(original.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!IsEnterable(attributes)) {
+        if (original_exists)
+            return RemoveTree(moved);
+        return MakeWithFolders(original, [&] {
+            return CallStatus(MoveFileExA(moved.c_str(), original.c_str(), MOVEFILE_COPY_ALLOWED));
+        });
+    }
+    // A whole folder moves back at once where the volume allows it.
+    if (!original_exists && RenameOnVolume(moved, original))
+        return Status::Done();
+    CreateDirectoryA(original.c_str(), nullptr);
+    Status back = Status::Done();
+    ForEachEntry(moved, [&](const TextBuffer& entry, const WIN32_FIND_DATAA& found) {
+        const Status one = MoveBack(entry, JoinPath(original, found.cFileName));
+        if (!one && back)
+            back = one;
+        return true;
+    });
+    RemoveDirectoryA(moved.c_str());
+    return back;
+}
+
+bool CanDelete(const char* path, uint32_t attributes) {
+    // Writing is refused to a running program, deleting is not; a read-only
+    // file is cleared before it is deleted.
+    return CanOpen(path, (attributes & FILE_ATTRIBUTE_READONLY) ? DELETE : GENERIC_WRITE);
+}
+
+bool CanDeleteTree(const TextBuffer& folder) {
+    return ForEachEntry(folder, [](const TextBuffer& path, const WIN32_FIND_DATAA& entry) {
+        if (IsEnterable(entry.dwFileAttributes))
+            return CanDeleteTree(path);
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            return true;  // a link to a folder: removing it leaves its target alone
+        return CanDelete(path.c_str(), entry.dwFileAttributes);
+    });
+}
+
+bool IsEmptyFolder(const char* path) {
+    return ForEachEntry(path, [](const TextBuffer&, const WIN32_FIND_DATAA&) { return false; });
+}
+
+TextBuffer VolumeRootOf(const TextBuffer& path) {
+    char root[MAX_PATH + 1] = {};
+    const auto volume_path = KernelFunction<GetVolumePathNameFn>("GetVolumePathNameA");
+    if (volume_path && volume_path(path.c_str(), root, MAX_PATH))
+        return TextBuffer(root);
+    // Older systems: the drive, or the share of a UNC name.
+    const bool unc = path.c_str()[0] == '\\' && path.c_str()[1] == '\\';
+    return path.Items(0, unc ? 3 : 0, "\\") + "\\";
+}
+
+Status MakePrivateFolder(const TextBuffer& path) {
+    if (!IsNtPlatform()) {
+        // No permissions to set on the older platform family.
+        if (!CreateDirectoryA(path.c_str(), nullptr))
+            return LastErrorStatus();
+    } else {
+        auto make_descriptor = SystemFunction<ConvertStringSecurityDescriptorFn>(
+            GetModuleHandleA("advapi32.dll"),
+            "ConvertStringSecurityDescriptorToSecurityDescriptorA");
+        const TextBuffer account = AccountSid();
+        if (!make_descriptor || account.IsEmpty())
+            return Status::Failed(ERROR_CALL_NOT_IMPLEMENTED);
+        // Protected from what the volume's root grants everyone below it.
+        const TextBuffer rules =
+            TextBuffer("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;") + account + ")";
+        LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
+        if (!make_descriptor(rules.c_str(), 1 /* SDDL_REVISION_1 */, descriptor.Out(), nullptr))
+            return LastErrorStatus();
+        SECURITY_ATTRIBUTES security = {sizeof security, descriptor.Get(), FALSE};
+        if (!CreateDirectoryA(path.c_str(), &security))
+            return LastErrorStatus();
+    }
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    return Status::Done();
+}
