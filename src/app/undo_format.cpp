@@ -192,7 +192,7 @@ void JournalBatch::AddPlace(const Place& place) {
 }
 
 void JournalBatch::Seal() {
-    const uint32_t crc = Crc32(text_.c_str(), text_.Length());
+    const uint32_t crc = Crc32(text_.Data(), text_.Size());
     text_.Append(".\t");
     AddHex(text_, crc, 8);
     text_.Append("\n");

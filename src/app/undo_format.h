@@ -101,8 +101,8 @@ public:
     void AddPlace(const Place& place);
     // Ends the batch; nothing may be added after.
     void Seal();
-    const char* Bytes() const { return text_.c_str(); }
-    size_t Length() const { return text_.Length(); }
+    const char* Bytes() const { return text_.Data(); }
+    size_t Length() const { return text_.Size(); }
     // False when memory ran out while it was built.
     bool Complete() const { return text_.Complete(); }
 

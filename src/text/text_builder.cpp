@@ -12,8 +12,10 @@ char* TextBuilder::Room(size_t count) {
         size_t capacity = capacity_ == 0 ? 256 : capacity_;
         while (capacity - size_ < count) capacity *= 2;
         char* grown = static_cast<char*>(realloc(bytes_, capacity));
-        if (grown == nullptr)
+        if (grown == nullptr) {
+            complete_ = false;
             return nullptr;
+        }
         bytes_ = grown;
         capacity_ = capacity;
     }

@@ -1,7 +1,8 @@
 // Bytes that grow as they are appended to, by doubling, and keep their room
 // when cleared: a text is built piece by piece in time proportional to what
 // is appended, and a line without an allocation each time. An append that
-// finds no memory adds nothing and returns false.
+// finds no memory adds nothing and returns false, and the text is no longer
+// complete until it is cleared.
 #pragma once
 
 #include <cstddef>
@@ -21,7 +22,12 @@ public:
     char* Room(size_t count);
     // Counts count bytes written into Room as content.
     void Grow(size_t count) { size_ += count; }
-    void Clear() { size_ = 0; }
+    void Clear() {
+        size_ = 0;
+        complete_ = true;
+    }
+    // No append has failed since the text was begun or cleared.
+    bool Complete() const { return complete_; }
     char* Data() { return bytes_; }
     const char* Data() const { return bytes_; }
     size_t Size() const { return size_; }
@@ -32,4 +38,5 @@ private:
     char* bytes_ = nullptr;
     size_t size_ = 0;
     size_t capacity_ = 0;
+    bool complete_ = true;
 };
