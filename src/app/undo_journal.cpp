@@ -643,15 +643,23 @@ bool UndoJournal::TakeChange(FileAction action, const char* path, const char*, S
     }
 }
 
-bool UndoJournal::TakeDeletion(const char* path, Status* status) {
-    const TextBuffer full = FullPathOf(path);
-    FileState state;
+UndoJournal::Deletion UndoJournal::DeletionOf(const char* path, TextBuffer& full, FileState& state,
+                                              Status* status) {
+    full = FullPathOf(path);
     if (full.IsEmpty() && path[0] != '\0') {
         *status = Unnamed(path);
-        return true;
+        return Deletion::kRefused;
     }
-    if (full.IsEmpty() || !ReadState(full.c_str(), &state))
-        return false;
+    return full.IsEmpty() || !ReadState(full.c_str(), &state) ? Deletion::kNothingThere
+                                                              : Deletion::kThere;
+}
+
+bool UndoJournal::TakeDeletion(const char* path, Status* status) {
+    TextBuffer full;
+    FileState state;
+    const Deletion deletion = DeletionOf(path, full, state, status);
+    if (deletion != Deletion::kThere)
+        return deletion == Deletion::kRefused;
     int place = -1;
     const Standing standing = StandingOf(full, true, &place);
     if (standing == Standing::kNew || standing == Standing::kKept)
@@ -701,14 +709,11 @@ bool UndoJournal::TakeShellDeletion(const char* path, Status* status) {
 }
 
 bool UndoJournal::TakeFolderRemoval(const char* path, Status* status) {
-    const TextBuffer full = FullPathOf(path);
+    TextBuffer full;
     FileState state;
-    if (full.IsEmpty() && path[0] != '\0') {
-        *status = Unnamed(path);
-        return true;
-    }
-    if (full.IsEmpty() || !ReadState(full.c_str(), &state))
-        return false;
+    const Deletion deletion = DeletionOf(path, full, state, status);
+    if (deletion != Deletion::kThere)
+        return deletion == Deletion::kRefused;
     int place = -1;
     const Standing standing = StandingOf(full, true, &place);
     if (standing == Standing::kUnknown) {

@@ -107,6 +107,10 @@ private:
     Status NoteShellMove(const char* source, const char* target);
     Status NoteMade(const TextBuffer& full);
     Status NoteState(const char* path, char how);
+    // What a deletion finds at path: a name that cannot be told (refused,
+    // with *status), nothing (left to the deletion), or something to keep.
+    enum class Deletion { kRefused, kNothingThere, kThere };
+    Deletion DeletionOf(const char* path, TextBuffer& full, FileState& state, Status* status);
     bool TakeDeletion(const char* path, Status* status);
     bool TakeShellDeletion(const char* path, Status* status);
     bool TakeFolderRemoval(const char* path, Status* status);

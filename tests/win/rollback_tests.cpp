@@ -362,7 +362,7 @@ TEST(Rollback, NextStartUndoesARunThatWasKilled) {
 // are renamed into a hidden folder of the run's own at that volume's root.
 TEST(Rollback, OtherVolumeSetsFilesAsideAtItsRoot) {
     if (GetFileAttributesA("V:\\") == INVALID_FILE_ATTRIBUTES)
-        GTEST_SKIP() << "no drive V: (rollback-fixture.sh could not mount a tmpfs)";
+        GTEST_SKIP() << "no drive V: (drives-fixture.sh could not mount a tmpfs)";
     Sandbox box("rollback_volume", "V:");
     Fill(box);
     const TreeSnapshot before = SnapshotOf(box.Path("app"));

@@ -3,7 +3,7 @@
 // and expansion that stays cheap whatever a script holds.
 //
 // Drives Q: and R: (one folder under two letters) and the small disk come from
-// safety-fixture.sh, which ctest runs first.
+// drives-fixture.sh, which ctest runs first.
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 #include <windows.h>
