@@ -269,12 +269,7 @@ void UndoJournal::NotePlaces(const TextBuffer& item) {
             do {
                 if (IsDots(entry.cFileName))
                     continue;
-                const FileState found = StateOf(entry);
-                const PlaceKind kind = !IsFolderState(found) ? PlaceKind::kFile
-                                       : (found.attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                                           ? PlaceKind::kUnlistedFolder
-                                           : PlaceKind::kFolder;
-                AddPlace(kind, JoinPath(folder, entry.cFileName), found);
+                AddEntry(folder, entry);
             } while (FindNextFileA(search.Get(), &entry));
         }
         if (ReadState(folder.c_str(), &state))
@@ -327,6 +322,17 @@ int UndoJournal::AddPlace(PlaceKind kind, const TextBuffer& path, const FileStat
     return place;
 }
 
+// An entry a search found in folder: a file, a folder to list, or a link
+// to a folder, which is never entered.
+void UndoJournal::AddEntry(const TextBuffer& folder, const WIN32_FIND_DATAA& entry) {
+    const FileState state = StateOf(entry);
+    const PlaceKind kind = !IsFolderState(state) ? PlaceKind::kFile
+                           : (state.attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                               ? PlaceKind::kUnlistedFolder
+                               : PlaceKind::kFolder;
+    AddPlace(kind, JoinPath(folder, entry.cFileName), state);
+}
+
 void UndoJournal::ListFolder(const TextBuffer& folder, int place) {
     WIN32_FIND_DATAA entry;
     FindHandle search(JoinPath(folder, "*").c_str(), &entry);
@@ -339,12 +345,7 @@ void UndoJournal::ListFolder(const TextBuffer& folder, int place) {
                 listed = false;
                 break;
             }
-            const FileState state = StateOf(entry);
-            const PlaceKind kind = !IsFolderState(state) ? PlaceKind::kFile
-                                   : (state.attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                                       ? PlaceKind::kUnlistedFolder
-                                       : PlaceKind::kFolder;
-            AddPlace(kind, JoinPath(folder, entry.cFileName), state);
+            AddEntry(folder, entry);
         } while (FindNextFileA(search.Get(), &entry));
         listed = listed && GetLastError() == ERROR_NO_MORE_FILES;
     }

@@ -88,6 +88,7 @@ private:
     // The places of one written item, with every missing folder above it.
     void NotePlaces(const TextBuffer& item);
     int AddPlace(PlaceKind kind, const TextBuffer& path, const FileState& state);
+    void AddEntry(const TextBuffer& folder, const WIN32_FIND_DATAA& entry);
     void ListFolder(const TextBuffer& folder, int place);
 
     Standing StandingOf(const TextBuffer& full, bool exists, int* place) const;
