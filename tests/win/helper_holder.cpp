@@ -7,17 +7,7 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     HANDLE file = CreateFileA(helper::ArgumentsText().c_str(), GENERIC_READ, 0, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    const std::string stop = helper::OwnPath() + ".stop";
-    const DWORD start = GetTickCount();
-    SetTimer(nullptr, 0, 20, nullptr);
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (message.message == WM_TIMER &&
-            (helper::FileThere(stop) || GetTickCount() - start >= 20000)) {
-            break;
-        }
-        DispatchMessageA(&message);
-    }
+    helper::RunUntilStopped(20000);
     if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
     helper::WriteText(helper::OwnPath() + ".ended", "");

@@ -16,17 +16,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Sleep(150);
     helper::WriteStartRecord();
 
-    const std::string stop = helper::OwnPath() + ".stop";
-    const DWORD start = GetTickCount();
-    SetTimer(nullptr, 0, 20, nullptr);
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (message.message == WM_TIMER &&
-            (helper::FileThere(stop) || GetTickCount() - start >= lifetime)) {
-            break;
-        }
-        DispatchMessageA(&message);
-    }
+    helper::RunUntilStopped(lifetime);
     helper::WriteText(helper::OwnPath() + ".done", "");
     return 0;
 }

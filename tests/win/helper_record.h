@@ -51,4 +51,20 @@ inline bool FileThere(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Runs a message loop, so that the program counts as ready for input, until
+// "<exe>.stop" appears or lifetime milliseconds have passed.
+inline void RunUntilStopped(DWORD lifetime) {
+    const std::string stop = OwnPath() + ".stop";
+    const DWORD start = GetTickCount();
+    SetTimer(nullptr, 0, 20, nullptr);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_TIMER &&
+            (FileThere(stop) || GetTickCount() - start >= lifetime)) {
+            break;
+        }
+        DispatchMessageA(&message);
+    }
+}
+
 }  // namespace helper
