@@ -4,7 +4,14 @@ in one run: 2,000 small files (20 folders of 100) and one 200 MiB file. Each
 run starts from a fresh copy of the installed tree (not timed); the two
 settings take turns. Prints medians and the ratio ROLLBACK/without.
 
-usage: bench/rollback_bench.py build/win/updater.exe [runs]
+The figures depend on the file system the trees are on, because an undo
+makes a new file for each one it replaces where a plain run writes over the
+old one. On ext4 without a journal the allocator passes over every inode
+freed in the last minutes, and a bench that has just removed thousands of
+files pays for that on each new file. Give a folder on the file system to
+measure; it is made and removed.
+
+usage: bench/rollback_bench.py build/win/updater.exe [runs] [folder]
 """
 import os
 import shutil
@@ -16,7 +23,8 @@ import time
 top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 exe = os.path.abspath(sys.argv[1])
 runs = int(sys.argv[2]) if len(sys.argv) > 2 else 5
-work = os.path.join(top, "build", "bench-rollback")
+work = os.path.abspath(sys.argv[3]) if len(sys.argv) > 3 else \
+    os.path.join(top, "build", "bench-rollback")
 wine = os.path.join(top, "tests", "run-wine.sh")
 
 

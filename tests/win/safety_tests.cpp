@@ -602,20 +602,33 @@ TEST_F(FullDisk, AFileCopyOrMoveThatRunsOutOfSpaceLeavesNoPartialFile) {
     Sandbox box("full_disk_file");
     const std::string big = Bytes(3 << 20, 'b');
     box.WriteFile("big.bin", big);
-    WriteAll(Disk("old.bin"), "old");
     const struct {
         const char* kind;
         const char* target;
         MessageId message;
-    } cases[] = {{"COPY", "new.bin", kMsgCopyFailed},
-                 {"COPY", "old.bin", kMsgCopyFailed},
-                 {"MOVE", "moved.bin", kMsgMoveFailed}};
+        bool rollback;  // the old file set aside, then put back
+    } cases[] = {{"COPY", "new.bin", kMsgCopyFailed, false},
+                 {"COPY", "old.bin", kMsgCopyFailed, false},
+                 {"MOVE", "moved.bin", kMsgMoveFailed, false},
+                 {"COPY", "old.bin", kMsgCopyFailed, true}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.kind) + " to " + c.target);
-        box.WriteScript(Script("P,AFTER", PairSection(c.kind, box.Path("big.bin"), Disk(c.target)) +
-                                              AfterSection(box)));
+        SCOPED_TRACE(std::string(c.kind) + " to " + c.target +
+                     (c.rollback ? " with ROLLBACK" : ""));
+        WriteAll(Disk("old.bin"), "old");
+        std::string script =
+            Script("P,AFTER",
+                   PairSection(c.kind, box.Path("big.bin"), Disk(c.target)) + AfterSection(box));
+        if (c.rollback)
+            script.insert(script.find('\n') + 1, "ROLLBACK=YES\n");
+        box.WriteScript(script);
         ExpectBoxes(box.Run(), {ExpectedMessage(c.message, {box.Path("big.bin"), Disk(c.target)})});
-        EXPECT_EQ(GetFileAttributesA(Disk(c.target).c_str()), INVALID_FILE_ATTRIBUTES);
+        if (c.rollback) {
+            EXPECT_EQ(ReadWholeFile(Disk(c.target)), "old");
+            WIN32_FIND_DATAA entry;
+            EXPECT_EQ(FindFirstFileA(Disk("updater-undo-*").c_str(), &entry), INVALID_HANDLE_VALUE);
+        } else {
+            EXPECT_EQ(GetFileAttributesA(Disk(c.target).c_str()), INVALID_FILE_ATTRIBUTES);
+        }
         EXPECT_TRUE(box.ReadFile("big.bin") == big) << "the source was changed";
         EXPECT_FALSE(box.Exists("after"));
     }

@@ -60,8 +60,10 @@ private:
 };
 
 Status CopyOneFile(RunEvents& events, const TextBuffer& source, const TextBuffer& target) {
+    // Read while the old target is still there: an undo journal may set it
+    // aside first, and a name that is not there costs the system a search.
+    const TargetBefore before(target);
     return ActOnFile(events, FileAction::kCopied, source, target.c_str(), [&] {
-        const TargetBefore before(target);
         const Status copied = CallStatus(CopyFileA(source.c_str(), target.c_str(), FALSE));
         return copied ? copied : before.Failed(copied);
     });
