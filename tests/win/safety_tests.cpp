@@ -11,14 +11,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "file_procs_helpers.h"
 #include "sandbox.h"
+#include "tree_snapshot.h"
 
 namespace {
 
@@ -53,67 +52,10 @@ void WriteAll(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-// Every folder and file below a folder, by upper-case relative path; a file
-// with its attributes, last-write time and bytes (a long one as size and
-// hash, to keep failure output readable). Equal trees: nothing was changed.
-using Tree = std::map<std::string, std::string>;
-
-void AddTree(const std::string& folder, const std::string& prefix, Tree* tree) {
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        const std::string name = entry.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        const std::string relative = prefix + name;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            (*tree)[Upper(relative) + "\\"] = "folder";
-            AddTree(folder + "\\" + name, relative + "\\", tree);
-            continue;
-        }
-        const std::string bytes = ReadWholeFile(folder + "\\" + name);
-        (*tree)[Upper(relative)] =
-            "attributes " + std::to_string(entry.dwFileAttributes) + ", written " +
-            std::to_string(entry.ftLastWriteTime.dwHighDateTime) + ":" +
-            std::to_string(entry.ftLastWriteTime.dwLowDateTime) + ", " +
-            (bytes.size() <= 64 ? "\"" + bytes + "\""
-                                : std::to_string(bytes.size()) + " bytes, hash " +
-                                      std::to_string(std::hash<std::string>()(bytes)));
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-}
-
-Tree TreeOf(const std::string& folder) {
-    Tree tree;
-    AddTree(folder, "", &tree);
-    return tree;
-}
-
-// Fails with the entries below folder that a run added, removed or changed
-// (the first few of them, and how many there were).
-void ExpectUnchanged(const std::string& folder, const Tree& before) {
-    const Tree after = TreeOf(folder);
-    std::vector<std::string> changes;
-    for (const auto& entry : before) {
-        const auto now = after.find(entry.first);
-        if (now == after.end()) {
-            changes.push_back("gone: " + entry.first);
-        } else if (now->second != entry.second) {
-            changes.push_back("changed: " + entry.first + "\n    was " + entry.second +
-                              "\n    now " + now->second);
-        }
-    }
-    for (const auto& entry : after) {
-        if (before.count(entry.first) == 0)
-            changes.push_back("new: " + entry.first + " " + entry.second);
-    }
-    if (changes.empty())
-        return;
-    std::string report;
-    for (size_t i = 0; i < changes.size() && i < 8; ++i) report += "\n  " + changes[i];
-    ADD_FAILURE() << changes.size() << " changes in " << folder << ":" << report;
+// Fails with what a run added, removed or changed below folder: names,
+// attributes, times and bytes.
+void ExpectUnchanged(const std::string& folder, const TreeSnapshot& before) {
+    EXPECT_EQ("", TreeDifferences(before, SnapshotOf(folder))) << "in " << folder;
 }
 
 // A box that shows when the procedure's flag is set: the procedure succeeded
@@ -217,7 +159,7 @@ protected:
                 const std::string target = spelling.spell(box.Path(item.target)) + item.tail;
                 box.WriteScript(
                     Script("P,SAY", PairSection(kind, source, target) + SaySection("P")));
-                const Tree before = TreeOf(box.Path());
+                const TreeSnapshot before = SnapshotOf(box.Path());
                 const SpyResult run = box.Run();
                 if (message == 0) {
                     ExpectShownBoxes(run, {{"P done", kInformationBoxFlags}}, "N");
@@ -374,7 +316,7 @@ TEST_F(DriveRoot, ItemsNamingTheRootWithoutADriveAreRefusedBeforeAnyItem) {
         Fill(box);
         const std::string define = *c.define ? Section("DEFINE", c.define) : "";
         box.WriteScript(Script("P,AFTER", define + Section("P", c.section) + AfterSection(box)));
-        const Tree root_before = TreeOf("Q:"), box_before = TreeOf(box.Path());
+        const TreeSnapshot root_before = SnapshotOf("Q:"), box_before = SnapshotOf(box.Path());
         const SpyResult run = box.RunProgram("updater.exe", kDriveRoot);
         ExpectBoxes(run, {Message(c.message, Filled(c.arguments, box))});
         ExpectUnchanged("Q:", root_before);
@@ -447,7 +389,7 @@ TEST(ShellTemporary, AnOperationWithoutItsWholeResultTouchesNothing) {
             "S,AFTER", Section("S", std::string("MODE=SHELL\nFUNC=") + c.function + "\nFROM=" +
                                         box.Path(c.from) + "\nTO=" + box.Path(c.to) + "\n") +
                            AfterSection(box)));
-        const Tree before = TreeOf(box.Path());
+        const TreeSnapshot before = SnapshotOf(box.Path());
         ExpectBoxes(box.Run(), {ExpectedMessage(kMsgShellFailed)});
         ExpectUnchanged(box.Path(), before);
     }
@@ -479,7 +421,7 @@ TEST(FailedCopy, ACopyThatFailsBeforeWritingLeavesTheOldTarget) {
         box.WriteScript(
             Script("P,AFTER", PairSection("COPY", box.Path("new.txt"), box.Path("dst\\app.txt")) +
                                   AfterSection(box)));
-        const Tree before = TreeOf(box.Path());
+        const TreeSnapshot before = SnapshotOf(box.Path());
         {
             std::unique_ptr<HeldFile> hold(held ? new HeldFile(box.Path("new.txt")) : nullptr);
             ExpectBoxes(
@@ -641,8 +583,8 @@ TEST_F(FullDisk, ATreeCopyThatRunsOutOfSpaceFailsAndLeavesNoPartialFile) {
         Script("P,AFTER", PairSection("COPY", box.Path("tree"), Disk("tree")) + AfterSection(box)));
     ExpectBoxes(box.Run(), {ExpectedMessage(kMsgCopyFailed, {box.Path("tree"), Disk("tree")})});
     EXPECT_FALSE(box.Exists("after"));
-    for (const auto& entry : TreeOf(Disk("tree"))) {
-        if (entry.first.back() != '\\') {
+    for (const auto& entry : SnapshotOf(Disk("tree"))) {
+        if (!entry.second.folder) {
             EXPECT_TRUE(ReadWholeFile(Disk("tree\\" + entry.first)) ==
                         box.ReadFile("tree\\" + entry.first))
                 << entry.first << " is not a whole copy";
@@ -663,7 +605,7 @@ TEST_F(FullDisk, AShellCopyThatRunsOutOfSpaceKeepsTheOldTarget) {
             Script("S,AFTER", Section("S", "MODE=SHELL\nFUNC=COPY\nFROM=" + box.Path(source) +
                                                "\nTO=" + Disk("old") + "\n") +
                                   AfterSection(box)));
-        const Tree before = TreeOf(disk_);
+        const TreeSnapshot before = SnapshotOf(disk_);
         ExpectBoxes(box.Run(), {ExpectedMessage(kMsgShellFailed)});
         ExpectUnchanged(disk_, before);
         EXPECT_FALSE(box.Exists("after"));
