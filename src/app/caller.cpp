@@ -11,7 +11,8 @@ namespace {
 TextBuffer Variable(const char* name) {
     const DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
     TextBuffer value;
-    if (size == 0 || !value.Reserve(size) || GetEnvironmentVariableA(name, value.data(), size) >= size)
+    if (size == 0 || !value.Reserve(size) ||
+        GetEnvironmentVariableA(name, value.data(), size) >= size)
         return TextBuffer();
     return value;
 }

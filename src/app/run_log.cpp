@@ -362,7 +362,8 @@ bool IsLogFileName(const char* path) {
     }
     const char* s = stem.c_str();
     const TextBuffer letters = stem.Slice(0, 2);
-    const bool port = stem.Length() == 4 && s[3] >= '1' && s[3] <= '9' &&
-                      (EqualsNoCase(letters.c_str(), "COM") || EqualsNoCase(letters.c_str(), "LPT"));
+    const bool port =
+        stem.Length() == 4 && s[3] >= '1' && s[3] <= '9' &&
+        (EqualsNoCase(letters.c_str(), "COM") || EqualsNoCase(letters.c_str(), "LPT"));
     return !port;
 }

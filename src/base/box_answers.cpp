@@ -56,7 +56,8 @@ bool BoxAnswers::Take(unsigned style, int* answer, TextBuffer* how) {
     }
     TextBuffer word = answers_.Item(next_++, ",");
     word.Trim(" ", " ");
-    const TextBuffer position = "UPDATER_ANSWERS answer " + DecimalText(static_cast<uint32_t>(next_));
+    const TextBuffer position =
+        "UPDATER_ANSWERS answer " + DecimalText(static_cast<uint32_t>(next_));
     for (int i = 0; i < 3; ++i) {
         if (!EqualsNoCase(word.c_str(), kWords[i]))
             continue;

@@ -130,7 +130,8 @@ TEST(BoxAnswers, EveryBoxTakesOneAnswerInOrder) {
         std::vector<Case> boxes;
     };
     const Run runs[] = {
-        {" yes ,NO,ok,Ok", false,
+        {" yes ,NO,ok,Ok",
+         false,
          {{kQuestion, kAnswerYes, "from UPDATER_ANSWERS answer 1"},
           {kWarning, kAnswerNo, "from UPDATER_ANSWERS answer 2"},
           {kOk, kAnswerOk, "from UPDATER_ANSWERS answer 3"},
@@ -138,16 +139,19 @@ TEST(BoxAnswers, EveryBoxTakesOneAnswerInOrder) {
            "the default button: UPDATER_ANSWERS answer 4 is OK, which this box has no button "
            "for"},
           {kQuestion, 0, ""}}},
-        {"Yes,Maybe,", true,
+        {"Yes,Maybe,",
+         true,
          {{kOk, kAnswerOk,
            "the default button: UPDATER_ANSWERS answer 1 is Yes, which this box has no button "
            "for"},
           {kQuestion, kAnswerYes,
            "the default button: UPDATER_ANSWERS answer 2, \"Maybe\", is not OK, Yes or No"},
-          {kWarning, kAnswerNo, "the default button: UPDATER_ANSWERS answer 3, \"\", is not OK, Yes or No"},
+          {kWarning, kAnswerNo,
+           "the default button: UPDATER_ANSWERS answer 3, \"\", is not OK, Yes or No"},
           {kQuestion, kAnswerYes,
            "the default button: unattended, UPDATER_ANSWERS has no answer left"}}},
-        {"", true,
+        {"",
+         true,
          {{kWarning, kAnswerNo, "the default button: unattended"},
           {kOk, kAnswerOk, "the default button: unattended"}}},
         {"", false, {{kQuestion, 0, ""}}},
@@ -183,8 +187,7 @@ TEST(Reporter, AnAnsweredBoxIsNotShownAndTheListenerHearsHow) {
     EXPECT_TRUE(reporter.HasReported(kMsgCopyFailed));
     EXPECT_FALSE(reporter.HasReported(kMsgNotRestored));
     EXPECT_EQ(boxes.shown, (std::vector<std::string>{"|copy a to b|65552"}));
-    EXPECT_EQ(listener.heard,
-              (std::vector<std::string>{"7 from UPDATER_ANSWERS answer 1", "1 "}));
+    EXPECT_EQ(listener.heard, (std::vector<std::string>{"7 from UPDATER_ANSWERS answer 1", "1 "}));
 }
 
 }  // namespace

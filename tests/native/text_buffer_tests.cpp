@@ -262,13 +262,19 @@ TEST(VersionNumber, TwoOrThreeDecimalPartsComparedInOrder) {
         uint32_t major, minor, build;
     };
     const Case cases[] = {
-        {"10.0", true, 10, 0, 0},          {" 6.1.7601 ", true, 6, 1, 7601},
+        {"10.0", true, 10, 0, 0},
+        {" 6.1.7601 ", true, 6, 1, 7601},
         {"4294967295.0.1", true, 0xFFFFFFFFu, 0, 1},
-        {"4294967296.0", false, 0, 0, 0},  {"10", false, 0, 0, 0},
-        {"10.", false, 0, 0, 0},           {"10.0.", false, 0, 0, 0},
-        {".1", false, 0, 0, 0},            {"10.0.1.2", false, 0, 0, 0},
-        {"-1.0", false, 0, 0, 0},          {"10.0 x", false, 0, 0, 0},
-        {"10 .0", false, 0, 0, 0},         {"", false, 0, 0, 0},
+        {"4294967296.0", false, 0, 0, 0},
+        {"10", false, 0, 0, 0},
+        {"10.", false, 0, 0, 0},
+        {"10.0.", false, 0, 0, 0},
+        {".1", false, 0, 0, 0},
+        {"10.0.1.2", false, 0, 0, 0},
+        {"-1.0", false, 0, 0, 0},
+        {"10.0 x", false, 0, 0, 0},
+        {"10 .0", false, 0, 0, 0},
+        {"", false, 0, 0, 0},
     };
     for (const Case& c : cases) {
         VersionNumber version;
