@@ -45,6 +45,14 @@ TextBuffer ElevationText(LogSink& sink) {
     return elevated != 0 ? "yes" : "no";
 }
 
+TextBuffer DefaultLogPath() {
+    char folder[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathA(MAX_PATH, folder);
+    if (length == 0 || length > MAX_PATH)
+        return TextBuffer();
+    return TextBuffer(folder) + kDefaultLogName;
+}
+
 }  // namespace
 
 void LogFile::Open(const TextBuffer& path) {
@@ -130,17 +138,7 @@ TextBuffer LogFile::ErrorText(uint32_t error) {
     return TextBuffer(text);
 }
 
-TextBuffer DefaultLogPath() {
-    char folder[MAX_PATH + 1] = {};
-    const DWORD length = GetTempPathA(MAX_PATH, folder);
-    if (length == 0 || length > MAX_PATH)
-        return TextBuffer();
-    return TextBuffer(folder) + kDefaultLogName;
-}
-
 void RunLogger::Start(RunContext& run, const CallerRequest& caller, bool script_readable) {
-    if (started_)
-        return;
     // The caller's log comes first, then the script's own; an unattended
     // run that has neither writes the default one.
     TextBuffer path = caller.AcceptedLog();
@@ -150,7 +148,6 @@ void RunLogger::Start(RunContext& run, const CallerRequest& caller, bool script_
         path = DefaultLogPath();
     if (path.IsEmpty())
         return;
-    started_ = true;
     file_.Open(path);
     LogHeader header;
     header.local_time = LocalTimeText();

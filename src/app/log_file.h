@@ -50,7 +50,7 @@ public:
     RunLogger(const RunLogger&) = delete;
     RunLogger& operator=(const RunLogger&) = delete;
 
-    // Starts the log, once: UPDATER_LOG, else UPDATER/LOG when the script
+    // Starts the log: UPDATER_LOG, else UPDATER/LOG when the script
     // can be read (its symbols are defined), else under UPDATER_UNATTENDED
     // the default file; without any of them nothing happens. Opens the file,
     // writes the header and listens to the run from here on.
@@ -59,5 +59,4 @@ public:
 private:
     LogFile file_;
     RunLog log_{file_};
-    bool started_ = false;
 };
