@@ -16,6 +16,11 @@ bool ScriptKeys::ReadOptionalText(const char* section, const char* key, TextBuff
     return source_.ReadValue(section, key, kValueCapacity, value) && symbols_.ExpandValue(value);
 }
 
+bool ScriptKeys::Has(const char* section, const char* key) const {
+    TextBuffer value;
+    return source_.ReadValue(section, key, kNumberCapacity, value);
+}
+
 bool ScriptKeys::ReadNumber(const char* section, const char* key, TextBuffer& value) const {
     if (!source_.ReadValue(section, key, kNumberCapacity, value)) {
         reporter_.Fail(kMsgBadFormat, {section, key});
