@@ -11,6 +11,18 @@ public:
     List() = default;
     List(const List&) = delete;
     List& operator=(const List&) = delete;
+    List(List&& other) noexcept { *this = std::move(other); }
+    List& operator=(List&& other) noexcept {
+        if (this != &other) {
+            delete[] items_;
+            items_ = other.items_;
+            count_ = other.count_;
+            capacity_ = other.capacity_;
+            other.items_ = nullptr;
+            other.count_ = other.capacity_ = 0;
+        }
+        return *this;
+    }
     ~List() { delete[] items_; }
 
     bool Add(T value) {
