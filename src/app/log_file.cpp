@@ -73,8 +73,8 @@ LogFile::~LogFile() {
         return;
     Flush();
     if (waiting_.Size() != 0)
-        GiveUpFile("it could not be opened at the end of the run: error " +
-                   DecimalText(open_error_) + ": " + ErrorText(open_error_));
+        GiveUpFile("it could not be written at the end of the run: error " +
+                   DecimalText(write_error_) + ": " + ErrorText(write_error_));
 }
 
 void LogFile::Open(const TextBuffer& path, const TextBuffer& script, const TextBuffer& program,
@@ -103,7 +103,7 @@ bool LogFile::OpenOwnFile() {
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_.IsValid()) {
-        open_error_ = GetLastError();
+        write_error_ = GetLastError();
         return false;
     }
     const bool made = GetLastError() != ERROR_ALREADY_EXISTS;
@@ -212,6 +212,7 @@ bool LogFile::Put(const char* bytes, size_t count) {
         written == count)
         return true;
     // A full disk or a file gone: what did not fit waits for the next open.
+    write_error_ = GetLastError();
     file_.Reset();
     return false;
 }

@@ -58,7 +58,7 @@ private:
     TextBuffer stand_in_folder_;
     UniqueHandle file_;
     bool given_up_ = false;  // the own file is never written into again
-    DWORD open_error_ = 0;   // why the own file could not be opened last
+    DWORD write_error_ = 0;  // why the own file could not be opened or written last
     TextBuilder wide_;       // the line in UTF-16
     TextBuilder utf8_;       // the line in UTF-8, with its line end
     TextBuilder header_;     // the header's lines, for a stand-in

@@ -302,7 +302,7 @@ TEST(RunLog, ALogThatCannotBeWrittenNeverChangesTheUpdate) {
         EXPECT_EQ(std::vector<std::string>(entries.begin(), entries.begin() + 6),
                   Expected(box, Header()));
         EXPECT_EQ(entries[6].rfind("instead of: " + box.Path(c.file) +
-                                       " (it could not be opened at the end of the run: error ",
+                                       " (it could not be written at the end of the run: error ",
                                    0),
                   0u)
             << entries[6];
@@ -359,7 +359,8 @@ TEST(RunLog, NeverWritesIntoAFileThatIsNotItsOwn) {
     } cases[] = {
         {"<Src>\\updater.ini", "updater.ini", "it is the script"},
         {"<Src>/UPDATER.INI.", "UPDATER.INI", "it is the script"},
-        {"<Src>\\app\\..\\updater.exe", "updater.exe", "it is the program"},
+        {"..\\log_not_its_own\\Updater.ini ", "Updater.ini", "it is the script"},
+        {"<Src>\\.\\updater.exe", "updater.exe", "it is the program"},
         {"<Src>\\readme.txt", "readme.txt", "it is not a log file"},
         {"<Src>\\new\\a.txt", "new\\a.txt", "it is not a log file"},
         {"<Src>\\app\\a.txt", "app\\a.txt", "it is not a log file"},
