@@ -5,18 +5,38 @@
 #include "text/text_builder.h"
 
 void EmptyExpansions::Replace(size_t first, size_t last, size_t length) {
-    List<size_t> kept;
-    for (size_t offset : offsets_) {
-        if (offset <= first)
-            kept.Add(offset);
-        else if (offset > last)
-            kept.Add(offset - (last - first + 1) + length);
+    // Marks up to first stay as they are; expansion goes from left to right,
+    // so there are seldom many behind them.
+    int kept = offsets_.Count();
+    while (kept > 0 && offsets_[kept - 1] > first) --kept;
+    const int end = offsets_.Count();
+    for (int i = kept; i < end; ++i) {
+        const size_t offset = offsets_[i];
+        if (offset <= last)
+            continue;
+        const size_t moved = offset - (last - first + 1) + length;
+        if (kept == 0 || offsets_[kept - 1] != moved)
+            offsets_[kept++] = moved;
     }
-    offsets_ = std::move(kept);
+    offsets_.Truncate(kept);
 }
 
-void EmptyExpansions::AddAt(const EmptyExpansions& inner, size_t offset) {
-    for (size_t mark : inner.offsets_) Add(offset + mark);
+void EmptyExpansions::Merge(const size_t* more, int count, size_t shift) {
+    // Most often all of them lie behind the marks there are.
+    int i = 0;
+    while (i < count && (offsets_.Count() == 0 || offsets_[offsets_.Count() - 1] < more[i] + shift))
+        offsets_.Add(more[i++] + shift);
+    if (i == count)
+        return;
+    List<size_t> merged;
+    int k = 0, j = i;
+    while (k < offsets_.Count() || j < count) {
+        const bool ours = j == count || (k < offsets_.Count() && offsets_[k] <= more[j] + shift);
+        const size_t next = ours ? offsets_[k++] : more[j++] + shift;
+        if (merged.Count() == 0 || merged[merged.Count() - 1] != next)
+            merged.Add(next);
+    }
+    offsets_ = std::move(merged);
 }
 
 bool EmptyExpansions::AnyIn(size_t first, size_t last) const {

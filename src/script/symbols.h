@@ -23,16 +23,21 @@ const size_t kMostSymbolBytes = 1024 * 1024;
 class EmptyExpansions {
 public:
     // Something empty stood at offset.
-    void Add(size_t offset) { offsets_.Add(offset); }
+    void Add(size_t offset) { Merge(&offset, 1, 0); }
     // Bytes first to last were replaced by length bytes: marks inside them
     // go, later ones move; a mark at first stays, before the replacement.
     void Replace(size_t first, size_t last, size_t length);
     // The marks of a replacement that now stands at offset.
-    void AddAt(const EmptyExpansions& inner, size_t offset);
+    void AddAt(const EmptyExpansions& inner, size_t offset) {
+        Merge(inner.offsets_.begin(), inner.offsets_.Count(), offset);
+    }
     // Whether a mark lies at an offset from first to last.
     bool AnyIn(size_t first, size_t last) const;
 
 private:
+    // In order and each once, so there are never more than the value has
+    // bytes, however often a symbol that is empty is doubled.
+    void Merge(const size_t* more, int count, size_t shift);
     List<size_t> offsets_;
 };
 

@@ -32,6 +32,11 @@ public:
         return true;
     }
     void Clear() { count_ = 0; }
+    // Keeps the first count values.
+    void Truncate(int count) {
+        if (count < count_)
+            count_ = count;
+    }
     int Count() const { return count_; }
     T& operator[](int i) { return items_[i]; }
     const T& operator[](int i) const { return items_[i]; }

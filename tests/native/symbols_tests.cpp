@@ -184,6 +184,17 @@ TEST_F(Table, ItemsThatOnlyAnEmptyExpansionOrTheCurrentFolderAim) {
         {"{<E>?Param\\2}\\x", "-"},
     };
     for (const auto& c : cases) EXPECT_EQ(Aims(table, c.value), c.aims) << c.value;
+
+    // An empty symbol doubled line by line: its marks stay as few as the
+    // places they stand at.
+    SymbolTable doubling(lookups, words);
+    doubling.AddDefinition("<D0>=");
+    for (int i = 1; i <= 40; ++i) {
+        const std::string above = "<D" + std::to_string(i - 1) + ">";
+        doubling.AddDefinition(("<D" + std::to_string(i) + ">=" + above + above).c_str());
+    }
+    ASSERT_TRUE(doubling.ExpandDefinitions(too_long));
+    EXPECT_EQ(Aims(doubling, "<D40>x, y<D40>"), "empty -");
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ namespace {
 const uint32_t kHighBit = 0x80000000u;
 const DWORD kNotAModule = ERROR_BAD_EXE_FORMAT;
 
-uint32_t Value(const BYTE* at, uint32_t size) {
+uint32_t LittleEndian(const BYTE* at, uint32_t size) {
     uint32_t value = 0;
     memcpy(&value, at, size);  // little-endian, as the file and the processor are
     return value;
@@ -42,11 +42,6 @@ struct ResourceKey {
 
 }  // namespace
 
-ModuleResources::~ModuleResources() {
-    if (bytes_ != nullptr)
-        UnmapViewOfFile(bytes_);
-}
-
 bool ModuleResources::Open(const char* path, uint32_t* error) {
     file_.Reset(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -55,7 +50,8 @@ bool ModuleResources::Open(const char* path, uint32_t* error) {
     if (file_.IsValid() && size != INVALID_FILE_SIZE && high == 0)
         mapping_.Reset(CreateFileMappingA(file_.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
     if (mapping_.IsValid())
-        bytes_ = static_cast<const BYTE*>(MapViewOfFile(mapping_.Get(), FILE_MAP_READ, 0, 0, 0));
+        view_.Reset(MapViewOfFile(mapping_.Get(), FILE_MAP_READ, 0, 0, 0));
+    bytes_ = view_.Get();
     if (bytes_ == nullptr) {
         *error = GetLastError();
         return false;
@@ -66,7 +62,7 @@ bool ModuleResources::Open(const char* path, uint32_t* error) {
     const auto at = [this](uint32_t offset, uint32_t width, uint32_t* value) {
         if (offset > size_ || width > size_ - offset)
             return false;
-        *value = Value(bytes_ + offset, width);
+        *value = LittleEndian(bytes_ + offset, width);
         return true;
     };
     uint32_t mz = 0, pe = 0, signature = 0, count = 0, optional_size = 0, magic = 0;
@@ -97,8 +93,9 @@ bool ModuleResources::OffsetOf(uint32_t address, uint32_t size, uint32_t* offset
         if (header + 40 > size_)
             return false;
         const BYTE* section = bytes_ + header;
-        const uint32_t start = Value(section + 12, 4), raw_size = Value(section + 16, 4),
-                       raw = Value(section + 20, 4);
+        const uint32_t start = LittleEndian(section + 12, 4),
+                       raw_size = LittleEndian(section + 16, 4),
+                       raw = LittleEndian(section + 20, 4);
         if (address < start || address - start >= raw_size)
             continue;
         const uint64_t found = static_cast<uint64_t>(raw) + (address - start);
@@ -115,7 +112,7 @@ bool ModuleResources::Read(uint32_t address, uint32_t size, uint32_t* value) con
     uint32_t offset = 0;
     if (!OffsetOf(address, size, &offset))
         return false;
-    *value = Value(bytes_ + offset, size);
+    *value = LittleEndian(bytes_ + offset, size);
     return true;
 }
 

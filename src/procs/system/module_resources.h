@@ -13,7 +13,6 @@
 class ModuleResources {
 public:
     ModuleResources() = default;
-    ~ModuleResources();
     ModuleResources(const ModuleResources&) = delete;
     ModuleResources& operator=(const ModuleResources&) = delete;
 
@@ -40,7 +39,8 @@ private:
 
     UniqueHandle file_;
     UniqueHandle mapping_;
-    const BYTE* bytes_ = nullptr;
+    MappedView view_;
+    const BYTE* bytes_ = nullptr;  // the view's
     uint32_t size_ = 0;
     uint32_t sections_ = 0;  // offset of the section table
     uint32_t section_count_ = 0;
