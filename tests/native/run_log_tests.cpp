@@ -91,41 +91,6 @@ TEST_F(RunLogTest, ValuesWholeAndAsDataWaitsAndAnswers) {
     EXPECT_EQ(sink.lines, expected);
 }
 
-// Each box by its kind as the user sees it, and how a stop by ISABORT reads
-// after an OK-only box and after a question.
-TEST_F(RunLogTest, BoxKindsAndStopsByTheAnswer) {
-    const TextBuffer text("t");
-    const struct {
-        BoxPurpose purpose;
-        unsigned style;
-        int answer;
-        const char* name;
-        const char* end;
-    } cases[] = {
-        {BoxPurpose::kScript, 0x10010, 1, "error box:", "ISABORT"},
-        {BoxPurpose::kScript, 0x10040, 1, "information box:", "ISABORT"},
-        {BoxPurpose::kScript, 0x10134, 7, "warning box:", "answer"},
-        {BoxPurpose::kScript, 0x10024, 6, "question box:", "answer"},
-        {BoxPurpose::kFailure, 0x10010, 1, "error box:", "answer"},
-        {BoxPurpose::kReport, 0x10040, 1, "report box:", "answer"},
-    };
-    for (const auto& c : cases) {
-        // A failure box after a question leaves the question to decide.
-        log.BoxAnswered({BoxPurpose::kScript, 0, text, 0x24, 0, kAnswerNo});
-        sink.lines.clear();
-        log.BoxComing({c.purpose, 0, text, c.style, 0, 0});
-        log.BoxAnswered({c.purpose, 0, text, c.style, 0, c.answer});
-        log.RunEnded(RunEnd::kAnswered, "Ask");
-        ASSERT_EQ(sink.lines.size(), 6u) << c.name;
-        EXPECT_EQ(sink.lines[0], std::string("     42 ms  ") + c.name);
-        EXPECT_EQ(sink.lines[4], std::string(c.end) == "ISABORT"
-                                     ? "     42 ms  run stopped by ISABORT in procedure Ask: its "
-                                       "box has only an OK button"
-                                     : "     42 ms  run stopped by the user's answer in procedure Ask")
-            << c.name;
-    }
-}
-
 // The update reads or writes the log's own file: the log gives it up before
 // that, and before the procedure's own lines when a key names the file. A
 // file it deletes or moves away, or a folder above it, is only let go of.
