@@ -61,7 +61,7 @@ bool Engine::RunList(const TextBuffer& names, int count) {
         // A procedure that stops the run without a failure does so on the
         // user's answer.
         const int failures = run_.reporter.FailureCount();
-        went_on = !RefuseRootItems(run_, *procedure) && procedure->Run(run_);
+        went_on = !RefuseMisaimedItems(run_, *procedure) && procedure->Run(run_);
         if (!went_on)
             NoteStop(procedure->name,
                      run_.reporter.FailureCount() > failures ? RunEnd::kFailed : RunEnd::kAnswered);

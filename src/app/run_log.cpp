@@ -80,16 +80,41 @@ const char* WaitEndText(WaitEnd end) {
     return "not running";
 }
 
-const char* BoxName(BoxPurpose purpose) {
-    switch (purpose) {
-        case BoxPurpose::kFailure:
+const unsigned kBoxIcons = 0xF0;
+const unsigned kBoxButtons = 0xF;
+
+const char* BoxName(const ReportedBox& box) {
+    if (box.purpose == BoxPurpose::kFailure)
+        return "error box:";
+    if (box.purpose == BoxPurpose::kReport)
+        return "report box:";
+    // A box of the script's own, by its icon, as the user sees it.
+    switch (box.style & kBoxIcons) {
+        case kBoxIconError:
             return "error box:";
-        case BoxPurpose::kQuestion:
-            return "question box:";
-        case BoxPurpose::kReport:
+        case kBoxIconWarning:
+            return "warning box:";
+        case kBoxIconInformation:
+            return "information box:";
+    }
+    return "question box:";
+}
+
+// What the action does to its path: reads it or rewrites it in place. Any
+// other action moves or deletes it, or makes or removes a folder.
+const char* UseOfPath(FileAction action) {
+    switch (action) {
+        case FileAction::kCopied:
+        case FileAction::kShellCopied:
+        case FileAction::kResourcesUpdated:
+            return "reads";
+        case FileAction::kAttributesSet:
+        case FileAction::kShortcutSaved:
+            return "writes";
+        default:
             break;
     }
-    return "report box:";
+    return nullptr;
 }
 
 const char* AnswerName(int answer) {
@@ -191,7 +216,7 @@ void RunLog::Begin(const LogHeader& header, const TextBuffer& log_path) {
         line_.Append(value.c_str());
         WriteEntry();
     };
-    write("==== updater run ", header.local_time);
+    write(kRunMarker, header.local_time);
     write("program: ", header.program_path + ", version " + header.version);
     write("script: ", header.script_path);
     write("command line: ", header.command_line);
@@ -199,12 +224,34 @@ void RunLog::Begin(const LogHeader& header, const TextBuffer& log_path) {
     write("elevated: ", header.elevated);
     if (!header.caller.IsEmpty())
         write("caller: ", header.caller);
+    sink_.HeaderWritten();
     sink_.Flush();
+}
+
+void RunLog::GiveUpFile(const char* use) {
+    sink_.GiveUpFile("procedure " + procedure_ + " " + use + " it");
 }
 
 void RunLog::ProcedureStarting(const Procedure& procedure, int depth) {
     depth_ = depth;
     kind_ = procedure.kind;
+    procedure_ = procedure.name;
+    // A file the procedure reads must be as it was: the log lets go of its
+    // own before it writes this procedure's lines. What it writes is seen
+    // file by file, as the change comes.
+    for (int k = 0; kind_ != nullptr && k < kind_->key_count; ++k) {
+        const KeySpec& key = kind_->keys[k];
+        if (key.items != ItemForm::kPath || key.writes)
+            continue;
+        const TextBuffer& value = procedure.values[k];
+        const bool list = key.form == KeyForm::kList;
+        for (int i = 0; i < (list ? value.ItemCount(",") : 1); ++i) {
+            TextBuffer item = list ? value.Item(i, ",") : value;
+            item.Trim(" ", " ");
+            if (sink_.IsOwnFile(item.c_str()))
+                GiveUpFile("reads");
+        }
+    }
     TextBuilder& head = Entry(HeadIndent());
     head.Append("[");
     head.Append(procedure.name.c_str());
@@ -234,10 +281,19 @@ void RunLog::ProcedureEnded(const Procedure& procedure, int depth, bool went_on)
     depth_ = depth - 1;
 }
 
-Status RunLog::FileChanging(FileAction, const char* path, const char* target) {
-    // The file must not be open while it or a folder above it changes.
-    if (ChangeReaches(path, log_path_.c_str()) || ChangeReaches(target, log_path_.c_str()))
+Status RunLog::FileChanging(FileAction action, const char* path, const char* target) {
+    // A file the update reads or writes is never written into again. One it
+    // moves away or deletes, or a folder above it, must not be open while it
+    // changes: the log goes on in a file of that name afterwards.
+    const bool own_path = sink_.IsOwnFile(path);
+    if (*target != '\0' && sink_.IsOwnFile(target)) {
+        GiveUpFile("writes");
+    } else if (own_path && UseOfPath(action) != nullptr) {
+        GiveUpFile(UseOfPath(action));
+    } else if (own_path || ChangeReaches(path, log_path_.c_str()) ||
+               ChangeReaches(target, log_path_.c_str())) {
         sink_.Close();
+    }
     return Status::Done();
 }
 
@@ -275,7 +331,8 @@ void RunLog::Waited(const char* program, uint32_t waited_ms, WaitEnd end) {
     WriteEntry();
 }
 
-void RunLog::CrcComputed(const char* file, bool read, uint32_t crc) {
+void RunLog::CrcComputed(const char* file, bool read, uint32_t crc, bool checked,
+                         uint32_t expected) {
     TextBuilder& line = Entry(ItemIndent());
     line.Append("CRC-32 of ");
     line.Append(file);
@@ -284,6 +341,12 @@ void RunLog::CrcComputed(const char* file, bool read, uint32_t crc) {
         AppendHex(line, crc);
     } else {
         line.Append(": cannot be read");
+    }
+    if (checked) {
+        line.Append(", expected 0x");
+        AppendHex(line, expected);
+        if (read)
+            line.Append(crc == expected ? ": matches" : ": does not match");
     }
     WriteEntry();
 }
@@ -295,9 +358,16 @@ void RunLog::RunEnded(RunEnd end, const char* procedure) {
         line.Append("run completed");
     } else if (*procedure == '\0') {
         line.Append("run stopped before any procedure ran");
+    } else if (end != RunEnd::kAnswered) {
+        line.Append("run stopped at procedure ");
+        line.Append(procedure);
+    } else if (ok_only_box_) {
+        // The user could only acknowledge the box: ISABORT chose the stop.
+        line.Append("run stopped by ISABORT in procedure ");
+        line.Append(procedure);
+        line.Append(": its box has only an OK button");
     } else {
-        line.Append(end == RunEnd::kAnswered ? "run stopped by the user's answer in procedure "
-                                             : "run stopped at procedure ");
+        line.Append("run stopped by the user's answer in procedure ");
         line.Append(procedure);
     }
     WriteEntry();
@@ -305,7 +375,7 @@ void RunLog::RunEnded(RunEnd end, const char* procedure) {
 }
 
 void RunLog::BoxComing(const ReportedBox& box) {
-    Entry(ItemIndent()).Append(BoxName(box.purpose));
+    Entry(ItemIndent()).Append(BoxName(box));
     WriteEntry();
     WriteText(box.text, ItemIndent() + 2);
     if (box.system_error != 0) {
@@ -318,6 +388,8 @@ void RunLog::BoxComing(const ReportedBox& box) {
 }
 
 void RunLog::BoxAnswered(const ReportedBox& box) {
+    if (box.purpose == BoxPurpose::kScript)
+        ok_only_box_ = (box.style & kBoxButtons) == 0;
     TextBuilder& line = Entry(ItemIndent());
     line.Append("answer: ");
     const char* name = AnswerName(box.answer);

@@ -10,16 +10,29 @@
 #include "procs/procedure.h"
 #include "text/text_builder.h"
 
+// How each run's entries begin: a file that begins so (after a byte-order
+// mark) is a log.
+const char kRunMarker[] = "==== updater run ";
+
 // Where the log's lines go, and what the log asks of the system.
 class LogSink {
 public:
     virtual ~LogSink() = default;
     // One line in the ANSI code page, without its line end.
     virtual void WriteLine(const char* text, size_t length) = 0;
+    // The lines written so far are the run's header: a file that stands in
+    // for the log's own begins with them too.
+    virtual void HeaderWritten() = 0;
     // Puts what was written on the disk; a closed file is opened again first.
     virtual void Flush() = 0;
     // Lets go of the file until the next Flush; lines written meanwhile wait.
     virtual void Close() = 0;
+    // Whether path names the log's own file, however it is spelled.
+    virtual bool IsOwnFile(const char* path) = 0;
+    // The update is about to read or write the log's own file: nothing more
+    // is written into it, and what follows goes to a file that stands in for
+    // it, which why (in the ANSI code page) explains.
+    virtual void GiveUpFile(const TextBuffer& why) = 0;
     // Milliseconds since the run started.
     virtual uint32_t Milliseconds() = 0;
     // The system's text for a Windows error code; "" when it has none.
@@ -54,7 +67,8 @@ public:
     void FileActed(FileAction action, const char* path, const char* target,
                    uint32_t error) override;
     void Waited(const char* program, uint32_t waited_ms, WaitEnd end) override;
-    void CrcComputed(const char* file, bool read, uint32_t crc) override;
+    void CrcComputed(const char* file, bool read, uint32_t crc, bool checked,
+                     uint32_t expected) override;
     void RunEnded(RunEnd end, const char* procedure) override;
 
     void BoxComing(const ReportedBox& box) override;
@@ -71,12 +85,16 @@ private:
     // Each line of text on a line of its own, marked "| ".
     void WriteText(const TextBuffer& text, int indent);
     void AppendError(uint32_t error);
+    // The procedure that started last reads (or writes) the log's own file.
+    void GiveUpFile(const char* use);
 
     LogSink& sink_;
     TextBuffer log_path_;
     TextBuilder line_;
     int depth_ = 0;                   // of the procedure running; 0 between procedures
     const KindSpec* kind_ = nullptr;  // of the procedure that started last
+    TextBuffer procedure_;            // its name
+    bool ok_only_box_ = false;        // the script's last box had only an OK button
 };
 
 // True when path may be the log a caller asks for: it ends in ".log" and

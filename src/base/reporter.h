@@ -52,9 +52,9 @@ TextBuffer FormatText(const char* format, std::initializer_list<MessageArg> args
 
 // What a box was shown for.
 enum class BoxPurpose {
-    kFailure,   // a catalogue message, or a report that a file could not be read
-    kQuestion,  // a box of the script's own (MSGBOX)
-    kReport,    // the CRC value of a file
+    kFailure,  // a catalogue message, or a report that a file could not be read
+    kScript,   // a box of the script's own (MSGBOX): an error, a warning, a message or a question
+    kReport,   // the CRC value of a file
 };
 
 struct ReportedBox {

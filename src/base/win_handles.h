@@ -67,6 +67,25 @@ private:
     HMODULE module_;
 };
 
+// A view of a file mapping, unmapped when the owner goes.
+class MappedView {
+public:
+    MappedView() = default;
+    ~MappedView() { Reset(); }
+    MappedView(const MappedView&) = delete;
+    MappedView& operator=(const MappedView&) = delete;
+
+    const BYTE* Get() const { return view_; }
+    void Reset(const void* view = nullptr) {
+        if (view_ != nullptr)
+            UnmapViewOfFile(view_);
+        view_ = static_cast<const BYTE*>(view);
+    }
+
+private:
+    const BYTE* view_ = nullptr;
+};
+
 // A COM interface pointer, released when the owner goes.
 template <typename Interface>
 class ComPtr {

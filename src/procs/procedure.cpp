@@ -1,6 +1,7 @@
 #include "procs/procedure.h"
 
 #include "procs/kinds.h"
+#include "script/misaimed_items.h"
 #include "text/version_number.h"
 
 namespace {
@@ -40,12 +41,11 @@ TextBuffer ListItem(const TextBuffer& list, int i) {
 }
 
 bool IsCurrentDriveRootPath(const TextBuffer& path) {
-    const char* p = path.c_str();
-    const auto separator = [](char c) { return c == '\\' || c == '/'; };
-    return separator(p[0]) && !separator(p[1]);
+    return MisaimOf(path, 0, static_cast<ptrdiff_t>(path.Length()) - 1, EmptyExpansions()) ==
+           Misaim::kDriveRoot;
 }
 
-bool RefuseRootItems(RunContext& run, const Procedure& procedure) {
+bool RefuseMisaimedItems(RunContext& run, const Procedure& procedure) {
     const KindSpec& kind = *procedure.kind;
     const KeySpec* main = MainKey(kind);
     // Items beyond the main list's are never used.
@@ -54,13 +54,14 @@ bool RefuseRootItems(RunContext& run, const Procedure& procedure) {
         if (!kind.keys[k].writes)
             continue;
         const TextBuffer& value = procedure.values[k];
-        const int items = kind.keys[k].form == KeyForm::kList ? value.ItemCount(",") : 1;
+        const bool list = kind.keys[k].form == KeyForm::kList;
+        const int items = list ? value.ItemCount(",") : 1;
         const int count = items < used ? items : used;
         for (int i = 0; i < count; ++i) {
-            const bool root = kind.keys[k].form == KeyForm::kList
-                                  ? IsCurrentDriveRootPath(ListItem(value, i))
-                                  : IsCurrentDriveRootPath(value);
-            if (root) {
+            ptrdiff_t first = 0, last = static_cast<ptrdiff_t>(value.Length()) - 1;
+            if (list && !value.FindItems(i, i, ",", &first, &last))
+                continue;
+            if (MisaimOf(value, first, last, procedure.empties[k]) != Misaim::kNone) {
                 procedure.ReportItemFailure(run, i, 0);
                 return true;
             }
@@ -90,9 +91,10 @@ Procedure* BuildProcedure(RunContext& run, const TextBuffer& name) {
     for (int i = 0; i < kind->key_count; ++i) {
         const KeySpec& key = kind->keys[i];
         TextBuffer& value = procedure->values[i];
-        const bool read = key.form == KeyForm::kNumber
-                              ? keys.ReadNumber(name.c_str(), key.name, value)
-                              : keys.ReadText(name.c_str(), key.name, value);
+        const bool read =
+            key.form == KeyForm::kNumber
+                ? keys.ReadNumber(name.c_str(), key.name, value)
+                : keys.ReadText(name.c_str(), key.name, value, &procedure->empties[i]);
         if (!read) {
             delete procedure;
             return nullptr;

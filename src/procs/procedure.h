@@ -26,6 +26,7 @@ struct Procedure {
     bool result = false;  // read by conditions; written only by Run
     const KindSpec* kind = nullptr;
     TextBuffer values[kMostKeys];  // in the order of KeyAt; "" for an optional key left out
+    EmptyExpansions empties[kMostKeys];  // where each value expanded to nothing
 
 protected:
     // The number of items of the main list; an empty list is reported with
@@ -80,9 +81,10 @@ TextBuffer ListItem(const TextBuffer& list, int i);
 bool IsCurrentDriveRootPath(const TextBuffer& path);
 
 // Checks, before a procedure runs, the items of every key it writes, moves or
-// deletes through: the first that names the current drive's root is reported
+// deletes through: the first that is misaimed (the current drive's root, the
+// current folder, a path only an empty expansion made relative) is reported
 // with the kind's message, and the procedure must not run.
-bool RefuseRootItems(RunContext& run, const Procedure& procedure);
+bool RefuseMisaimedItems(RunContext& run, const Procedure& procedure);
 
 // Makes the procedure a section's MODE names and reads its keys in order;
 // null when MODE names no kind (message 6), the record cannot be made

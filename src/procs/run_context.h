@@ -70,8 +70,10 @@ public:
     virtual void Answered(const TextBuffer& /*text*/, int /*answer*/) {}
     // A wait for a program (WAITAPP) or a started one (LAUNCH).
     virtual void Waited(const char* /*program*/, uint32_t /*waited_ms*/, WaitEnd) {}
-    // The CRC-32 of a file; read is false when it could not be read.
-    virtual void CrcComputed(const char* /*file*/, bool /*read*/, uint32_t /*crc*/) {}
+    // The CRC-32 of a file; read is false when it could not be read. checked
+    // tells whether it is compared with expected, or only reported.
+    virtual void CrcComputed(const char* /*file*/, bool /*read*/, uint32_t /*crc*/,
+                             bool /*checked*/, uint32_t /*expected*/) {}
     // The run is over. procedure names where it stopped: the innermost
     // procedure that stopped it, or one that could not be built; "" when it
     // completed or stopped before any procedure.
@@ -117,8 +119,9 @@ public:
     void Waited(const char* program, uint32_t waited_ms, WaitEnd end) override {
         for (RunEvents* l : listeners_) l->Waited(program, waited_ms, end);
     }
-    void CrcComputed(const char* file, bool read, uint32_t crc) override {
-        for (RunEvents* l : listeners_) l->CrcComputed(file, read, crc);
+    void CrcComputed(const char* file, bool read, uint32_t crc, bool checked,
+                     uint32_t expected) override {
+        for (RunEvents* l : listeners_) l->CrcComputed(file, read, crc, checked, expected);
     }
     void RunEnded(RunEnd end, const char* procedure) override {
         for (RunEvents* l : listeners_) l->RunEnded(end, procedure);

@@ -2,10 +2,12 @@
 
 #include <cstring>
 
-bool ScriptKeys::ReadText(const char* section, const char* key, TextBuffer& value) const {
+bool ScriptKeys::ReadText(const char* section, const char* key, TextBuffer& value,
+                          EmptyExpansions* empties) const {
     // A value that would grow beyond what expansion allows is as unusable as
     // a missing one.
-    if (!source_.ReadValue(section, key, kValueCapacity, value) || !symbols_.ExpandValue(value)) {
+    if (!source_.ReadValue(section, key, kValueCapacity, value) ||
+        !symbols_.ExpandValue(value, empties)) {
         reporter_.Fail(kMsgBadFormat, {section, key});
         return false;
     }

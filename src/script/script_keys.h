@@ -14,8 +14,10 @@ public:
         : source_(source), symbols_(symbols), reporter_(reporter) {}
 
     // The expanded value; false (message 2 shown) when the key is missing or
-    // its value would grow beyond what expansion allows.
-    bool ReadText(const char* section, const char* key, TextBuffer& value) const;
+    // its value would grow beyond what expansion allows. empties, when given,
+    // receives where a symbol or function in it expanded to nothing.
+    bool ReadText(const char* section, const char* key, TextBuffer& value,
+                  EmptyExpansions* empties = nullptr) const;
     // The expanded value of a key that may be left out; false, and nothing
     // shown, when it is missing or would grow beyond what expansion allows.
     bool ReadOptionalText(const char* section, const char* key, TextBuffer& value) const;

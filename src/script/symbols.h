@@ -16,6 +16,31 @@ enum AppPathValue { kAppPathDefault, kAppPathPath };
 const size_t kMostExpandedLength = kValueCapacity - 1;
 const size_t kMostSymbolBytes = 1024 * 1024;
 
+// Where expansion put nothing: the offsets, in an expanded value, at which a
+// symbol or function stood whose result was the empty text (and each empty
+// word of a {?Param\a\b} range). A mark at the start of an item tells that
+// the item may be a path only because something there expanded to nothing.
+class EmptyExpansions {
+public:
+    // Something empty stood at offset.
+    void Add(size_t offset) { Merge(&offset, 1, 0); }
+    // Bytes first to last were replaced by length bytes: marks inside them
+    // go, later ones move; a mark at first stays, before the replacement.
+    void Replace(size_t first, size_t last, size_t length);
+    // The marks of a replacement that now stands at offset.
+    void AddAt(const EmptyExpansions& inner, size_t offset) {
+        Merge(inner.offsets_.begin(), inner.offsets_.Count(), offset);
+    }
+    // Whether a mark lies at an offset from first to last.
+    bool AnyIn(size_t first, size_t last) const;
+
+private:
+    // In order and each once, so there are never more than the value has
+    // bytes, however often a symbol that is empty is doubled.
+    void Merge(const size_t* more, int count, size_t shift);
+    List<size_t> offsets_;
+};
+
 class SystemLookups {
 public:
     virtual ~SystemLookups() = default;
@@ -47,19 +72,23 @@ public:
     const SystemLookups& Lookups() const { return lookups_; }
 
     // Symbols, then functions, then "\.." steps, in place. False when the
-    // value would grow longer than kMostExpandedLength.
-    bool ExpandValue(TextBuffer& value) const;
+    // value would grow longer than kMostExpandedLength. empties, when given,
+    // receives where a symbol or function expanded to nothing.
+    bool ExpandValue(TextBuffer& value, EmptyExpansions* empties = nullptr) const;
 
 private:
     struct Entry {
         TextBuffer name;
         TextBuffer value;
+        EmptyExpansions empties;  // in value, once it is expanded
     };
     Entry* Find(const char* name);
     const Entry* Find(const char* name) const;
+    void Append(const TextBuffer& name, const TextBuffer& value);
+    class EmptyTracker;
     class SymbolResolver;
     class FunctionResolver;
-    bool FunctionResult(TextBuffer& expression) const;
+    bool FunctionResult(TextBuffer& expression, EmptyExpansions& empties) const;
 
     const SystemLookups& lookups_;
     const TextBuffer& words_;
@@ -67,5 +96,6 @@ private:
 };
 
 // Removes each "\.." step with the folder before it; component 0 (the drive)
-// is never removed. True when something was removed.
-bool CollapseParentDirs(TextBuffer& value);
+// is never removed. True when something was removed. The marks of empties,
+// when given, move with the text.
+bool CollapseParentDirs(TextBuffer& value, EmptyExpansions* empties = nullptr);

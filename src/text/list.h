@@ -11,6 +11,18 @@ public:
     List() = default;
     List(const List&) = delete;
     List& operator=(const List&) = delete;
+    List(List&& other) noexcept { *this = std::move(other); }
+    List& operator=(List&& other) noexcept {
+        if (this != &other) {
+            delete[] items_;
+            items_ = other.items_;
+            count_ = other.count_;
+            capacity_ = other.capacity_;
+            other.items_ = nullptr;
+            other.count_ = other.capacity_ = 0;
+        }
+        return *this;
+    }
     ~List() { delete[] items_; }
 
     bool Add(T value) {
@@ -20,6 +32,11 @@ public:
         return true;
     }
     void Clear() { count_ = 0; }
+    // Keeps the first count values.
+    void Truncate(int count) {
+        if (count < count_)
+            count_ = count;
+    }
     int Count() const { return count_; }
     T& operator[](int i) { return items_[i]; }
     const T& operator[](int i) const { return items_[i]; }

@@ -72,6 +72,9 @@ class GroupResolver {
 public:
     virtual ~GroupResolver() = default;
     virtual bool Resolve(const TextBuffer& group, TextBuffer& replacement) = 0;
+    // The group, bytes start to end of the text, has just been replaced by
+    // length bytes: for a resolver that keeps track of where things went.
+    virtual void Replaced(ptrdiff_t /*start*/, ptrdiff_t /*end*/, size_t /*length*/) {}
 };
 
 enum class GroupRounds { kUnchanged, kReplaced, kTooLong };

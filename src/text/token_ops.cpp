@@ -301,6 +301,7 @@ GroupRounds ReplaceGroupsInRounds(TextBuffer& text, const char* open, const char
         if (length > limit)
             return GroupRounds::kTooLong;
         text.ReplaceRange(start, end, replacement.c_str());
+        resolver.Replaced(start, end, replacement.Length());
         replaced = true;
         // The text before the group is as it was: the scan goes on from the
         // group's start, at top level, where the replacement now stands.

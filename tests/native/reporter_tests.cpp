@@ -90,8 +90,7 @@ TEST(Reporter, ShowsCatalogueMessagesAndQuestionsWithTheCaption) {
     reporter.Fail(kMsgCopyFailed, {"a", "b"}, 32);
     reporter.Fail(kMsgAttributesFailed, {"f", 0x21u});
     boxes.answer = kAnswerNo;
-    EXPECT_EQ(reporter.Show(BoxPurpose::kQuestion, "sure?", kBoxIconQuestion | kBoxYesNo),
-              kAnswerNo);
+    EXPECT_EQ(reporter.Show(BoxPurpose::kScript, "sure?", kBoxIconQuestion | kBoxYesNo), kAnswerNo);
     EXPECT_EQ(boxes.shown, (std::vector<std::string>{"Cap|copy a to b|65552",
                                                      "Cap|f 0x00000021|65552", "Cap|sure?|36"}));
     EXPECT_EQ(boxes.heard, (std::vector<std::string>{"coming copy a to b 32", "answered 1",

@@ -13,10 +13,16 @@
 
 namespace {
 
+// The log's own file is "own" however spelled, here in any letter case.
 struct FakeSink : LogSink {
     void WriteLine(const char* text, size_t length) override { lines.emplace_back(text, length); }
+    void HeaderWritten() override { lines.push_back("<header>"); }
     void Flush() override { lines.push_back("<flush>"); }
     void Close() override { lines.push_back("<close>"); }
+    bool IsOwnFile(const char* path) override { return EqualsNoCase(path, "own"); }
+    void GiveUpFile(const TextBuffer& why) override {
+        lines.push_back("<give up: " + std::string(why.c_str()) + ">");
+    }
     uint32_t Milliseconds() override { return 42; }
     TextBuffer ErrorText(uint32_t) override { return ""; }
     std::vector<std::string> lines;
@@ -48,13 +54,16 @@ TEST_F(RunLogTest, ValuesWholeAndAsDataWaitsAndAnswers) {
     log.Waited("b.exe", 0, WaitEnd::kNotRunning);
     log.FileActed(FileAction::kDeleted, "C:\\" HYO, "", 5);
     const TextBuffer question("Go on?\r\n\n%s");
-    log.BoxComing({BoxPurpose::kQuestion, 0, question, 0x24, 0, 0});
-    log.BoxAnswered({BoxPurpose::kQuestion, 0, question, 0x24, 0, -1});
+    log.BoxComing({BoxPurpose::kScript, 0, question, 0x24, 0, 0});
+    log.BoxAnswered({BoxPurpose::kScript, 0, question, 0x24, 0, -1});
     FakeProcedure wait("Wait", "WAITAPP", {"app.exe", "100"});
     log.ProcedureStarting(wait, 1);
     log.Waited("app.exe", 100, WaitEnd::kTimedOut);
     log.Waited("b.exe", 0, WaitEnd::kNotRunning);
-    log.CrcComputed("C:\\x", false, 0);
+    log.CrcComputed("C:\\x", false, 0, false, 0);
+    log.CrcComputed("C:\\y", true, 0xCBF43926, true, 0xCBF43926);
+    log.CrcComputed("C:\\y", true, 0xCBF43926, true, 0x1A2B3C4D);
+    log.CrcComputed("C:\\z", false, 0, true, 0xAB);
     const std::vector<std::string> expected = {
         "     42 ms      [Start] MODE=launch",
         "     42 ms        FILE=" + long_value,
@@ -75,8 +84,45 @@ TEST_F(RunLogTest, ValuesWholeAndAsDataWaitsAndAnswers) {
         "     42 ms    waited for app.exe: 100 ms, time limit reached",
         "     42 ms    did not wait for b.exe: not running",
         "     42 ms    CRC-32 of C:\\x: cannot be read",
+        "     42 ms    CRC-32 of C:\\y: 0xCBF43926, expected 0xCBF43926: matches",
+        "     42 ms    CRC-32 of C:\\y: 0xCBF43926, expected 0x1A2B3C4D: does not match",
+        "     42 ms    CRC-32 of C:\\z: cannot be read, expected 0x000000AB",
     };
     EXPECT_EQ(sink.lines, expected);
+}
+
+// The update reads or writes the log's own file: the log gives it up before
+// that, and before the procedure's own lines when a key names the file. A
+// file it deletes or moves away, or a folder above it, is only let go of.
+TEST_F(RunLogTest, TheOwnFileIsGivenUpBeforeTheUpdateReadsOrWritesIt) {
+    log.Begin(LogHeader(), "C:\\Logs\\own");
+    FakeProcedure crc("Sum", "CRC", {" OWN ", "AND", "1"});
+    sink.lines.clear();
+    log.ProcedureStarting(crc, 1);
+    EXPECT_EQ(sink.lines.front(), "<give up: procedure Sum reads it>");
+    FakeProcedure copy("Files", "COPY", {"own", "own"});
+    log.ProcedureStarting(copy, 1);  // what it writes is seen as the change comes
+    const struct {
+        FileAction action;
+        const char* path;
+        const char* target;
+        const char* outcome;
+    } cases[] = {
+        {FileAction::kCopied, "C:\\new.txt", "Own", "<give up: procedure Files writes it>"},
+        {FileAction::kCopied, "own", "C:\\x", "<give up: procedure Files reads it>"},
+        {FileAction::kResourcesUpdated, "own", "C:\\x", "<give up: procedure Files reads it>"},
+        {FileAction::kAttributesSet, "own", "", "<give up: procedure Files writes it>"},
+        {FileAction::kShortcutSaved, "own", "C:\\x", "<give up: procedure Files writes it>"},
+        {FileAction::kMoved, "own", "C:\\x", "<close>"},
+        {FileAction::kDeleted, "own", "", "<close>"},
+        {FileAction::kFolderRemoved, "C:\\Logs", "", "<close>"},
+        {FileAction::kDeleted, "C:\\Logs\\other", "", "<none>"},
+    };
+    for (const auto& c : cases) {
+        sink.lines = {"<none>"};
+        log.FileChanging(c.action, c.path, c.target);
+        EXPECT_EQ(sink.lines.back(), c.outcome) << c.path << " " << c.target;
+    }
 }
 
 TEST_F(RunLogTest, TheFileIsLetGoOfBeforeAChangeReachesIt) {

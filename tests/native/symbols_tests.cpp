@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "script/misaimed_items.h"
 #include "script/symbols.h"
 #include "text/code_page.h"
 
@@ -136,6 +137,64 @@ TEST_F(Table, ValuesThatWouldGrowBeyondTheLimitsAreRefused) {
     // Thousands of closing brackets, and groups that never close, cost little.
     EXPECT_EQ(Expand(std::string(32000, '>').c_str()), std::string(32000, '>'));
     EXPECT_EQ(Expand(("<" + std::string(32000, '<')).c_str()), "<" + std::string(32000, '<'));
+}
+
+// Each item of a value as a key that writes would see it: "-" fine, "root"
+// the current drive's root, "here" the current folder, "empty" a path that
+// only an empty symbol or function at its start made relative.
+std::string Aims(const SymbolTable& table, const char* value) {
+    TextBuffer text(value);
+    EmptyExpansions empties;
+    EXPECT_TRUE(table.ExpandValue(text, &empties)) << value;
+    const char* const kNames[] = {"-", "root", "here", "empty"};
+    std::string aims;
+    for (int i = 0; i < text.ItemCount(","); ++i) {
+        ptrdiff_t first = 0, last = 0;
+        EXPECT_TRUE(text.FindItems(i, i, ",", &first, &last));
+        aims += std::string(i > 0 ? " " : "") +
+                kNames[static_cast<int>(MisaimOf(text, first, last, empties))];
+    }
+    return aims;
+}
+
+TEST_F(Table, ItemsThatOnlyAnEmptyExpansionOrTheCurrentFolderAim) {
+    table.AddDefinition("<E>=");
+    table.AddDefinition("<Word5>={?Param\\5}");
+    table.AddDefinition("<Any>={?Param\\5}*");
+    table.AddDefinition("<Rel>=data");
+    table.Define("<Src>", "C:\\Update");
+    TextBuffer too_long;
+    ASSERT_TRUE(table.ExpandDefinitions(too_long));
+    const struct {
+        const char* value;
+        const char* aims;
+    } cases[] = {
+        {"{?Param\\5}*, .{?Param\\5}, {?Param\\5}., Q:{?Param\\5}, Q:{?Param\\5}x",
+         "empty here here here empty"},
+        {"<E>x, <Word5>x, <Any>, <E>{?Param\\5}sub\\x, <E>\\x, <E>C:\\x",
+         "empty empty empty empty root -"},
+        {".,..,..\\..,...,. .,Q:,q:.\\,Q:..", "here here here here here here here here"},
+        // What the script writes as a relative path, or a symbol gives as one, keeps its meaning.
+        {"x, data\\*, <Rel>\\x, {?Param\\1}\\x, .x, <Src>\\x, \\\\srv\\x, C:\\, , <E>",
+         "- - - - - - - - - -"},
+        // An empty word of a range, and a mark carried past a removed "\.." step.
+        {"{?Param\\1\\5}*", "- - - - empty"},
+        {"C:\\a\\..\\b, {?Param\\5}y", "- empty"},
+        // Something empty inside a function's argument is the function's own affair.
+        {"{<E>?Param\\2}\\x", "-"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Aims(table, c.value), c.aims) << c.value;
+
+    // An empty symbol doubled line by line: its marks stay as few as the
+    // places they stand at.
+    SymbolTable doubling(lookups, words);
+    doubling.AddDefinition("<D0>=");
+    for (int i = 1; i <= 40; ++i) {
+        const std::string above = "<D" + std::to_string(i - 1) + ">";
+        doubling.AddDefinition(("<D" + std::to_string(i) + ">=" + above + above).c_str());
+    }
+    ASSERT_TRUE(doubling.ExpandDefinitions(too_long));
+    EXPECT_EQ(Aims(doubling, "<D40>x, y<D40>"), "empty -");
 }
 
 }  // namespace

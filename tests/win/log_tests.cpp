@@ -1,13 +1,16 @@
 // The run log end to end: the log files of real runs of updater.exe.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "base/win_handles.h"
 #include "sandbox.h"
+#include "tree_snapshot.h"
 #include "version.h"
 
 namespace {
@@ -15,8 +18,7 @@ namespace {
 // Checks the byte-order mark and the CR LF line ends, then gives the lines
 // with what changes from run to run taken out: the header's time, system and
 // rights, and the time column of the entries (which must not go back).
-std::vector<std::string> LogEntries(const Sandbox& box, const std::string& name) {
-    const std::string bytes = box.ReadFile(name);
+std::vector<std::string> LogEntries(const std::string& bytes) {
     EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
     const std::regex header(
         "(====) updater run \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d|"
@@ -78,6 +80,42 @@ std::string SystemText(DWORD error) {
     std::string trimmed = text;
     trimmed.erase(trimmed.find_last_not_of("\r\n ") + 1);
     return trimmed;
+}
+
+std::vector<std::string> LogEntries(const Sandbox& box, const std::string& name) {
+    return LogEntries(box.ReadFile(name));
+}
+
+// Where the log puts what it cannot write into its own file.
+std::string StandInFolder() {
+    char local[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local);
+    return std::string(local) + "\\Updater\\Logs\\";
+}
+
+std::set<std::string> StandIns() {
+    std::set<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((StandInFolder() + "run-*.log").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        names.insert(entry.cFileName);
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return names;
+}
+
+// The entries of each stand-in made since before, which are then deleted.
+std::vector<std::vector<std::string>> TakeStandIns(const std::set<std::string>& before) {
+    std::vector<std::vector<std::string>> made;
+    for (const std::string& name : StandIns()) {
+        if (before.count(name) != 0)
+            continue;
+        made.push_back(LogEntries(ReadWholeFile(StandInFolder() + name)));
+        DeleteFileA((StandInFolder() + name).c_str());
+    }
+    return made;
 }
 
 std::vector<std::string> Header(const std::string& command_line = "",
@@ -150,7 +188,7 @@ TEST(RunLog, CompletedAndAbortedRunsOfANestedListAppendToOneFile) {
             "      FILE=$\\表\\a.txt",
             "      TYPE=AND",
             "      CRC=CBF43926",
-            "      CRC-32 of $\\表\\a.txt: 0xCBF43926",
+            "      CRC-32 of $\\表\\a.txt: 0xCBF43926, expected 0xCBF43926: matches",
             "      => flag 1",
             "  => flag 0",
             "[Tidy] MODE=DELETE",
@@ -236,16 +274,39 @@ TEST(RunLog, ALogThatCannotBeWrittenNeverChangesTheUpdate) {
         {"Done", kInformationBoxFlags},
         {ExpectedMessage(8, {box.Path("nothere"), box.Path("c.txt")}), kErrorBoxFlags}};
     // Without a log, then with one in a missing folder, one that is a
-    // folder, and one in the folder that the update removes.
-    for (const char* log :
-         {"", "LOG=<Src>\\missing\\run.log\n", "LOG=<Src>\n", "LOG=<Src>\\data\\run.log\n"}) {
+    // folder, and one in the folder that the update removes: all that the
+    // log could not write, the last line of the run too, is in a stand-in.
+    const struct {
+        const char* log;
+        const char* file;
+    } cases[] = {{"", ""},
+                 {"LOG=<Src>\\missing\\run.log\n", "missing\\run.log"},
+                 {"LOG=<Src>\n", ""},
+                 {"LOG=<Src>\\data\\run.log\n", "data\\run.log"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.log);
         box.WriteFile("b.txt", "old");
         box.MakeFolder("data");
-        box.WriteScript("[UPDATER]\nNAME=N\n" + std::string(log) + steps);
+        box.WriteScript("[UPDATER]\nNAME=N\n" + std::string(c.log) + steps);
+        const std::set<std::string> before = StandIns();
         ExpectShownBoxes(box.Run(), boxes, "N");
-        EXPECT_EQ(box.ReadFile("b.txt"), "a") << log;
-        EXPECT_FALSE(box.Exists("data")) << log;
-        EXPECT_FALSE(box.Exists("missing")) << log;
+        EXPECT_EQ(box.ReadFile("b.txt"), "a");
+        EXPECT_FALSE(box.Exists("data"));
+        EXPECT_FALSE(box.Exists("missing"));
+        const auto stand_ins = TakeStandIns(before);
+        ASSERT_EQ(stand_ins.size(), *c.log != '\0' ? 1u : 0u);
+        if (stand_ins.empty())
+            continue;
+        const std::vector<std::string>& entries = stand_ins[0];
+        ASSERT_GE(entries.size(), 8u);
+        EXPECT_EQ(std::vector<std::string>(entries.begin(), entries.begin() + 6),
+                  Expected(box, Header()));
+        EXPECT_EQ(entries[6].rfind("instead of: " + box.Path(c.file) +
+                                       " (it could not be written at the end of the run: error ",
+                                   0),
+                  0u)
+            << entries[6];
+        EXPECT_EQ(entries.back(), "run stopped at procedure Fail");
     }
     // The folder of the log is removed and made again: the log lets go of
     // the file first, and what follows waits until it can be written again.
@@ -253,11 +314,100 @@ TEST(RunLog, ALogThatCannotBeWrittenNeverChangesTheUpdate) {
     box.WriteScript("[UPDATER]\nNAME=N\nPROC=Tidy,Make\nLOG=<Src>\\data\\run.log\n" +
                     Section("Tidy", "MODE=DELETE\nFILE=<Src>\\data\n") +
                     Section("Make", "MODE=MAKEDIR\nDIR=<Src>\\data\n"));
+    const std::set<std::string> before = StandIns();
     ExpectShownBoxes(box.Run(), {}, "N");
     const std::vector<std::string> entries = LogEntries(box, "data\\run.log");
     ASSERT_FALSE(entries.empty());
     EXPECT_EQ(entries.front(), "  deleted " + box.Path("data\\run.log"));
     EXPECT_EQ(entries.back(), "run completed");
+    EXPECT_TRUE(TakeStandIns(before).empty());
+}
+
+// The log never writes into a file that is not its own: the script and the
+// program however spelled, a file that is no log, a file the update copies
+// from or onto, one that the copy makes. Each is as after the same run
+// without a log, and so are the other files and the boxes; the log's lines
+// are in a stand-in that says why.
+TEST(RunLog, NeverWritesIntoAFileThatIsNotItsOwn) {
+    const auto run = [](const std::string& log, SpyResult* result) {
+        Sandbox box("log_not_its_own");
+        box.MakeFolder("new");
+        box.MakeFolder("app");
+        box.WriteFile("new\\a.txt", "new a");
+        box.WriteFile("new\\b.txt", "new b");
+        box.WriteFile("app\\a.txt", "old a");
+        box.WriteFile("readme.txt", "read me");
+        box.WriteScript(
+            "[UPDATER]\nNAME=N\nPROC=Files,Say\n" + log +
+            Section("Files",
+                    "MODE=COPY\nFROM=<Src>\\new\\a.txt, <Src>\\new\\b.txt\n"
+                    "TO=<Src>\\app\\a.txt, <Src>\\app\\b.txt\n") +
+            Section("Say", "MODE=MSGBOX\nFLAG=\nTYPE=INFORMATION\nTEXT=done\nISABORT=\n"));
+        const std::string script = box.ReadFile("updater.ini");
+        *result = box.Run();
+        EXPECT_EQ(box.ReadFile("updater.ini"), script);
+        TreeSnapshot after = SnapshotOf(box.Path());
+        after.erase("UPDATER.INI");
+        return std::make_pair(after, box.Path());
+    };
+    SpyResult without;
+    const TreeSnapshot expected = run("", &without).first;
+    const struct {
+        const char* log;
+        const char* file;
+        const char* why;
+    } cases[] = {
+        {"<Src>\\updater.ini", "updater.ini", "it is the script"},
+        {"<Src>/UPDATER.INI.", "UPDATER.INI", "it is the script"},
+        {"..\\log_not_its_own\\Updater.ini ", "Updater.ini", "it is the script"},
+        {"<Src>\\.\\updater.exe", "updater.exe", "it is the program"},
+        {"<Src>\\readme.txt", "readme.txt", "it is not a log file"},
+        {"<Src>\\new\\a.txt", "new\\a.txt", "it is not a log file"},
+        {"<Src>\\app\\a.txt", "app\\a.txt", "it is not a log file"},
+        {"<Src>\\app\\B.txt", "app\\B.txt", "procedure Files writes it"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.log);
+        const std::set<std::string> before = StandIns();
+        SpyResult with;
+        const auto after = run("LOG=" + std::string(c.log) + "\n", &with);
+        EXPECT_EQ(TreeDifferences(expected, after.first, false), "");
+        EXPECT_EQ(BoxTexts(with), BoxTexts(without));
+        const auto stand_ins = TakeStandIns(before);
+        ASSERT_EQ(stand_ins.size(), 1u);
+        const std::vector<std::string>& entries = stand_ins[0];
+        ASSERT_GE(entries.size(), 8u);
+        EXPECT_EQ(entries[6], "instead of: " + after.second + "\\" + c.file + " (" + c.why + ")");
+        EXPECT_EQ(entries.back(), "run completed");
+    }
+}
+
+// What each box was, the stop that ISABORT made at a box with only OK, and
+// both values of a CRC that does not match.
+TEST(RunLog, BoxKindsTheStopAtAnOkBoxAndCrcValues) {
+    Sandbox box("log_boxes");
+    box.WriteFile("a.txt", "123456789");
+    const auto msgbox = [](const std::string& type, const std::string& abort) {
+        return "MODE=MSGBOX\nFLAG=\nTYPE=" + type + "\nTEXT=" + type + "\nISABORT=" + abort + "\n";
+    };
+    box.WriteScript("[UPDATER]\nNAME=N\nPROC=Sum,Info,Warn,Stop\nLOG=<Src>\\run.log\n" +
+                    Section("Sum", "MODE=CRC\nFILE=<Src>\\a.txt\nTYPE=AND\nCRC=1A2B3C4D\n") +
+                    Section("Info", msgbox("INFORMATION", "0")) +
+                    Section("Warn", msgbox("WARNING", "0,1")) +
+                    Section("Stop", msgbox("ERROR", "1")));
+    ExpectCleanEnd(box.Run("", {1, kYes, 1}));
+    std::vector<std::string> lines;
+    for (const std::string& entry : LogEntries(box, "run.log")) {
+        if (entry.find("box:") != std::string::npos || entry.find("CRC-32") != std::string::npos ||
+            entry.find("run ") == 0)
+            lines.push_back(entry);
+    }
+    EXPECT_EQ(lines,
+              Expected(box, {"  CRC-32 of $\\a.txt: 0xCBF43926, expected 0x1A2B3C4D: does not "
+                             "match",
+                             "  information box:", "  warning box:", "  error box:",
+                             "run stopped by ISABORT in procedure Stop: its box has only an "
+                             "OK button"}));
 }
 
 }  // namespace

@@ -220,20 +220,79 @@ TEST(Rsrc, SourceModuleCodeNeverRuns) {
     EXPECT_TRUE(r.box.Exists("control.dll.ran"));
 }
 
+// A module named like a system DLL that the updater has loaded itself: its
+// own version record is written, not the system's.
+TEST(Rsrc, ReadsTheFileFromNamesWhateverItIsCalled) {
+    ResourceBox r("system_name");
+    Install(r.box, "rsrc_source.exe", "version.dll");
+    r.box.WriteScript(
+        OneProcedure("Version", RsrcKeys("<Src>\\version.dll", "<Src>\\target.exe", "#16", "#1")));
+    ExpectNoBoxes(r.box.Run());
+    const auto record = ResourceBytes(r.Target(), "#16", "#1", kEnglish);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(ResourceBytes(r.Source(), "#16", "#1", kEnglish), record);
+}
+
 // A found resource that the update refuses stops the batch; one the source
 // does not hold never reaches the update.
 TEST(RsrcUnit, AddResourcesStopsOnlyAtARefusedResource) {
-    const std::string path = TestProgramFolder() + "rsrc_source.exe";
-    HMODULE source = LoadResourceModule(path.c_str());
-    ASSERT_NE(nullptr, source);
-    HANDLE refusing = nullptr;  // every UpdateResourceA on it fails
+    ModuleResources source;
     uint32_t error = 0;
+    ASSERT_TRUE(source.Open((TestProgramFolder() + "rsrc_source.exe").c_str(), &error));
+    HANDLE refusing = nullptr;  // every UpdateResourceA on it fails
     EXPECT_FALSE(AddResources(source, refusing, "#16", "#1", &error));
     EXPECT_FALSE(AddResources(source, refusing, "#10,#16", "#7,#1", &error));
     EXPECT_TRUE(AddResources(source, refusing, "#10, #16", "#7", &error));
     EXPECT_TRUE(AddResources(source, refusing, "#16", "1", &error));  // "1" names a text, not #1
-    FreeLibrary(source);
-    EXPECT_EQ(nullptr, LoadResourceModule((TestProgramFolder() + "no such.dll").c_str()));
+    ModuleResources missing;
+    EXPECT_FALSE(missing.Open((TestProgramFolder() + "no such.dll").c_str(), &error));
+    EXPECT_EQ(error, static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
+}
+
+// The file's own bytes give what the system's loader gives for the same
+// file; text and cut-off copies are refused or found wanting, never read
+// beyond their end.
+TEST(RsrcUnit, ModuleResourcesReadAsTheSystemDoes) {
+    const std::string path = TestProgramFolder() + "rsrc_source.exe";
+    ModuleResources module;
+    uint32_t error = 0;
+    ASSERT_TRUE(module.Open(path.c_str(), &error));
+    const char* const cases[][2] = {
+        {"#14", "#1"}, {"#3", "#1"},  {"#16", "#1"}, {"SETTINGS", "CONFIG"}, {"settings", "Config"},
+        {"#6", "#1"},  {"#10", "#7"}, {"#16", "1"},  {"#16", "#70000"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c[0]) + " " + c[1]);
+        WORD language = 0;
+        const void* bytes = nullptr;
+        DWORD size = 0;
+        const std::vector<WORD> languages = LanguagesOf(path, c[0], c[1]);
+        ASSERT_EQ(module.Find(c[0], c[1], &language, &bytes, &size), !languages.empty());
+        if (languages.empty())
+            continue;
+        EXPECT_EQ(language, languages[0]);
+        EXPECT_EQ(ResourceBytes(path, c[0], c[1], language),
+                  std::string(static_cast<const char*>(bytes), size));
+    }
+
+    Sandbox box("rsrc_cut");
+    const std::string whole = ReadWholeFile(path);
+    box.WriteFile("text.exe", "MZ not a module");
+    ModuleResources text;
+    EXPECT_FALSE(text.Open(box.Path("text.exe").c_str(), &error));
+    EXPECT_EQ(error, static_cast<uint32_t>(ERROR_BAD_EXE_FORMAT));
+    for (size_t cut : {size_t{0}, size_t{64}, size_t{512}, whole.size() / 2, whole.size() - 1}) {
+        box.WriteFile("cut.exe", whole.substr(0, cut));
+        ModuleResources module_cut;
+        WORD language = 0;
+        const void* bytes = nullptr;
+        DWORD size = 0;
+        if (module_cut.Open(box.Path("cut.exe").c_str(), &error) &&
+            module_cut.Find("#16", "#1", &language, &bytes, &size)) {
+            EXPECT_EQ(ResourceBytes(path, "#16", "#1", language),
+                      std::string(static_cast<const char*>(bytes), size))
+                << cut;
+        }
+    }
 }
 
 // --- LINK ---------------------------------------------------------------------------------

@@ -285,6 +285,65 @@ const RootCase kRootCases[] = {
      "DST=<Src>\\made, \\victim link\n",
      kMsgLinkFailed,
      {"<Src>\\first.txt", "\\victim link"}},
+    // {?Param\5} is empty: what it leaves names the current folder (Q:\) or
+    // a path in it, in every kind alike.
+    {"SHELL DELETE empty before a pattern",
+     "",
+     "MODE=SHELL\nFUNC=COPY, DELETE\nFROM=<Src>\\first.txt, {?Param\\5}*\n"
+     "TO=<Src>\\copied.txt,\n",
+     kMsgShellFailed,
+     {}},
+    {"DELETE empty before a pattern",
+     "",
+     "MODE=DELETE\nFILE=<Src>\\first.txt, {?Param\\5}*\n",
+     kMsgDeleteFailed,
+     {"*"}},
+    {"DELETE dot before empty",
+     "",
+     "MODE=DELETE\nFILE=<Src>\\first.txt, .{?Param\\5}\n",
+     kMsgDeleteFailed,
+     {"."}},
+    {"DELETE parent folder",
+     "",
+     "MODE=DELETE\nFILE=<Src>\\first.txt, ..\n",
+     kMsgDeleteFailed,
+     {".."}},
+    {"COPY empty before a dot",
+     "",
+     "MODE=COPY\nFROM=<Src>\\first.txt, <Src>\\folder\nTO=<Src>\\copied.txt, {?Param\\5}.\n",
+     kMsgCopyFailed,
+     {"<Src>\\folder", "."}},
+    {"COPY drive and empty",
+     "",
+     "MODE=COPY\nFROM=<Src>\\first.txt, <Src>\\folder\nTO=<Src>\\copied.txt, Q:{?Param\\5}\n",
+     kMsgCopyFailed,
+     {"<Src>\\folder", "Q:"}},
+    {"MOVE empty symbol",
+     "<Old>={?Param\\5}\n",
+     "MODE=MOVE\nFROM=<Src>\\first.txt, <Old>victim.txt\nTO=<Src>\\moved.txt, <Src>\\got.txt\n",
+     kMsgMoveFailed,
+     {"victim.txt", "<Src>\\got.txt"}},
+    {"ATTR empty before a pattern",
+     "",
+     "MODE=ATTR\nFILE=<Src>\\first.txt, {?Param\\5}*\nARG=1, 1\n",
+     kMsgAttributesFailed,
+     {"*", "0x1"}},
+    {"MAKEDIR empty",
+     "",
+     "MODE=MAKEDIR\nDIR=<Src>\\made, {?Param\\5}made by run\n",
+     kMsgMakeDirFailed,
+     {"made by run"}},
+    {"RSRC empty",
+     "",
+     "MODE=RSRC\nFROM=<Src>\\source.exe\nTO={?Param\\5}target.exe\nTYPE=#16\nNAME=#1\n",
+     kMsgResourceFailed,
+     {"<Src>\\source.exe", "target.exe"}},
+    {"LINK drive and empty",
+     "",
+     "MODE=LINK\nSRC=<Src>\\first.txt, <Src>\\first.txt\nPARAM=\nSHOWCMD=\n"
+     "DST=<Src>\\made, Q:{?Param\\5}victim link\n",
+     kMsgLinkFailed,
+     {"<Src>\\first.txt", "Q:victim link"}},
 };
 
 class DriveRoot : public testing::Test {
@@ -309,7 +368,7 @@ protected:
     }
 };
 
-TEST_F(DriveRoot, ItemsNamingTheRootWithoutADriveAreRefusedBeforeAnyItem) {
+TEST_F(DriveRoot, MisaimedItemsAreRefusedBeforeAnyItem) {
     for (const RootCase& c : kRootCases) {
         SCOPED_TRACE(c.name);
         Sandbox box("drive_root");
@@ -324,13 +383,14 @@ TEST_F(DriveRoot, ItemsNamingTheRootWithoutADriveAreRefusedBeforeAnyItem) {
     }
 }
 
-// Read-only uses of the root, a drive letter and UNC paths go on as before;
-// a DEFINE line without "=" cannot empty a built-in symbol.
+// Read-only uses of the root, a drive letter, UNC paths and a relative path
+// written as such go on as before; a DEFINE line without "=" cannot empty a
+// built-in symbol.
 TEST_F(DriveRoot, ReadOnlyUsesDriveLettersAndUncPathsStay) {
     Sandbox box("drive_root_stays");
     Fill(box);
     box.WriteScript(Script(
-        "C,E,R,L,U,T,D,SAY",
+        "C,E,R,L,U,T,D,W,SAY",
         Section("DEFINE", "<Temp>\n") +
             Section("T", "MODE=DELETE\nFILE=<Temp>\\victim folder\\inside.txt\n") +
             Section("C", "MODE=COPY\nFROM=\\victim.txt\nTO=<Src>\\copied.txt\n") +
@@ -342,9 +402,13 @@ TEST_F(DriveRoot, ReadOnlyUsesDriveLettersAndUncPathsStay) {
                     "MODE=DELETE\nFILE=\\\\nosuchserver\\share\\x.txt, "
                     "//nosuchserver/share/x.txt\n") +
             Section("D", "MODE=DELETE\nFILE=Q:\\victim.txt\n") +
-            SaySection("C AND E AND R AND L AND U AND T AND D")));
+            Section("W", "MODE=COPY\nFROM=<Src>\\first.txt\nTO=written.txt\n") +
+            SaySection("C AND E AND R AND L AND U AND T AND D AND W")));
     ExpectShownBoxes(box.RunProgram("updater.exe", kDriveRoot),
-                     {{"C AND E AND R AND L AND U AND T AND D done", kInformationBoxFlags}}, "N");
+                     {{"C AND E AND R AND L AND U AND T AND D AND W done", kInformationBoxFlags}},
+                     "N");
+    EXPECT_EQ(ReadWholeFile("Q:\\written.txt"), "first");
+    DeleteFileA("Q:\\written.txt");
     EXPECT_EQ(ReadWholeFile("Q:\\victim folder\\inside.txt"), "inside");
     EXPECT_EQ(box.ReadFile("copied.txt"), "victim");
     EXPECT_TRUE(box.Exists("link.LNK"));

@@ -7,6 +7,7 @@
 
 #include "file_procs_helpers.h"
 #include "sandbox.h"
+#include "tree_snapshot.h"
 
 namespace {
 
@@ -307,6 +308,34 @@ TEST(Shell, EmptyListsTargetsAndMissingKeys) {
     ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadFormat, {"S", "TO"})});
     box.WriteScript(Script("S", "[S]\nMODE=SHELL\nFROM=x\nTO=y\n"));
     ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadFormat, {"S", "FUNC"})});
+}
+
+// A folder copied or moved into its own subfolder, written through a link to
+// it: the shell would follow the link without end. Refused before anything
+// is made, whichever side the link is on.
+TEST(Shell, AFolderIntoItsOwnSubfolderThroughALinkIsRefused) {
+    const char* fixture = getenv("LINK_FIXTURE");
+    if (fixture == nullptr)
+        GTEST_SKIP() << "run through ctest, which makes the linked trees";
+    const std::string root = WindowsPathOf(fixture) + "\\shell\\";
+    Sandbox box("fileprocs_shell_into_itself");
+    const struct {
+        const char* function;
+        const char* from;
+        const char* to;
+    } cases[] = {{"COPY", "link", "d\\sub\\new"},
+                 {"COPY", "d", "link\\sub\\new"},
+                 {"MOVE", "link", "d\\sub\\new"},
+                 {"COPY", "*", "d\\sub\\new"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.function) + " " + c.from + " to " + c.to);
+        const TreeSnapshot before = SnapshotOf(root + "d");
+        box.WriteScript(Script(
+            "S,AFTER", ShellSection(c.function, root + c.from, root + c.to) + AfterSection(box)));
+        ExpectBoxes(box.Run(), {kShellFailed});
+        EXPECT_EQ(TreeDifferences(before, SnapshotOf(root + "d")), "");
+        EXPECT_FALSE(box.Exists("after"));
+    }
 }
 
 }  // namespace

@@ -17,6 +17,14 @@ ptrdiff_t LastSeparator(const char* path) {
     return last;
 }
 
+// The full path the system makes of path: "." and ".." steps taken, "/" as
+// "\\", the dots and spaces at the end of a name dropped. "" when it cannot.
+TextBuffer FullPath(const TextBuffer& path) {
+    char full[MAX_PATH + 1] = {};
+    const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    return length > 0 && length < MAX_PATH ? TextBuffer(full) : TextBuffer();
+}
+
 }  // namespace
 
 bool FileExists(const char* path) {
@@ -76,6 +84,35 @@ bool IdentityOf(const TextBuffer& path, FileIdentity& identity) {
 bool IsSameFile(const TextBuffer& a, const TextBuffer& b) {
     FileIdentity first, second;
     return IdentityOf(a, first) && IdentityOf(b, second) && first == second;
+}
+
+bool IsSamePlace(const TextBuffer& a, const TextBuffer& b) {
+    // Where either exists, both must, as one file or folder.
+    const auto by_identity = [](const TextBuffer& x, const TextBuffer& y, bool* same) {
+        FileIdentity first, second;
+        const bool x_exists = IdentityOf(x, first), y_exists = IdentityOf(y, second);
+        *same = x_exists && y_exists && first == second;
+        return x_exists || y_exists;
+    };
+    bool same = false;
+    if (by_identity(a, b, &same))
+        return same;
+    // Neither exists: the same names up to the nearest folder that does, and
+    // that folder one.
+    const TextBuffer full_a = FullPath(a), full_b = FullPath(b);
+    const int levels = full_a.ItemCount("\\");
+    if (levels == 0 || levels != full_b.ItemCount("\\"))
+        return false;
+    for (int k = levels - 1; k >= 1; --k) {
+        if (!EqualsNoCase(full_a.Item(k, "\\").c_str(), full_b.Item(k, "\\").c_str()))
+            return false;
+        // Below the drive, the drive's root.
+        const char* root = k == 1 ? "\\" : "";
+        if (by_identity(full_a.Items(0, k - 1, "\\") + root, full_b.Items(0, k - 1, "\\") + root,
+                        &same))
+            return same;
+    }
+    return EqualsNoCase(full_a.Item(0, "\\").c_str(), full_b.Item(0, "\\").c_str());
 }
 
 bool IsSameOrInside(const TextBuffer& path, const FileIdentity& folder) {

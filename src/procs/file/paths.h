@@ -47,6 +47,11 @@ struct FileIdentity {
 bool IdentityOf(const TextBuffer& path, FileIdentity& identity);
 // Both exist and are one file or folder.
 bool IsSameFile(const TextBuffer& a, const TextBuffer& b);
+// a and b name one place: one file or folder where both exist, else the same
+// name in one folder (compared the same way), where neither does. Spellings
+// the system takes as one ("..", "/", letter case, trailing dots and spaces,
+// short names, links, two names of one drive) count as the same.
+bool IsSamePlace(const TextBuffer& a, const TextBuffer& b);
 // path, or the nearest of its folders that exists, is the folder or lies below it.
 bool IsSameOrInside(const TextBuffer& path, const FileIdentity& folder);
 // The last components differ, if only in the case of their letters.

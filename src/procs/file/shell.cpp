@@ -81,6 +81,12 @@ public:
         if (!source_.Set(source) || !target_.Set(target) || !temporary_.Set(temporary)) {
             return ItemOutcome::kRefused;
         }
+        // A folder copied or moved into itself would never end (the shell
+        // follows links): the result may not lie in what it is made from.
+        if ((code == FO_COPY || TakesSourceAway(code)) &&
+            IsInsideSource(source, IsFolder(source.c_str()), temporary, true)) {
+            return ItemOutcome::kRefused;
+        }
         // Without its source a move cannot succeed, and the temporary that an
         // earlier, interrupted move left behind may hold the only copy: a
         // move never touches it. A copy's source is intact, so its stale

@@ -151,32 +151,6 @@ private:
     uint32_t attributes_;
 };
 
-// Whether the destination folder lies in a folder the transfer reads from:
-// the source folder itself, or a folder a pattern matches. Copying there
-// would never end, and moving there would bury the files.
-bool DestinationInsideSource(const TextBuffer& source, bool source_is_folder,
-                             const TextBuffer& destination) {
-    FileIdentity folder;
-    if (source_is_folder)
-        return IdentityOf(source, folder) && IsSameOrInside(destination, folder);
-    WIN32_FIND_DATAA entry;
-    FindHandle search(source.c_str(), &entry);
-    if (!search.IsValid())
-        return false;
-    const TextBuffer base = ParentOf(source);
-    do {
-        const bool enterable = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                               !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                               strcmp(entry.cFileName, ".") != 0 &&
-                               strcmp(entry.cFileName, "..") != 0;
-        if (enterable && IdentityOf(base + "\\" + entry.cFileName, folder) &&
-            IsSameOrInside(destination, folder)) {
-            return true;
-        }
-    } while (FindNextFileA(search.Get(), &entry));
-    return false;
-}
-
 // What COPY and MOVE do with a folder or pattern source.
 Status TransferTree(RunEvents& events, const TextBuffer& source, const TextBuffer& target,
                     bool source_is_folder, bool moving) {
@@ -194,7 +168,7 @@ Status TransferTree(RunEvents& events, const TextBuffer& source, const TextBuffe
     const TextBuffer source_folder = source_is_folder ? source : ParentOf(source);
     if (IsSameFile(source_folder, destination.folder))
         return moving ? Status::Done() : Status::Failed(ERROR_SHARING_VIOLATION);
-    if (DestinationInsideSource(source, source_is_folder, destination.folder))
+    if (IsInsideSource(source, source_is_folder, destination.folder, false))
         return Status::Failed();
     const Status made = MakeFolderPath(events, destination.folder);
     if (!made)
@@ -219,6 +193,29 @@ public:
 };
 
 }  // namespace
+
+bool IsInsideSource(const TextBuffer& source, bool source_is_folder, const TextBuffer& place,
+                    bool links_entered) {
+    FileIdentity folder;
+    if (source_is_folder)
+        return IdentityOf(source, folder) && IsSameOrInside(place, folder);
+    WIN32_FIND_DATAA entry;
+    FindHandle search(source.c_str(), &entry);
+    if (!search.IsValid())
+        return false;
+    const TextBuffer base = ParentOf(source);
+    do {
+        const bool enterable =
+            (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            (links_entered || !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) &&
+            strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0;
+        if (enterable && IdentityOf(base + "\\" + entry.cFileName, folder) &&
+            IsSameOrInside(place, folder)) {
+            return true;
+        }
+    } while (FindNextFileA(search.Get(), &entry));
+    return false;
+}
 
 TreeSize SizeOfTree(const TextBuffer& path) {
     SizeVisitor visitor;

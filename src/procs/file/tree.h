@@ -32,6 +32,13 @@ struct TreeSize {
 };
 TreeSize SizeOfTree(const TextBuffer& path);
 
+// Whether place lies in a folder that a transfer of source reads from: the
+// source folder itself, or a folder that the source's pattern matches. The
+// walker never enters a link to a folder; the shell does (links_entered).
+// Compared by what the folders are, whatever the spelling.
+bool IsInsideSource(const TextBuffer& source, bool source_is_folder, const TextBuffer& place,
+                    bool links_entered);
+
 Status CopyItem(RunEvents& events, const TextBuffer& source, const TextBuffer& target);
 Status MoveItem(RunEvents& events, const TextBuffer& source, const TextBuffer& target);
 // An absent item counts as deleted.

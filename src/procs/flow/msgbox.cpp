@@ -43,8 +43,7 @@ struct MsgBoxProcedure : Procedure {
         TextBuffer text = Value("TEXT");
         text.ReplaceAll("%n", "\n");
         text.ReplaceAll("%t", "\t");
-        const int answer =
-            run.reporter.Show(BoxPurpose::kQuestion, text, style | kBoxSetForeground);
+        const int answer = run.reporter.Show(BoxPurpose::kScript, text, style | kBoxSetForeground);
         run.events.Answered(text, answer);
         int abort_item = 0;
         if (answer == kAnswerOk || answer == kAnswerYes) {

@@ -19,9 +19,12 @@ namespace {
 const uint32_t kBlockSize = 256 * 1024;
 
 struct CrcProcedure : Procedure {
-    bool Crc(RunContext& run, const TextBuffer& file, uint32_t* crc) const {
+    // expected is "" for a file whose CRC is only reported.
+    bool Crc(RunContext& run, const TextBuffer& file, const TextBuffer& expected,
+             uint32_t* crc) const {
         const bool read = FileCrc32(file.c_str(), crc);
-        run.events.CrcComputed(file.c_str(), read, read ? *crc : 0);
+        run.events.CrcComputed(file.c_str(), read, read ? *crc : 0, !expected.IsEmpty(),
+                               expected.ToHex());
         return read;
     }
 
@@ -29,7 +32,7 @@ struct CrcProcedure : Procedure {
     // file cannot be read (shown in an error box).
     bool Report(RunContext& run, const TextBuffer& file) const {
         uint32_t crc = 0;
-        if (!Crc(run, file, &crc)) {
+        if (!Crc(run, file, TextBuffer(), &crc)) {
             run.reporter.FailText(
                 FormatText("PROC\t: %s\nFILE\t: %s\nCRC32\t: GetFileData Error.", {name, file}));
             return false;
@@ -44,7 +47,7 @@ struct CrcProcedure : Procedure {
 
     bool Matches(RunContext& run, const TextBuffer& file, const TextBuffer& value) const {
         uint32_t crc = 0;
-        return Crc(run, file, &crc) && crc == value.ToHex();
+        return Crc(run, file, value, &crc) && crc == value.ToHex();
     }
 
     bool Run(RunContext& run) override {

@@ -9,10 +9,6 @@
 
 namespace {
 
-const WORD kJapanese = 0x0411;  // used until the source names a language
-// Maps the file as an image without running it; unknown before Vista.
-const DWORD kLoadAsImageResource = 0x00000020;
-
 // The pending changes of BeginUpdateResourceA; discarded unless committed.
 class ResourceUpdate {
 public:
@@ -44,47 +40,20 @@ private:
     HANDLE handle_ = nullptr;
 };
 
-BOOL CALLBACK TakeFirstLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR context) {
-    *reinterpret_cast<WORD*>(context) = language;
-    return FALSE;  // the first one is all we want
-}
-
-struct ResourceData {
-    void* bytes = nullptr;
-    DWORD size = 0;
-};
-
-// The resource in exactly this language. FindResourceA would take the
-// language the system prefers, which need not be the one it is written as.
-bool FindResourceData(HMODULE module, const char* name, const char* type, WORD language,
-                      ResourceData& data) {
-    HRSRC resource = FindResourceExA(module, type, name, language);
-    if (resource == nullptr)
-        return false;
-    HGLOBAL loaded = LoadResource(module, resource);
-    if (loaded == nullptr)
-        return false;
-    data.bytes = LockResource(loaded);
-    data.size = SizeofResource(module, resource);
-    return data.bytes != nullptr;
-}
-
 enum Gathered { kGathered, kSourceNotLoaded, kTargetNotOpened, kResourceRefused };
 
 struct RsrcProcedure : Procedure {
-    // The source stays loaded only while this runs: it is unloaded before
-    // the target is written.
+    // The source is read only while this runs: it is let go of before the
+    // target is written.
     Gathered Gather(ResourceUpdate& update, uint32_t* error) const {
-        LoadedModule module(LoadResourceModule(Value("FROM").c_str()));
-        if (module.Get() == nullptr) {
-            *error = GetLastError();
+        ModuleResources module;
+        if (!module.Open(Value("FROM").c_str(), error))
             return kSourceNotLoaded;
-        }
         if (!update.Begin(Value("TO").c_str())) {
             *error = GetLastError();
             return kTargetNotOpened;
         }
-        return AddResources(module.Get(), update.Get(), Value("TYPE"), Value("NAME"), error)
+        return AddResources(module, update.Get(), Value("TYPE"), Value("NAME"), error)
                    ? kGathered
                    : kResourceRefused;
     }
@@ -126,29 +95,21 @@ struct RsrcProcedure : Procedure {
 
 }  // namespace
 
-HMODULE LoadResourceModule(const char* path) {
-    HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | kLoadAsImageResource);
-    if (module == nullptr)
-        module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    return module;
-}
-
-bool AddResources(HMODULE source, HANDLE update, const TextBuffer& types, const TextBuffer& names,
-                  uint32_t* error) {
-    // Carried from item to item, as the source's languages are found.
-    WORD language = kJapanese;
+bool AddResources(const ModuleResources& source, HANDLE update, const TextBuffer& types,
+                  const TextBuffer& names, uint32_t* error) {
     const int count = types.ItemCount(",");
     for (int i = 0; i < count; ++i) {
         const TextBuffer type = ListItem(types, i);
         const TextBuffer name = ListItem(names, i);
-        EnumResourceLanguagesA(source, type.c_str(), name.c_str(), TakeFirstLanguage,
-                               reinterpret_cast<LONG_PTR>(&language));
-        ResourceData data;
+        WORD language = 0;
+        const void* bytes = nullptr;
+        DWORD size = 0;
         // Not in the source: an update without data would delete the
         // target's resource of that name, so nothing is given at all.
-        if (!FindResourceData(source, name.c_str(), type.c_str(), language, data))
+        if (!source.Find(type.c_str(), name.c_str(), &language, &bytes, &size))
             continue;
-        if (!UpdateResourceA(update, type.c_str(), name.c_str(), language, data.bytes, data.size)) {
+        if (!UpdateResourceA(update, type.c_str(), name.c_str(), language, const_cast<void*>(bytes),
+                             size)) {
             *error = GetLastError();
             return false;
         }
