@@ -180,7 +180,7 @@ TEST(Reporter, AnAnsweredBoxIsNotShownAndTheListenerHearsHow) {
     reporter.SetListener(&listener);
     BoxAnswers answers("No", false);
     reporter.SetAnswers(&answers);
-    EXPECT_EQ(reporter.Show(BoxPurpose::kQuestion, "a?", kBoxIconQuestion | kBoxYesNo), kAnswerNo);
+    EXPECT_EQ(reporter.Show(BoxPurpose::kScript, "a?", kBoxIconQuestion | kBoxYesNo), kAnswerNo);
     EXPECT_FALSE(reporter.HasReported(kMsgCopyFailed));
     reporter.Fail(kMsgCopyFailed, {"a", "b"});
     EXPECT_TRUE(reporter.HasReported(kMsgCopyFailed));

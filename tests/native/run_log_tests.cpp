@@ -168,7 +168,7 @@ TEST_F(RunLogTest, TheCallersRequestAnswersTakenWithoutABoxAndOptionalKeys) {
     log.ProcedureStarting(plain, 1);
     log.ProcedureStarting(gate, 1);
     const TextBuffer text("Go on?");
-    ReportedBox box{BoxPurpose::kQuestion, 0, text, 0x24, 0, kAnswerYes};
+    ReportedBox box{BoxPurpose::kScript, 0, text, 0x24, 0, kAnswerYes};
     box.answered_how = "from UPDATER_ANSWERS answer 1";
     log.BoxAnswered(box);
     EXPECT_EQ(sink.lines, (std::vector<std::string>{
