@@ -135,7 +135,7 @@ TextBuffer LogFile::ErrorText(uint32_t error) {
 
 void RunLogger::Start(RunContext& run) {
     TextBuffer path;
-    if (!run.Keys().ReadOptionalText("UPDATER", "LOG", path) || path.IsEmpty())
+    if (!run.Keys().ReadUpdater("LOG", path) || path.IsEmpty())
         return;
     file_.Open(path);
     LogHeader header;

@@ -12,6 +12,7 @@
 struct CheckOptions {
     unsigned code_page = 932;         // of the script
     std::vector<std::string> params;  // stand in for the command line's words ({?Param})
+    std::string script_name;          // the file's name, as the program finds it in <Src>
 };
 
 // Findings sorted by line; names in them are in the script's code page.

@@ -180,6 +180,12 @@ int main(int argc, char** argv) {
             continue;
         }
         const std::string path = PathInUtf8(script);
+        const char* name = script;
+        for (const char* p = script; *p != '\0'; ++p) {
+            if (*p == '/' || *p == '\\')
+                name = p + 1;
+        }
+        options.script_name = name;
         for (const Finding& finding : CheckScript(bytes.data(), bytes.size(), options)) {
             const bool error = finding.severity == Severity::kError;
             Write(path + ":" + std::to_string(finding.line) +

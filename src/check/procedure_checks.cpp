@@ -125,24 +125,29 @@ void ScriptCheck::CheckKeys(ProcedureInfo& info) {
         const KeySpec& key = kind.keys[k];
         const bool number = key.form == KeyForm::kNumber;
         if (!ReadRaw(*info.section, key.name, number, info.raw[k], &info.lines[k])) {
-            findings_.Error(info.lines[k], Missing(*info.section, key.name, &kind));
+            if (!key.optional)
+                findings_.Error(info.lines[k],
+                                Missing(*info.section, key.name,
+                                        kind.id == KindId::kUpdater ? nullptr : &kind));
             continue;
         }
         info.present[k] = true;
         if (number) {  // read as "%d", never expanded
             info.values[k] = info.raw[k];
+            info.expanded[k] = true;
             continue;
         }
-        // A message may hold brackets and braces of its own.
-        CheckWritten(info.raw[k], info.lines[k],
-                     kind.id == KindId::kMsgBox && strcmp(key.name, "TEXT") == 0);
-        Expand(info.raw[k], info.lines[k], info.values[k]);
+        CheckWritten(info.raw[k], info.lines[k], key.items == ItemForm::kProse);
+        info.expanded[k] = Expand(info.raw[k], info.lines[k], info.values[k]);
     }
 }
 
 void ScriptCheck::CheckUnknownKeys(const ProcedureInfo& info) {
     const KindSpec& kind = *info.kind;
-    std::vector<std::string> known = {"MODE"};
+    const bool updater = kind.id == KindId::kUpdater;
+    std::vector<std::string> known;
+    if (!updater)
+        known.push_back("MODE");
     for (int k = 0; k < kind.key_count; ++k) known.push_back(kind.keys[k].name);
     for (const ProfileEntry& entry : info.section->entries) {
         const TextBuffer name(entry.name.c_str());
@@ -154,7 +159,8 @@ void ScriptCheck::CheckUnknownKeys(const ProcedureInfo& info) {
             continue;
         const std::string hint = Nearest(name.c_str(), known);
         findings_.Warning(entry.line,
-                          std::string(kind.mode) + " does not read " + Quoted(name) +
+                          std::string(updater ? "[UPDATER]" : kind.mode) + " does not read " +
+                              Quoted(name) +
                               (hint.empty() ? ": it is ignored" : "; did you mean " + hint + "?"));
     }
 }
@@ -190,6 +196,12 @@ void ScriptCheck::CheckItems(const ProcedureInfo& info) {
             }
             if (key.items == ItemForm::kDecimal || key.items == ItemForm::kHex)
                 CheckNumber(value, key.items == ItemForm::kHex, name, line);
+            if (key.items == ItemForm::kYes && !value.IsEmpty() && !SameName(value, "YES") &&
+                !SameName(value, "NO")) {
+                const std::string hint = Nearest(value.c_str(), {"YES"});
+                findings_.Warning(line, name + " " + Quoted(value) + " is not YES, so it is off" +
+                                            (hint.empty() ? "" : "; did you mean \"YES\"?"));
+            }
             if (key.items == ItemForm::kPath && EndsWithSeparator(value))
                 findings_.Warning(line, name + " " + Quoted(info.raw[k]) +
                                             " ends with a backslash: " +
@@ -381,8 +393,7 @@ void ScriptCheck::CheckKindRules(const ProcedureInfo& info) {
         }
         case KindId::kCrc: {
             const TextBuffer& type = value("TYPE");
-            if (present("TYPE") && !type.IsEmpty() && !SameName(type, "AND") &&
-                !SameName(type, "OR"))
+            if (present("TYPE") && !SameName(type, "AND"))
                 findings_.Warning(line("TYPE"), "CRC TYPE " + Quoted(type) +
                                                     " is not AND: one matching file is enough");
             break;

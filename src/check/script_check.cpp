@@ -1,10 +1,12 @@
 #include "check/script_check.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <map>
 
+#include "script/kind_table.h"
 #include "script/script_keys.h"
 #include "text/code_page.h"
 
@@ -57,6 +59,45 @@ bool LooksLikeUtf8(const unsigned char* p, size_t size, int* line) {
     }
     *line = first;
     return first != 0;
+}
+
+// A path as the system resolves it, for comparing: "/" read as "\", one
+// separator between names, "." and ".." steps gone, dots and blanks at the
+// end of each name gone, ASCII letters folded. A path that starts from the
+// current folder or drive keeps a mark of that in front, so that it equals
+// only another such path.
+std::string ComparablePath(const TextBuffer& path) {
+    std::string text = path.c_str();
+    for (char& c : text) c = c == '/' ? '\\' : c;  // never a trail byte
+    std::string head;
+    size_t from = 0;
+    const bool drive =
+        text.size() >= 2 && text[1] == ':' && isalpha(static_cast<unsigned char>(text[0]));
+    if (text.compare(0, 2, "\\\\") == 0) {
+        head = "\\\\";
+        from = 2;
+    } else if (drive) {
+        head = text.substr(0, 2) + (text.size() > 2 && text[2] == '\\' ? "" : "<CURRENT>");
+        from = 2;
+    } else {
+        head = text.compare(0, 1, "\\") == 0 ? "<DRIVE>" : "<DRIVE><CURRENT>";
+    }
+    std::vector<std::string> names;
+    const char* rest = text.c_str() + from;
+    for (ptrdiff_t begin = 0;;) {
+        const ptrdiff_t end = FindText(rest, begin, "\\");
+        std::string name(rest + begin, end < 0 ? strlen(rest + begin) : end - begin);
+        while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+        if (name == ".." && !names.empty())
+            names.pop_back();
+        else if (!name.empty() && name != "..")
+            names.push_back(name);
+        if (end < 0)
+            break;
+        begin = end + 1;
+    }
+    for (const std::string& name : names) head += "\\" + name;
+    return FoldedName(head.c_str());
 }
 
 }  // namespace
@@ -126,6 +167,7 @@ std::vector<Finding> ScriptCheck::Run() {
         if (procedures_.count(section) == 0)
             findings_.Error(section->line, "[" + section->name + "] has no MODE key (message 2)");
     }
+    CheckLog();
     CheckFlow();
     return findings_.Sorted();
 }
@@ -198,6 +240,8 @@ void ScriptCheck::CheckLayout() {
         if (section.line == 0)
             continue;
         const ProfileSection* first = Section(section.name.c_str());
+        if (first == nullptr)
+            continue;  // a name cut at a NUL byte: the program never finds it
         if (first != &section) {
             findings_.Warning(section.line, "section [" + section.name +
                                                 "] appears again: the program reads only the "
@@ -341,36 +385,77 @@ void ScriptCheck::CheckUpdater() {
             1, "no [UPDATER] section: the program stops with message 2" + SectionHint("UPDATER"));
         return;
     }
-    TextBuffer raw;
-    int line = 0;
-    if (!ReadRaw(*section, "NAME", false, raw, &line)) {
-        findings_.Error(line, Missing(*section, "NAME"));
-    } else {
-        CheckWritten(raw, line, true);
-        TextBuffer name;
-        if (Expand(raw, line, name) && name.IsEmpty())
-            findings_.Error(line,
-                            "NAME is empty: every box shows the /t caption or the built-in one");
+    ProcedureInfo& info = updater_;
+    info.section = section;
+    info.kind = &UpdaterKeys();
+    CheckKeys(info);
+    CheckUnknownKeys(info);
+    CheckItems(info);
+    const int name = KeyIndex(*info.kind, "NAME");
+    if (info.present[name] && info.values[name].IsEmpty())
+        findings_.Error(info.lines[name],
+                        "NAME is empty: every box shows the /t caption or the built-in one");
+    const int proc = KeyIndex(*info.kind, "PROC");
+    if (info.present[proc] && info.expanded[proc]) {
+        CheckListNames(info.values[proc], "PROC", info.lines[proc]);
+        proc_ = info.values[proc];
+        proc_line_ = info.lines[proc];
     }
-    if (!ReadRaw(*section, "PROC", false, raw, &line)) {
-        findings_.Error(line, Missing(*section, "PROC"));
-    } else {
-        CheckWritten(raw, line);
-        TextBuffer proc;
-        if (Expand(raw, line, proc)) {
-            if (proc.ItemCount(",") == 0)
-                findings_.Error(line, "PROC is empty: nothing runs (message 4)");
-            CheckListNames(proc, "PROC", line);
-            proc_ = proc;
-            proc_line_ = line;
+}
+
+void ScriptCheck::CheckLog() {
+    const int key = KeyIndex(UpdaterKeys(), "LOG");
+    const TextBuffer& log = updater_.values[key];
+    if (!updater_.present[key] || log.IsEmpty())
+        return;
+    const int line = updater_.lines[key];
+    const std::string path = ComparablePath(log);
+    if (path.find("<CURRENT>") != std::string::npos || path.compare(0, 7, "<DRIVE>") == 0)
+        findings_.Warning(line, "LOG " + Quoted(log) +
+                                    " has no drive: it is taken from the folder the updater is "
+                                    "started in; begin it with a symbol or a drive");
+    // The script as the program finds it: in its own folder, under its own
+    // name or the one /i gives.
+    TextBuffer script;
+    if (!FindOption(command_line_, 'i', script))
+        script = options_.script_name.c_str();
+    if (path == ComparablePath(TextBuffer(kBuiltIns[2][1]) + "\\" + script)) {
+        findings_.Error(line, "LOG names the script itself: each run would write its log into it");
+        return;
+    }
+    for (const auto& entry : procedures_) {
+        const ProcedureInfo& info = entry.second;
+        if (info.kind == nullptr || info.kind->id == KindId::kDelete)
+            continue;  // what is deleted may be the log: the log lets go of it first
+        for (int k = 0; k < info.kind->key_count; ++k) {
+            const KeySpec& spec = info.kind->keys[k];
+            if (!info.present[k] || spec.items != ItemForm::kPath)
+                continue;
+            // The names the kind writes beside its item.
+            const bool shell_target =
+                info.kind->id == KindId::kShell && spec.writes && strcmp(spec.name, "TO") == 0;
+            const char* suffix = info.kind->id == KindId::kLink ? ".LNK"
+                                 : shell_target                 ? ".tmp"
+                                                                : "";
+            const std::vector<TextBuffer> items = spec.form == KeyForm::kList
+                                                      ? ListItems(info.values[k])
+                                                      : std::vector<TextBuffer>{info.values[k]};
+            for (size_t i = 0; i < items.size(); ++i) {
+                if (items[i].IsEmpty())
+                    continue;
+                const bool same =
+                    (info.kind->id != KindId::kLink && path == ComparablePath(items[i])) ||
+                    (*suffix != '\0' && path == ComparablePath(items[i] + suffix));
+                if (!same)
+                    continue;
+                findings_.Error(line, "LOG names " + std::string(spec.name) + " item " +
+                                          Number(static_cast<long long>(i + 1)) + " of [" +
+                                          info.section->name + "], a file the update " +
+                                          (spec.writes ? "writes" : "reads") +
+                                          ": the log would write into it; give the log a file "
+                                          "of its own");
+            }
         }
-    }
-    for (const ProfileEntry& entry : section->entries) {
-        if (entry.name.c_str()[0] == ';' || SameName(entry.name.c_str(), "NAME") ||
-            SameName(entry.name.c_str(), "PROC"))
-            continue;
-        findings_.Warning(entry.line, "[UPDATER] reads only NAME and PROC: " + Quoted(entry.name) +
-                                          " is ignored");
     }
 }
 

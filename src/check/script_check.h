@@ -45,7 +45,8 @@ struct ProcedureInfo {
     TextBuffer values[kMostKeys];    // as the program holds them: expanded, numbers raw
     TextBuffer raw[kMostKeys];       // as written
     bool present[kMostKeys] = {};
-    int lines[kMostKeys] = {};  // of the key; of the header when it is missing
+    bool expanded[kMostKeys] = {};  // within the expansion limits
+    int lines[kMostKeys] = {};      // of the key; of the header when it is missing
 };
 
 // A line of DEFINE as the program reads it.
@@ -83,6 +84,8 @@ private:
     void DefineSymbols();
     void CheckDefinitions();
     void CheckUpdater();
+    // LOG naming a file the script itself is, reads or writes.
+    void CheckLog();
     std::string CodePageName() const;
     // The section the program reads for a name: the first of that name.
     const ProfileSection* Section(const char* name);
@@ -152,6 +155,7 @@ private:
     std::set<const ProfileSection*> reachable_;              // in a list that can run
     std::vector<Definition> definitions_;    // in file order, as far as the program reads DEFINE
     std::map<std::string, size_t> defined_;  // folded name -> its first definition
+    ProcedureInfo updater_;                  // the keys of [UPDATER]
     TextBuffer proc_;                        // UPDATER/PROC, expanded; empty when it cannot run
     int proc_line_ = 0;
     int lists_followed_ = 0;

@@ -11,6 +11,7 @@ const KeyForm T = KeyForm::kText;
 const KeyForm L = KeyForm::kList;
 const bool kMain = true, kPaired = true, kRequired = true, kWrites = true;
 const bool no = false;
+const bool kOptional = true;
 const ItemForm kAny = ItemForm::kAny, kPath = ItemForm::kPath, kDecimal = ItemForm::kDecimal,
                kHex = ItemForm::kHex, kWord = ItemForm::kWord;
 
@@ -26,7 +27,7 @@ const KeySpec kSwitchKeys[] = {{"PROC", KeyForm::kCondition, no, no, no, no, kAn
                                {"1", KeyForm::kProcedureList, no, no, no, no, kAny, nullptr}};
 const KeySpec kMsgBoxKeys[] = {{"FLAG", KeyForm::kFlag, no, no, no, no, kAny, nullptr},
                                {"TYPE", T, no, no, kRequired, no, kWord, kBoxTypes},
-                               {"TEXT", T, no, no, no, no, kAny, nullptr},
+                               {"TEXT", T, no, no, no, no, ItemForm::kProse, nullptr},
                                {"ISABORT", L, no, no, no, no, kDecimal, nullptr}};
 const KeySpec kCopyKeys[] = {{"FROM", L, kMain, no, kRequired, no, kPath, nullptr},
                              {"TO", L, no, kPaired, kRequired, kWrites, kPath, nullptr}};
@@ -59,6 +60,15 @@ const KeySpec kShellKeys[] = {{"FUNC", L, no, kPaired, kRequired, no, kWord, kSh
                               {"FROM", L, kMain, no, kRequired, kWrites, kPath, nullptr},
                               {"TO", L, no, kPaired, no, kWrites, kPath, nullptr}};
 
+// NAME and PROC are read at start-up, LOG when the log starts, ROLLBACK
+// when the undo begins.
+const KeySpec kUpdaterKeys[] = {
+    {"NAME", T, no, no, no, no, ItemForm::kProse, nullptr},
+    {"PROC", KeyForm::kProcedureList, kMain, no, kRequired, no, kAny, nullptr},
+    {"LOG", T, no, no, no, no, kPath, nullptr, kOptional},
+    {"ROLLBACK", T, no, no, no, no, ItemForm::kYes, nullptr, kOptional},
+};
+
 #define KEYS(array) array, static_cast<int>(sizeof array / sizeof array[0])
 
 const KindSpec kKinds[] = {
@@ -83,7 +93,13 @@ const KindSpec kKinds[] = {
     {KindId::kShell, "SHELL", "SHELL_INFO", nullptr, KEYS(kShellKeys)},
 };
 
+const KindSpec kUpdater = {KindId::kUpdater, "UPDATER", "UPDATER", nullptr, KEYS(kUpdaterKeys)};
+
 }  // namespace
+
+const KindSpec& UpdaterKeys() {
+    return kUpdater;
+}
 
 int KindCount() {
     return static_cast<int>(sizeof kKinds / sizeof kKinds[0]);

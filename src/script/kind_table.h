@@ -1,6 +1,7 @@
-// The procedure kinds and their keys, as data: the program reads keys by this
-// table, and a checker that knows no Win32 uses the same one, so the two can
-// never disagree about what a kind needs.
+// The keys of [UPDATER] and of every procedure kind, as data: the program
+// reads keys by this table, and a checker that knows no Win32 uses the same
+// one, so the two can never disagree about what a section holds. A new key
+// is a new row.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,7 @@ enum class KindId : uint8_t {
     kVerify,
     kRsrc,
     kShell,
+    kUpdater,  // not a kind: the keys of [UPDATER]
 };
 
 enum class KeyForm : uint8_t {
@@ -42,6 +44,8 @@ enum class ItemForm : uint8_t {
     kDecimal,  // a number read as "%d": as far as it goes, 0 when none
     kHex,      // a number read as "%x": as far as it goes, 0 when none
     kWord,     // one of the key's words, compared without regard to ASCII case
+    kYes,      // "YES" in any letter case turns it on; any other value leaves it off
+    kProse,    // text shown to the user: may hold brackets and braces of its own
 };
 
 struct KeySpec {
@@ -53,6 +57,7 @@ struct KeySpec {
     bool writes;    // its items name places that are written, moved or deleted
     ItemForm items;
     const char* const* words;  // for kWord: the words, ended by null
+    bool optional = false;     // may be left out: a missing key reads as not given
 };
 
 // The words of MSGBOX TYPE and of SHELL FUNC, by their index in the key's words.
@@ -67,6 +72,9 @@ struct KindSpec {
     const KeySpec* keys;      // in the order in which they are read
     int key_count;
 };
+
+// The keys of [UPDATER], as a kind of their own that no MODE names.
+const KindSpec& UpdaterKeys();
 
 // The kinds in the order in which a MODE value is compared with them.
 int KindCount();
@@ -84,3 +92,7 @@ int WordIndex(const KeySpec& key, const char* value);
 
 // No kind reads more keys than this.
 const int kMostKeys = 4;
+
+// Lists deeper than this are refused (message 11), so that a SWITCH that
+// selects itself cannot recurse without end. PROC of UPDATER is the first.
+const int kMaxListDepth = 64;
