@@ -34,7 +34,8 @@ wintest-configure: build
 
 test: wintest-configure
 	@$(CMAKE_Q) -S . -B $(NATIVE) -DUPDATER_TESTS=ON -DCMAKE_BUILD_TYPE=Debug \
-	    -DUPDCHECK_EXE=$(CURDIR)/$(WIN)/updcheck.exe
+	    -DUPDCHECK_EXE=$(CURDIR)/$(WIN)/updcheck.exe \
+	    -DUPDCHECK_FAULT_EXE=$(CURDIR)/$(WINTEST)/updcheck_fault.exe
 	@cmake --build $(NATIVE) -j2 -- --no-print-directory
 	@ctest --test-dir $(NATIVE) -LE wine --output-on-failure
 	@cmake --build $(WINTEST) -j2 -- --no-print-directory

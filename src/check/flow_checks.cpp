@@ -4,8 +4,7 @@
 #include <map>
 
 #include "check/script_check.h"
-#include "procs/flow/condition.h"
-#include "procs/run_context.h"
+#include "script/condition.h"
 
 namespace {
 
@@ -64,9 +63,15 @@ bool EndsRunOn(const ProcedureInfo& box, int answer) {
 
 // The flags one condition reads, by the name it is written with: a bit of
 // the flags tried, or -1 for a flag that is always false.
-struct Flags {
-    const std::map<std::string, int>* variable;
-    unsigned bits;
+class AssignedFlags : public ConditionFlags {
+public:
+    AssignedFlags(const std::map<std::string, int>& variable, unsigned bits)
+        : variable_(variable), bits_(bits) {}
+    bool Find(const char* name, bool* flag) const override;
+
+private:
+    const std::map<std::string, int>& variable_;
+    unsigned bits_;
 };
 
 std::string Folded(const char* name) {
@@ -75,12 +80,11 @@ std::string Folded(const char* name) {
     return folded;
 }
 
-bool AssignedFlag(const char* name, bool* flag, void* context) {
-    const Flags& flags = *static_cast<const Flags*>(context);
-    const auto found = flags.variable->find(Folded(name));
-    if (found == flags.variable->end())
+bool AssignedFlags::Find(const char* name, bool* flag) const {
+    const auto found = variable_.find(Folded(name));
+    if (found == variable_.end())
         return false;
-    *flag = found->second >= 0 && ((flags.bits >> found->second) & 1) != 0;
+    *flag = found->second >= 0 && ((bits_ >> found->second) & 1) != 0;
     return true;
 }
 
@@ -252,10 +256,9 @@ void ScriptCheck::CheckRepeat(const std::vector<RunningList>& stack, size_t firs
             for (size_t k = 0; k < free.size(); ++k) bits |= ((f >> k) & 1u) << free[k];
             bool again = true;
             for (const Step& step : steps) {
-                Flags flags{&step.variable, bits};
                 bool value = false;
-                EvaluateConditionWith(ValueOf(*step.procedure, "PROC"), AssignedFlag, &flags,
-                                      &value);
+                EvaluateCondition(ValueOf(*step.procedure, "PROC"),
+                                  AssignedFlags(step.variable, bits), &value);
                 again = again && (value ? 1 : 0) == step.branch;
             }
             chosen = chosen || again;

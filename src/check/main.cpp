@@ -1,7 +1,7 @@
 // updcheck: checks update scripts before they ship. One line per finding,
 // "SCRIPT.ini:LINE: error|warning: TEXT", sorted by line; exit status 0 when
-// clean, 1 with warnings only, 2 with errors (or when it cannot check).
-// It only reads the scripts.
+// clean, 1 with warnings only, 2 with errors (or when it cannot check), 3
+// when the checker itself failed. It only reads the scripts.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,9 +15,26 @@
 #include <windows.h>
 #else
 #include <iconv.h>
+#include <unistd.h>
+#endif
+#include <csignal>
+
+#ifdef __SANITIZE_ADDRESS__
+// What the sanitizers find in a test build ends like any other fault.
+extern "C" const char* __asan_default_options() {
+    return "exitcode=3";
+}
+extern "C" const char* __ubsan_default_options() {
+    return "exitcode=3:print_stacktrace=1";
+}
 #endif
 
 namespace {
+
+// A CI step must never read a checker that failed as a clean script.
+const int kFaultStatus = 3;
+const char kFaultLine[] =
+    "updcheck: internal error: the checker failed; the script is not checked\n";
 
 const char kUsage[] =
     "usage: updcheck [--param WORD]... [--codepage N] SCRIPT.ini...\n"
@@ -119,6 +136,47 @@ void Write(const std::string& utf8) {
 
 #endif
 
+extern "C" void EndOnSignal(int) {
+#ifdef _WIN32
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), kFaultLine, sizeof kFaultLine - 1, &written, nullptr);
+#else
+    if (write(STDERR_FILENO, kFaultLine, sizeof kFaultLine - 1) < 0) {
+    }
+#endif
+    _exit(kFaultStatus);
+}
+
+#ifdef _WIN32
+
+LONG WINAPI EndOnException(EXCEPTION_POINTERS*) {
+    EndOnSignal(0);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+void EndFaultsWithStatus() {
+    SetUnhandledExceptionFilter(EndOnException);
+    signal(SIGABRT, EndOnSignal);
+}
+
+#else
+
+void EndFaultsWithStatus() {
+    // Its own stack, so that an overflowing one still reaches the handler.
+    static char stack[64 * 1024];
+    stack_t alternate = {};
+    alternate.ss_sp = stack;
+    alternate.ss_size = sizeof stack;
+    sigaltstack(&alternate, nullptr);
+    struct sigaction action = {};
+    action.sa_handler = EndOnSignal;
+    action.sa_flags = SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) sigaction(fault, &action, nullptr);
+}
+
+#endif
+
 bool ReadWhole(const char* path, std::string* bytes) {
     FILE* file = fopen(path, "rb");
     if (file == nullptr)
@@ -134,6 +192,7 @@ bool ReadWhole(const char* path, std::string* bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    EndFaultsWithStatus();
     CheckOptions options;
     std::vector<const char*> scripts;
     for (int i = 1; i < argc; ++i) {

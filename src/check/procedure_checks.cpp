@@ -3,7 +3,7 @@
 
 #include "check/nearest.h"
 #include "check/script_check.h"
-#include "procs/flow/condition.h"
+#include "script/condition.h"
 #include "text/code_page.h"
 
 namespace {
@@ -11,11 +11,19 @@ namespace {
 const size_t kShellNameLimit = 258;  // the shell's name and its two zeros in 260 bytes
 const size_t kLinkPathLimit = 259;   // characters of a shortcut's path, ".LNK" included
 
-bool RecordName(const char* name, bool* flag, void* names) {
-    static_cast<std::vector<std::string>*>(names)->push_back(name);
-    *flag = false;
-    return true;
-}
+// Every name is a procedure whose flag is false, and is noted.
+class NameRecorder : public ConditionFlags {
+public:
+    explicit NameRecorder(std::vector<std::string>* names) : names_(names) {}
+    bool Find(const char* name, bool* flag) const override {
+        names_->push_back(name);
+        *flag = false;
+        return true;
+    }
+
+private:
+    std::vector<std::string>* names_;
+};
 
 // Whether the last character of path is a backslash that separates.
 bool EndsWithSeparator(const TextBuffer& path) {
@@ -77,8 +85,7 @@ std::string WordList(const KeySpec& key) {
 }  // namespace
 
 bool ConditionNames(const TextBuffer& condition, std::vector<std::string>* names) {
-    bool value = false;
-    return EvaluateConditionWith(condition, RecordName, names, &value);
+    return ReadCondition(condition, NameRecorder(names)).fault == ConditionFault::kNone;
 }
 
 void ScriptCheck::CheckProcedure(const ProfileSection& section) {
@@ -424,32 +431,15 @@ void ScriptCheck::CheckListNames(const TextBuffer& value, const char* key, int l
 
 void ScriptCheck::CheckConditionText(const TextBuffer& condition, const char* key, int line) {
     std::vector<std::string> names;
-    if (!ConditionNames(condition, &names)) {
-        // The evaluator accepts an expression that ends early: the first
-        // prefix it refuses ends with the token that is wrong.
-        std::vector<TextBuffer> tokens;
-        for (int i = 0; i < condition.ItemCount(" "); ++i) {
-            if (!condition.Item(i, " ").IsEmpty())
-                tokens.push_back(condition.Item(i, " "));
-        }
-        TextBuffer prefix;
-        for (size_t i = 0; i < tokens.size(); ++i) {
-            prefix.Append(i == 0 ? "" : " ");
-            prefix.Append(tokens[i]);
-            std::vector<std::string> ignored;
-            if (ConditionNames(prefix, &ignored))
-                continue;
-            const bool is_not = SameName(tokens[i], "NOT");
-            const std::string why =
-                is_not ? (i > 0 && SameName(tokens[i - 1], "NOT") ? "NOT cannot follow NOT"
-                                                                  : "NOT stands where AND or OR "
-                                                                    "belongs")
-                       : "AND or OR is missing before it";
-            findings_.Error(line, std::string(key) + " condition " + Quoted(condition) +
-                                      " does not parse at " + Quoted(tokens[i]) + ": " + why +
-                                      " (message 6)");
-            return;
-        }
+    const ConditionOutcome outcome = ReadCondition(condition, NameRecorder(&names));
+    if (outcome.fault != ConditionFault::kNone) {
+        const char* why = outcome.fault == ConditionFault::kNotAfterNot ? "NOT cannot follow NOT"
+                          : outcome.fault == ConditionFault::kNotAsOperator
+                              ? "NOT stands where AND or OR belongs"
+                              : "AND or OR is missing before it";
+        findings_.Error(line, std::string(key) + " condition " + Quoted(condition) +
+                                  " does not parse at " + Quoted(outcome.token) + ": " + why +
+                                  " (message 6)");
         return;
     }
     bool blank = !condition.IsEmpty();
