@@ -24,14 +24,14 @@ struct Found {
 // lists: how many of the stack's lists were running then.
 Found Resolve(const std::vector<RunningList>& stack, const char* name, size_t lists) {
     Found found;
+    const std::string folded = FoldedName(name);
     for (int m = static_cast<int>(lists) - 1; m >= 0; --m) {
-        for (size_t p = 0; p < stack[m].names.size(); ++p) {
-            if (SameName(stack[m].names[p], name)) {
-                found.list = m;
-                found.position = static_cast<int>(p);
-                found.procedure = stack[m].procedures[p];
-                return found;
-            }
+        const auto at = stack[m].positions.find(folded);
+        if (at != stack[m].positions.end()) {
+            found.list = m;
+            found.position = at->second;
+            found.procedure = stack[m].procedures[at->second];
+            return found;
         }
     }
     return found;
@@ -112,6 +112,7 @@ RunningList ScriptCheck::MakeList(const TextBuffer& names, const ProcedureInfo* 
             if (known != procedures_.end())
                 procedure = &known->second;
         }
+        list.positions.emplace(FoldedName(name.c_str()), static_cast<int>(list.names.size()));
         list.names.push_back(name);
         list.procedures.push_back(procedure);
     }

@@ -36,6 +36,9 @@ std::string Nearest(const std::string& word, const std::vector<std::string>& nam
     std::string best;
     int best_distance = allowed + 1;
     for (const std::string& name : names) {
+        const size_t longer = std::max(name.size(), word.size());
+        if (longer - std::min(name.size(), word.size()) >= static_cast<size_t>(best_distance))
+            continue;  // too many letters apart to come nearer
         const int distance = EditDistance(word, name);
         if (distance > 0 && distance < best_distance) {
             best = name;

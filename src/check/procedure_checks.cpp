@@ -455,13 +455,14 @@ void ScriptCheck::CheckConditionText(const TextBuffer& condition, const char* ke
     }
 }
 
-std::string ScriptCheck::SectionHint(const std::string& name) const {
-    std::vector<std::string> sections;
-    for (const ProfileSection& section : text_.Sections()) {
-        if (section.line != 0 && !SameName(section.name.c_str(), "UPDATER") &&
-            !SameName(section.name.c_str(), "DEFINE"))
-            sections.push_back(section.name);
+std::string ScriptCheck::SectionHint(const std::string& name) {
+    if (section_names_.empty()) {
+        for (const ProfileSection& section : text_.Sections()) {
+            if (section.line != 0 && !SameName(section.name.c_str(), "UPDATER") &&
+                !SameName(section.name.c_str(), "DEFINE"))
+                section_names_.push_back(section.name);
+        }
     }
-    const std::string hint = Nearest(name, sections);
+    const std::string hint = Hint(name, section_names_);
     return hint.empty() ? "" : "; did you mean [" + hint + "]?";
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 
+#include "check/nearest.h"
 #include "script/kind_table.h"
 #include "script/script_keys.h"
 #include "text/code_page.h"
@@ -172,13 +173,8 @@ std::vector<Finding> ScriptCheck::Run() {
     return findings_.Sorted();
 }
 
-const ProfileSection* ScriptCheck::Section(const char* name) {
-    const auto known = sections_.find(name);
-    if (known != sections_.end())
-        return known->second;
-    const ProfileSection* section = text_.FindSection(name);
-    sections_.emplace(name, section);
-    return section;
+const ProfileSection* ScriptCheck::Section(const char* name) const {
+    return text_.FindSection(name);
 }
 
 std::string ScriptCheck::CodePageName() const {
@@ -361,19 +357,20 @@ void ScriptCheck::CheckDefinitions() {
                                         Quoted(definition.raw));
         CheckWritten(definition.raw, line);
         // Definitions are expanded once, in order: one further down is still raw.
-        const int groups = definition.raw.GroupCount("<", ">");
-        for (int g = 0; g < groups; ++g) {
-            const TextBuffer used = definition.raw.Groups(g, g, "<", ">");
-            for (size_t k = i; k < definitions_.size(); ++k) {
-                if (!definitions_[k].first || !SameName(definitions_[k].name, used.c_str()))
-                    continue;
-                findings_.Warning(line, name +
-                                            (k == i ? " uses itself"
-                                                    : " uses " + std::string(used.c_str()) +
-                                                          ", which is defined further down") +
-                                            ": it gets that text as written, unexpanded");
-                break;
-            }
+        List<TextRange> groups;
+        FindEachGroup(definition.raw, "<", ">", groups);
+        for (const TextRange& group : groups) {
+            const TextBuffer used = TextBuffer(definition.raw.c_str() + group.first,
+                                               static_cast<size_t>(group.last - group.first + 1));
+            const auto found = defined_.find(FoldedName(used.c_str()));
+            if (found == defined_.end() || found->second < i)
+                continue;
+            findings_.Warning(line,
+                              name +
+                                  (found->second == i ? " uses itself"
+                                                      : " uses " + std::string(used.c_str()) +
+                                                            ", which is defined further down") +
+                                  ": it gets that text as written, unexpanded");
         }
     }
 }
@@ -480,14 +477,30 @@ bool SameName(const TextBuffer& a, const char* b) {
 }
 
 std::vector<TextBuffer> ListItems(const TextBuffer& value) {
+    // One pass: the items at "," one after the other.
     std::vector<TextBuffer> items;
-    const int count = value.ItemCount(",");
-    for (int i = 0; i < count; ++i) {
-        TextBuffer item = value.Item(i, ",");
+    const char* text = value.c_str();
+    if (*text == '\0')
+        return items;
+    for (ptrdiff_t begin = 0;;) {
+        const ptrdiff_t comma = FindText(text, begin, ",");
+        const ptrdiff_t end = comma < 0 ? static_cast<ptrdiff_t>(value.Length()) : comma;
+        TextBuffer item(text + begin, static_cast<size_t>(end - begin));
         item.Trim(" ", " ");
         items.push_back(item);
+        if (comma < 0)
+            return items;
+        begin = comma + 1;
     }
-    return items;
+}
+
+std::string ScriptCheck::Hint(const std::string& word, const std::vector<std::string>& names) {
+    // Each hint costs time in proportion to the names: a script full of
+    // unknown names gets hints for its first ones only.
+    if (names.size() > hint_budget_)
+        return "";
+    hint_budget_ -= names.size();
+    return Nearest(word, names);
 }
 
 std::string Quoted(const std::string& text) {

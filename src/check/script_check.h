@@ -65,6 +65,7 @@ struct RunningList {
     int branch = 0;
     std::vector<TextBuffer> names;
     std::vector<const ProcedureInfo*> procedures;  // null for a name without a section
+    std::map<std::string, int> positions;          // folded name -> its first position
     int running = 0;
 };
 
@@ -88,7 +89,7 @@ private:
     void CheckLog();
     std::string CodePageName() const;
     // The section the program reads for a name: the first of that name.
-    const ProfileSection* Section(const char* name);
+    const ProfileSection* Section(const char* name) const;
     // Why a key reads as missing, for the finding.
     // kind: whose keys to list when the key is absent.
     std::string Missing(const ProfileSection& section, const char* key,
@@ -129,7 +130,9 @@ private:
     void CheckListNames(const TextBuffer& value, const char* key, int line);
     // A condition's syntax and that each name has a section.
     void CheckConditionText(const TextBuffer& condition, const char* key, int line);
-    std::string SectionHint(const std::string& name) const;
+    std::string SectionHint(const std::string& name);
+    // The nearest of names to word, while hints are left.
+    std::string Hint(const std::string& word, const std::vector<std::string>& names);
 
     // flow_checks.cpp
     void CheckFlow();
@@ -150,15 +153,17 @@ private:
     SymbolTable symbols_;
     Findings findings_;
     std::map<const ProfileSection*, ProcedureInfo> procedures_;
-    std::map<std::string, const ProfileSection*> sections_;  // looked up by name
-    std::set<const ProfileSection*> listed_;                 // named by some list key
-    std::set<const ProfileSection*> reachable_;              // in a list that can run
+    std::set<const ProfileSection*> listed_;     // named by some list key
+    std::set<const ProfileSection*> reachable_;  // in a list that can run
     std::vector<Definition> definitions_;    // in file order, as far as the program reads DEFINE
     std::map<std::string, size_t> defined_;  // folded name -> its first definition
     ProcedureInfo updater_;                  // the keys of [UPDATER]
     TextBuffer proc_;                        // UPDATER/PROC, expanded; empty when it cannot run
     int proc_line_ = 0;
     int lists_followed_ = 0;
+    size_t hint_budget_ = 20000000;           // names compared for hints
+    std::vector<std::string> known_symbols_;  // for hints
+    std::vector<std::string> section_names_;  // for hints
 };
 
 // A name compared as the program compares procedure, symbol and keyword names.

@@ -94,16 +94,21 @@ void ScriptCheck::CheckWritten(const TextBuffer& raw, int line, bool prose) {
 }
 
 void ScriptCheck::CheckSymbols(const TextBuffer& raw, int line, bool prose) {
-    const int groups = raw.GroupCount("<", ">");
-    for (int g = 0; g < groups; ++g) {
-        const TextBuffer name = raw.Groups(g, g, "<", ">");
+    List<TextRange> groups;
+    FindEachGroup(raw, "<", ">", groups);
+    for (const TextRange& group : groups) {
+        const TextBuffer name = TextBuffer(raw.c_str() + group.first,
+                                           static_cast<size_t>(group.last - group.first + 1));
         if (IsSymbol(name))
             continue;
-        std::vector<std::string> known;
-        for (const Definition& definition : definitions_) known.push_back(definition.name.c_str());
-        for (const char* builtin : {"<Win>", "<Sys>", "<Src>", "<Desktop>", "<Programs>", "<Temp>"})
-            known.push_back(builtin);
-        const std::string hint = Nearest(name.c_str(), known);
+        if (known_symbols_.empty()) {
+            for (const Definition& definition : definitions_)
+                known_symbols_.push_back(definition.name.c_str());
+            for (const char* builtin :
+                 {"<Win>", "<Sys>", "<Src>", "<Desktop>", "<Programs>", "<Temp>"})
+                known_symbols_.push_back(builtin);
+        }
+        const std::string hint = Hint(name.c_str(), known_symbols_);
         // Prose may hold brackets of its own; only a near miss is a mistake there.
         if (prose && hint.empty())
             continue;
@@ -124,9 +129,11 @@ void ScriptCheck::CheckSymbols(const TextBuffer& raw, int line, bool prose) {
 }
 
 void ScriptCheck::CheckFunctions(const TextBuffer& raw, int line, bool prose) {
-    const int groups = raw.GroupCount("{", "}");
-    for (int g = 0; g < groups; ++g) {
-        const TextBuffer written = raw.Groups(g, g, "{", "}");
+    List<TextRange> groups;
+    FindEachGroup(raw, "{", "}", groups);
+    for (const TextRange& group : groups) {
+        const TextBuffer written = TextBuffer(raw.c_str() + group.first,
+                                              static_cast<size_t>(group.last - group.first + 1));
         TextBuffer call = written;
         call.Trim("{", "}");
         const TextBuffer name = call.Item(0, "\\");
@@ -156,7 +163,7 @@ void ScriptCheck::CheckFunctions(const TextBuffer& raw, int line, bool prose) {
             }
         } else {
             std::vector<std::string> known(std::begin(kFunctions), std::end(kFunctions));
-            const std::string hint = Nearest(name.c_str(), known);
+            const std::string hint = Hint(name.c_str(), known);
             if (prose && hint.empty())
                 continue;
             findings_.Warning(line, "unknown function " + shown + " stays as written" +

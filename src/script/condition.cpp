@@ -33,7 +33,7 @@ ConditionOutcome ReadCondition(const TextBuffer& expression, const ConditionFlag
         const ptrdiff_t space = FindText(text, begin, " ");
         const ptrdiff_t end = space < 0 ? static_cast<ptrdiff_t>(strlen(text)) : space;
         if (end > begin) {
-            const TextBuffer token = expression.Slice(begin, end - 1);
+            const TextBuffer token(text + begin, static_cast<size_t>(end - begin));
             if (state == State::kValue) {
                 if (EqualsNoCase(token.c_str(), "AND")) {
                     is_and = true;

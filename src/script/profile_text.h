@@ -27,6 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // Where the reading depends on the system. The reader reads as Windows does
@@ -114,10 +115,14 @@ private:
     size_t UnitLength(const char* p, size_t left) const;
     const char* Trim(const char* text, size_t size, size_t* length) const;
     bool SameName(const std::string& stored, const char* name, size_t length) const;
+    // A name as the matching sees it: ASCII letters folded, double-byte
+    // characters whole.
+    std::string NameKey(const char* name, size_t length) const;
     const ProfileSection* MatchSection(const char* name, size_t length) const;
     void AppendUnits(const char* text, size_t limit, std::vector<uint16_t>* units) const;
 
     unsigned codePage_;
     std::vector<ProfileSection> sections_;
     std::vector<ProfileNote> notes_;
+    std::unordered_map<std::string, size_t> firstSections_;  // by NameKey
 };

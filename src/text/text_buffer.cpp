@@ -42,6 +42,10 @@ TextBuffer::TextBuffer() {
 TextBuffer::TextBuffer(const char* text) {
     Assign(text);
 }
+TextBuffer::TextBuffer(const char* bytes, size_t count) {
+    if (Reserve(count + 1))
+        memcpy(text_, bytes, count);
+}
 TextBuffer::TextBuffer(const TextBuffer& other) {
     Assign(other.c_str());
 }
