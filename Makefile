@@ -12,7 +12,7 @@ CMAKE_Q := cmake -Wno-dev --log-level=WARNING
 # The version is written once, in cmake/version.cmake.
 VERSION := $(shell sed -n 's/^set(UPDATER_VERSION_\(MAJOR\|MINOR\|PATCH\) \([0-9]*\))/\2/p' cmake/version.cmake | paste -sd.)
 
-.PHONY: all deps build checker wintest-configure test demo dist clean
+.PHONY: all deps build checker wintest-configure test demo dist clean fuzz fuzz-build fuzz-ci
 
 all: build checker
 
@@ -38,6 +38,7 @@ test: wintest-configure
 	    -DUPDCHECK_FAULT_EXE=$(CURDIR)/$(WINTEST)/updcheck_fault.exe
 	@cmake --build $(NATIVE) -j2 -- --no-print-directory
 	@ctest --test-dir $(NATIVE) -LE wine --output-on-failure
+	@$(MAKE) --no-print-directory fuzz-ci
 	@cmake --build $(WINTEST) -j2 -- --no-print-directory
 	@sh tests/wine-setup.sh
 	@ctest --test-dir $(WINTEST) --output-on-failure; rc=$$?; \
@@ -70,6 +71,37 @@ dist: wintest-configure
 	@for f in $(PACK)/README.txt $(PACK)/examples/*/README.txt; do sed -i 's/$$/\r/' "$$f"; done
 	@cd $(BUILD)/dist && zip -qr ../../dist/updater-$(VERSION).zip updater-$(VERSION)
 	@echo "dist/updater-$(VERSION).zip"
+
+# Fuzzing with libFuzzer (clang, AddressSanitizer, UndefinedBehaviorSanitizer):
+# each tests/fuzz/NAME_fuzz.cpp is a target with its seeds in tests/fuzz/NAME.
+# make fuzz runs each for FUZZ_SECONDS and keeps what it finds in
+# $(FUZZ)/corpus; make test runs each for a fixed number of inputs.
+FUZZ := $(BUILD)/fuzz
+FUZZ_TARGETS := $(patsubst tests/fuzz/%_fuzz.cpp,%,$(wildcard tests/fuzz/*_fuzz.cpp))
+FUZZ_FLAGS := -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all \
+              -fno-omit-frame-pointer -gline-tables-only
+FUZZ_SECONDS ?= 300
+FUZZ_RUNS ?= 3000
+# The checker's corpus and the examples are seeds too.
+FUZZ_SEEDS_check := tests/check
+
+fuzz-build: deps
+	@$(CMAKE_Q) -S . -B $(FUZZ) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" -DUPDATER_FUZZ=ON
+	@cmake --build $(FUZZ) -j2 --target $(FUZZ_TARGETS:%=%_fuzz) -- --no-print-directory
+
+fuzz: fuzz-build
+	@$(foreach t,$(FUZZ_TARGETS),mkdir -p $(FUZZ)/corpus/$(t) && \
+	    $(FUZZ)/tests/fuzz/$(t)_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	        -artifact_prefix=$(FUZZ)/$(t)- $(FUZZ)/corpus/$(t) tests/fuzz/$(t) $(FUZZ_SEEDS_$(t)) &&) true
+
+# Fixed inputs (a set seed), so that a run gives the same result each time.
+fuzz-ci: fuzz-build
+	@$(foreach t,$(FUZZ_TARGETS),rm -rf $(FUZZ)/ci/$(t) && mkdir -p $(FUZZ)/ci/$(t) && \
+	    { $(FUZZ)/tests/fuzz/$(t)_fuzz -runs=$(FUZZ_RUNS) -seed=1 -timeout=60 \
+	        -artifact_prefix=$(FUZZ)/$(t)- $(FUZZ)/ci/$(t) tests/fuzz/$(t) $(FUZZ_SEEDS_$(t)) \
+	        2>$(FUZZ)/$(t)-ci.log || { tail -40 $(FUZZ)/$(t)-ci.log; false; }; } && \
+	    echo "fuzz $(t): $(FUZZ_RUNS) inputs, no fault" &&) true
 
 clean:
 	rm -rf $(BUILD) dist
