@@ -1,4 +1,4 @@
-# make: build updater.exe and updcheck.exe, and the script checker updcheck for this machine.
+# make: build updater.exe and updcheck.exe, and the script checker updcheck for Linux (static).
 # make demo: install what is missing, build, run the example update under Wine.
 # make test: install what is missing, build, run every test.
 BUILD   := build
@@ -23,7 +23,7 @@ build: deps
 	@$(CMAKE_Q) -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DMINGW_THREADS=win32
 	@cmake --build $(WIN) -j2 -- --no-print-directory
 
-# The script checker as a program of this machine: $(HOST)/updcheck.
+# The script checker for Linux, linked statically: $(HOST)/updcheck.
 checker: deps
 	@$(CMAKE_Q) -S . -B $(HOST) -DCMAKE_BUILD_TYPE=Release
 	@cmake --build $(HOST) -j2 --target updcheck -- --no-print-directory
@@ -38,6 +38,10 @@ test: wintest-configure
 	    -DUPDCHECK_FAULT_EXE=$(CURDIR)/$(WINTEST)/updcheck_fault.exe
 	@cmake --build $(NATIVE) -j2 -- --no-print-directory
 	@ctest --test-dir $(NATIVE) -LE wine --output-on-failure
+	@$(MAKE) --no-print-directory checker
+	@echo "the static Linux checker over the corpus, without the system's conversion modules:"
+	@CHECKER="env GCONV_PATH=/nonexistent $(CURDIR)/$(HOST)/updcheck" \
+	    $(NATIVE)/tests/native/checker_tests
 	@$(MAKE) --no-print-directory fuzz-ci
 	@cmake --build $(WINTEST) -j2 -- --no-print-directory
 	@sh tests/wine-setup.sh
@@ -58,11 +62,12 @@ demo: wintest-configure
 # ready to run (the full-update one with its two stand-in programs in place),
 # text files with Windows line ends.
 PACK := $(BUILD)/dist/updater-$(VERSION)
-dist: wintest-configure
+dist: wintest-configure checker
 	@cmake --build $(WINTEST) -j2 --target sampleapp_v1 sampleapp_v2 -- --no-print-directory
 	@rm -rf $(BUILD)/dist dist/updater-$(VERSION).zip
 	@mkdir -p $(PACK) dist
-	@cp $(WIN)/updater.exe $(WIN)/updcheck.exe $(PACK)/
+	@cp $(WIN)/updater.exe $(WIN)/updcheck.exe $(HOST)/updcheck $(PACK)/
+	@strip $(PACK)/updcheck
 	@sed 's/@VERSION@/$(VERSION)/' packaging/README.txt > $(PACK)/README.txt
 	@cp -r examples docs $(PACK)/
 	@rm -f $(PACK)/examples/demo/run-demo.sh
@@ -70,6 +75,9 @@ dist: wintest-configure
 	@cp $(WINTEST)/tests/win/sampleapp_v2.exe $(PACK)/examples/full-update/new/sampleapp.exe
 	@for f in $(PACK)/README.txt $(PACK)/examples/*/README.txt; do sed -i 's/$$/\r/' "$$f"; done
 	@cd $(BUILD)/dist && zip -qr ../../dist/updater-$(VERSION).zip updater-$(VERSION)
+	@rm -rf $(BUILD)/unpacked && mkdir -p $(BUILD)/unpacked && \
+	    cd $(BUILD)/unpacked && unzip -q ../../dist/updater-$(VERSION).zip && \
+	    cd updater-$(VERSION) && env -i ./updcheck examples/*/*.ini
 	@echo "dist/updater-$(VERSION).zip"
 
 # Fuzzing with libFuzzer (clang, AddressSanitizer, UndefinedBehaviorSanitizer):

@@ -2,6 +2,7 @@
 // "SCRIPT.ini:LINE: error|warning: TEXT", sorted by line; exit status 0 when
 // clean, 1 with warnings only, 2 with errors (or when it cannot check), 3
 // when the checker itself failed. It only reads the scripts.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,10 @@
 #else
 #include <iconv.h>
 #include <unistd.h>
+
+// Code page 932 to UTF-16, 0 where there is no character: made at build time.
+extern const uint16_t kCp932Single[256];
+extern const uint16_t kCp932Double[0x7D][0xC0];
 #endif
 #include <csignal>
 
@@ -95,20 +100,49 @@ void Write(const std::string& utf8) {
 
 #else
 
+// Code page 932 from its table, built in (a static program on another
+// system may find no conversion modules there); other code pages through the
+// system's iconv.
 class SystemConverter : public CharacterConverter {
 public:
-    explicit SystemConverter(unsigned code_page) {
+    explicit SystemConverter(unsigned code_page) : own_table_(code_page == 932) {
+        if (own_table_)
+            return;
         const std::string name = code_page == 65001 ? "UTF-8" : "CP" + std::to_string(code_page);
         iconv_ = iconv_open("UTF-8", name.c_str());
     }
     ~SystemConverter() override {
-        if (Known())
+        if (!own_table_ && Known())
             iconv_close(iconv_);
     }
     SystemConverter(const SystemConverter&) = delete;
     SystemConverter& operator=(const SystemConverter&) = delete;
-    bool Known() const { return iconv_ != reinterpret_cast<iconv_t>(-1); }
+    bool Known() const { return own_table_ || iconv_ != reinterpret_cast<iconv_t>(-1); }
     bool ToUtf8(const char* bytes, size_t size, std::string* utf8) override {
+        return own_table_ ? FromTable(bytes, size, utf8) : FromIconv(bytes, size, utf8);
+    }
+
+private:
+    static bool FromTable(const char* bytes, size_t size, std::string* utf8) {
+        const unsigned char lead = static_cast<unsigned char>(bytes[0]);
+        const unsigned char trail = size == 2 ? static_cast<unsigned char>(bytes[1]) : 0;
+        unsigned unit = 0;
+        if (size == 1)
+            unit = kCp932Single[lead];
+        else if (lead >= 0x80 && trail >= 0x40)
+            unit = kCp932Double[lead - 0x80][trail - 0x40];
+        if (unit == 0)
+            return false;
+        if (unit < 0x800) {
+            *utf8 += static_cast<char>(0xC0 | unit >> 6);
+        } else {
+            *utf8 += static_cast<char>(0xE0 | unit >> 12);
+            *utf8 += static_cast<char>(0x80 | (unit >> 6 & 0x3F));
+        }
+        *utf8 += static_cast<char>(0x80 | (unit & 0x3F));
+        return true;
+    }
+    bool FromIconv(const char* bytes, size_t size, std::string* utf8) {
         char in[4] = {};
         memcpy(in, bytes, size);
         char out[16];
@@ -122,8 +156,8 @@ public:
         return true;
     }
 
-private:
-    iconv_t iconv_;
+    bool own_table_;
+    iconv_t iconv_ = reinterpret_cast<iconv_t>(-1);
 };
 
 std::string PathInUtf8(const char* path) {
