@@ -1,5 +1,6 @@
 // A growable array of values. Add fails, and the list stays as it was, when
-// memory runs out: the program is built without exceptions.
+// memory runs out: the program is built without exceptions. A list moves,
+// but is never copied.
 #pragma once
 
 #include <new>
@@ -11,6 +12,13 @@ public:
     List() = default;
     List(const List&) = delete;
     List& operator=(const List&) = delete;
+    List(List&& other) noexcept { *this = std::move(other); }
+    List& operator=(List&& other) noexcept {
+        std::swap(items_, other.items_);
+        std::swap(count_, other.count_);
+        std::swap(capacity_, other.capacity_);
+        return *this;
+    }
     ~List() { delete[] items_; }
 
     bool Add(T value) {
@@ -20,6 +28,10 @@ public:
         return true;
     }
     void Clear() { count_ = 0; }
+    void RemoveLast() {
+        if (count_ > 0)
+            --count_;
+    }
     int Count() const { return count_; }
     T& operator[](int i) { return items_[i]; }
     const T& operator[](int i) const { return items_[i]; }

@@ -204,6 +204,10 @@ TextBuffer operator+(const TextBuffer& left, const TextBuffer& right) {
     return left + right.c_str();
 }
 
+TextBuffer operator+(const char* left, const TextBuffer& right) {
+    return TextBuffer(left) + right;
+}
+
 ByteArray::ByteArray(const ByteArray& other) {
     Assign(other.data_, other.size_);
 }

@@ -71,6 +71,7 @@ private:
 
 TextBuffer operator+(const TextBuffer& left, const char* right);
 TextBuffer operator+(const TextBuffer& left, const TextBuffer& right);
+TextBuffer operator+(const char* left, const TextBuffer& right);
 
 // Decides what a group becomes: true and its replacement, or false to keep it.
 class GroupResolver {

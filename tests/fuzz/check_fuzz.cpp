@@ -10,7 +10,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)japanese;
     CheckOptions options;
     options.script_name = "updater.ini";
-    options.params = {"/tFuzz", "word"};
-    CheckScript(reinterpret_cast<const char*>(data), size, options);
+    options.params.Add("/tFuzz");
+    options.params.Add("word");
+    List<Finding> findings;
+    CheckScript(reinterpret_cast<const char*>(data), size, options, findings);
     return 0;
 }
