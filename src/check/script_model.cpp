@@ -192,8 +192,10 @@ bool Script::ReadKey(const ProfileSection& section, const char* key, bool number
     if (entry == nullptr || !source.ReadValue(name, key, capacity, read.raw))
         return false;
     read.present = true;
+    // Only a value as long as the buffer may have been cut.
     std::string whole;
-    text.GetString(name, key, "", static_cast<uint32_t>(entry->value.size() + 2), &whole);
+    if (read.raw.Length() + 1 >= capacity)
+        text.GetString(name, key, "", static_cast<uint32_t>(entry->value.size() + 2), &whole);
     if (whole.size() > read.raw.Length())
         findings.Error(read.line, key + (" is " + Number(static_cast<long long>(whole.size()))) +
                                       " bytes long: the program reads only the first " +
