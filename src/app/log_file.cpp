@@ -1,5 +1,6 @@
 #include "app/log_file.h"
 
+#include "base/system.h"
 #include "version.h"
 
 namespace {
@@ -15,22 +16,18 @@ TextBuffer LocalTimeText() {
            DecimalText(now.wMinute, 2) + ":" + DecimalText(now.wSecond, 2);
 }
 
-// As the system reports it. The manifest names every system up to Windows 10
-// and 11, so none of them reports an older version; Windows 11 reads 10.0
-// with a build of 22000 or more.
+// As it really is, as OSVER MIN sees it; Windows 11 reads 10.0 with a build
+// of 22000 or more.
 TextBuffer WindowsText() {
     OSVERSIONINFOA info;
-    ZeroMemory(&info, sizeof info);
-    info.dwOSVersionInfoSize = sizeof info;
-    if (!GetVersionExA(&info))
+    if (!RunningWindows(&info))
         return "unknown";
-    const bool nt = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
-    // The older family keeps the build number in the low word only.
-    TextBuffer text = DecimalText(info.dwMajorVersion) + "." + DecimalText(info.dwMinorVersion) +
-                      "." + DecimalText(nt ? info.dwBuildNumber : info.dwBuildNumber & 0xFFFF);
+    const VersionNumber number = NumberOf(info);
+    TextBuffer text = DecimalText(number.major) + "." + DecimalText(number.minor) + "." +
+                      DecimalText(number.build);
     if (info.szCSDVersion[0] != '\0')
         text = text + " " + info.szCSDVersion;
-    return nt ? text : text + " (Windows 9x family)";
+    return info.dwPlatformId == VER_PLATFORM_WIN32_NT ? text : text + " (Windows 9x family)";
 }
 
 TextBuffer ElevationText(LogSink& sink) {
@@ -46,6 +43,14 @@ TextBuffer ElevationText(LogSink& sink) {
     if (!GetTokenInformation(token, kTokenElevation, &elevated, sizeof elevated, &size))
         return unknown(GetLastError());
     return elevated != 0 ? "yes" : "no";
+}
+
+TextBuffer DefaultLogPath() {
+    char folder[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathA(MAX_PATH, folder);
+    if (length == 0 || length > MAX_PATH)
+        return TextBuffer();
+    return TextBuffer(folder) + kDefaultLogName;
 }
 
 }  // namespace
@@ -133,9 +138,15 @@ TextBuffer LogFile::ErrorText(uint32_t error) {
     return TextBuffer(text);
 }
 
-void RunLogger::Start(RunContext& run) {
-    TextBuffer path;
-    if (!run.Keys().ReadUpdater("LOG", path) || path.IsEmpty())
+void RunLogger::Start(RunContext& run, const CallerRequest& caller, bool script_readable) {
+    // The caller's log comes first, then the script's own; an unattended
+    // run that has neither writes the default one.
+    TextBuffer path = caller.AcceptedLog();
+    if (path.IsEmpty() && script_readable)
+        run.Keys().ReadUpdater("LOG", path);
+    if (path.IsEmpty() && caller.unattended)
+        path = DefaultLogPath();
+    if (path.IsEmpty())
         return;
     file_.Open(path);
     LogHeader header;
@@ -146,6 +157,7 @@ void RunLogger::Start(RunContext& run) {
     header.command_line = run.command_line;
     header.windows = WindowsText();
     header.elevated = ElevationText(file_);
+    header.caller = caller.summary;
     log_.Begin(header, file_.Path());
     run.events.Add(&log_);
     run.reporter.SetListener(&log_);

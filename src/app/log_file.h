@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "app/caller.h"
 #include "app/run_log.h"
 #include "base/win_handles.h"
 
@@ -37,17 +38,23 @@ private:
     TextBuilder waiting_;  // lines written while the file was not open
 };
 
-// The log of a run whose script asks for one. Made before the run starts, so
-// that its times count from the start; lives as long as the run.
+// The file an unattended run logs to when neither the caller nor the script
+// names one: this name in the account's temporary folder.
+const char* const kDefaultLogName = "updater.log";
+
+// The log of a run whose caller or script asks for one. Made before the run
+// starts, so that its times count from the start; lives as long as the run.
 class RunLogger {
 public:
     RunLogger() = default;
     RunLogger(const RunLogger&) = delete;
     RunLogger& operator=(const RunLogger&) = delete;
 
-    // Reads UPDATER/LOG; without it nothing happens. With it, opens the
-    // file, writes the header and listens to the run from here on.
-    void Start(RunContext& run);
+    // Starts the log: UPDATER_LOG, else UPDATER/LOG when the script
+    // can be read (its symbols are defined), else under UPDATER_UNATTENDED
+    // the default file; without any of them nothing happens. Opens the file,
+    // writes the header and listens to the run from here on.
+    void Start(RunContext& run, const CallerRequest& caller, bool script_readable);
 
 private:
     LogFile file_;

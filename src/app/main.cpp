@@ -1,8 +1,11 @@
-// The program's entry: no window, one pass through the script, exit code 0.
+// The program's entry: no window, one pass through the script, exit code 0
+// unless the caller asks for the outcome (UPDATER_EXIT_STATUS=1).
 #include <windows.h>
 #include <objbase.h>
 
+#include "app/caller.h"
 #include "app/engine.h"
+#include "app/outcome.h"
 #include "app/startup.h"
 #include "app/undo_journal.h"
 #include "base/system.h"
@@ -24,28 +27,52 @@ void RestrictDllSearch() {
         set_directory("");
 }
 
-void RunUpdate(const char* command_line) {
+// A crash ends the run with this status, without the system's own box.
+template <UINT status>
+LONG WINAPI EndCrashedRun(EXCEPTION_POINTERS*) {
+    TerminateProcess(GetCurrentProcess(), status);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+Outcome RunUpdate(const char* command_line, const CallerRequest& caller) {
     SystemBoxes boxes;
     SystemFolders folders;
     RunContext run(boxes, folders);
+    BoxAnswers answers(caller.answers, caller.unattended);
+    run.reporter.SetAnswers(&answers);
+    if (caller.unattended) {
+        run.unattended = true;
+        run.longest_wait_ms = kUnattendedLongestWaitMs;
+    }
+    OutcomeWatch outcome;
+    run.events.Add(&outcome);
     ProfileFile script;
     RunLogger log;
     // A run of this script cut short is undone before this one starts.
     UndoJournal undo(run);
-    if (!InitializeRun(run, script, command_line, log) || !undo.Begin()) {
+    if (!InitializeRun(run, script, command_line, caller, log) || !undo.Begin()) {
         run.events.RunEnded(RunEnd::kFailed, "");
-        return;
+    } else {
+        Engine engine(run);
+        undo.End(engine.RunTopList(run.proc));
     }
-    Engine engine(run);
-    undo.End(engine.RunTopList(run.proc));
+    return outcome.Result(run.reporter.HasReported(kMsgNotRestored));
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int) {
     RestrictDllSearch();
+    const CallerRequest caller = ReadCallerRequest();
+    if (caller.unattended)
+        SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    if (caller.exit_status || caller.unattended) {
+        SetUnhandledExceptionFilter(caller.exit_status
+                                        ? EndCrashedRun<static_cast<UINT>(Outcome::kCrashed)>
+                                        : EndCrashedRun<0>);
+    }
     CoInitialize(nullptr);
-    RunUpdate(command_line);
+    const Outcome outcome = RunUpdate(command_line, caller);
     CoUninitialize();
-    return 0;
+    return caller.exit_status ? static_cast<int>(outcome) : 0;
 }

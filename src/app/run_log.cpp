@@ -20,18 +20,6 @@ void AppendSpaces(TextBuilder& line, int count) {
     line.Grow(static_cast<size_t>(count));
 }
 
-// value in decimal, right-aligned in width columns, padded with pad.
-void AppendDecimal(TextBuilder& line, uint32_t value, int width = 1, char pad = '0') {
-    char digits[10];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    for (int i = count; i < width; ++i) line.Append(&pad, 1);
-    while (count > 0) line.Append(&digits[--count], 1);
-}
-
 void AppendHex(TextBuilder& line, uint32_t value) {
     char digits[8];
     for (int i = 7; i >= 0; --i, value >>= 4) digits[i] = "0123456789ABCDEF"[value & 0xF];
@@ -119,12 +107,6 @@ const char* AnswerName(int answer) {
 }
 
 }  // namespace
-
-TextBuffer DecimalText(uint32_t value, int width) {
-    TextBuilder digits;
-    AppendDecimal(digits, value, width);
-    return digits.Text();
-}
 
 bool ChangeReaches(const char* changed, const char* log_path) {
     TextBuffer place(changed);
@@ -215,6 +197,8 @@ void RunLog::Begin(const LogHeader& header, const TextBuffer& log_path) {
     write("command line: ", header.command_line);
     write("windows: ", header.windows);
     write("elevated: ", header.elevated);
+    if (!header.caller.IsEmpty())
+        write("caller: ", header.caller);
     sink_.Flush();
 }
 
@@ -227,9 +211,12 @@ void RunLog::ProcedureStarting(const Procedure& procedure, int depth) {
     head.Append("] MODE=");
     head.Append(procedure.mode.c_str());
     WriteEntry();
-    for (int i = 0; kind_ != nullptr && i < kind_->key_count; ++i) {
+    const int keys = kind_ != nullptr ? kind_->key_count + kind_->optional_count : 0;
+    for (int i = 0; i < keys; ++i) {
+        if (i >= kind_->key_count && procedure.values[i].IsEmpty())
+            continue;  // an optional key left out
         TextBuilder& key = Entry(ItemIndent());
-        key.Append(kind_->keys[i].name);
+        key.Append(KeyAt(*kind_, i).name);
         key.Append("=");
         key.Append(procedure.values[i].c_str());
         WriteEntry();
@@ -343,5 +330,40 @@ void RunLog::BoxAnswered(const ReportedBox& box) {
         AppendDecimal(line, box.answer < 0 ? 0u - value : value);
         line.Append(")");
     }
+    if (*box.answered_how != '\0') {
+        line.Append(" (");
+        line.Append(box.answered_how);
+        line.Append(")");
+    }
     WriteEntry();
+}
+
+bool IsLogFileName(const char* path) {
+    const TextBuffer text(path);
+    const size_t length = text.Length();
+    if (length < 5 || !EqualsNoCase(path + length - 4, ".log"))
+        return false;
+    // No device path ("\\.\", "\\?\"), and no stream of another file
+    // ("app.exe:x.log"): a colon stands only behind a drive letter. Neither
+    // a colon nor a dot is ever a trail byte.
+    const auto separator = [](char c) { return c == '\\' || c == '/'; };
+    if (separator(path[0]) && separator(path[1]) && (path[2] == '.' || path[2] == '?'))
+        return false;
+    const char* colon = strchr(path, ':');
+    if (colon != nullptr && (colon != path + 1 || strchr(colon + 1, ':') != nullptr))
+        return false;
+    // Windows takes these names for devices whatever their extension.
+    TextBuffer stem = text.Item(-1, "\\").Item(-1, "/").Item(0, ".");
+    stem.Trim(" ", " ");
+    const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char* device : kDevices) {
+        if (EqualsNoCase(stem.c_str(), device))
+            return false;
+    }
+    const char* s = stem.c_str();
+    const TextBuffer letters = stem.Slice(0, 2);
+    const bool port =
+        stem.Length() == 4 && s[3] >= '1' && s[3] <= '9' &&
+        (EqualsNoCase(letters.c_str(), "COM") || EqualsNoCase(letters.c_str(), "LPT"));
+    return !port;
 }

@@ -35,6 +35,7 @@ struct LogHeader {
     TextBuffer command_line;
     TextBuffer windows;   // the version the system reports
     TextBuffer elevated;  // "yes", "no", or why it is not known
+    TextBuffer caller;    // what the caller's UPDATER_ variables ask; "" for nothing
 };
 
 class RunLog : public RunEvents, public ReportListener {
@@ -78,8 +79,9 @@ private:
     const KindSpec* kind_ = nullptr;  // of the procedure that started last
 };
 
-// value in decimal, with leading zeros up to width digits.
-TextBuffer DecimalText(uint32_t value, int width = 1);
+// True when path may be the log a caller asks for: it ends in ".log" and
+// names a file of the file system, not a device or a stream of another file.
+bool IsLogFileName(const char* path);
 
 // True when a change to changed reaches the file at log_path: it names that
 // file, a folder above it, or a pattern in such a folder.

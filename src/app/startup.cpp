@@ -7,7 +7,8 @@
 
 const char* const kDefaultCaption = "フォルネア アップデータ";
 
-bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_line, RunLogger& log) {
+bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_line,
+                   const CallerRequest& caller, RunLogger& log) {
     run.command_line = command_line;
     TextBuffer option;
     run.reporter.SetCaption(
@@ -28,6 +29,7 @@ bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_lin
         run.script_path.ReplaceItems(-1, -1, ".", "ini");
     }
     if (!FileExists(run.script_path.c_str())) {
+        log.Start(run, caller, false);
         run.reporter.Fail(kMsgFileNotFound, {run.script_path});
         return false;
     }
@@ -38,12 +40,13 @@ bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_lin
     DefineBuiltInSymbols(run.symbols, run.symbols.Lookups(), program_folder);
     TextBuffer too_long;
     if (!run.symbols.ExpandDefinitions(too_long)) {
+        log.Start(run, caller, false);
         run.reporter.Fail(kMsgBadFormat, {"DEFINE", too_long});
         return false;
     }
 
     // As soon as LOG can be expanded, so that what follows is in the log.
-    log.Start(run);
+    log.Start(run, caller, true);
 
     TextBuffer name;
     const ScriptKeys keys = run.Keys();

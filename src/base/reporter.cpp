@@ -91,6 +91,8 @@ void Reporter::FailText(const TextBuffer& text, uint32_t error) {
 
 void Reporter::Failure(int message, const TextBuffer& text, uint32_t error) {
     ++failures_;
+    if (message > 0 && message < 32)
+        reported_ |= 1u << message;
     if (holding_ && held_count_ < kMostHeld) {
         held_[held_count_++] = {message, text, error};
         return;
@@ -113,11 +115,12 @@ int Reporter::Show(BoxPurpose purpose, const TextBuffer& text, unsigned style) {
 int Reporter::Present(const ReportedBox& box) {
     if (listener_ != nullptr)
         listener_->BoxComing(box);
-    const int answer = output_.Show(box.text.c_str(), caption_.c_str(), box.style);
-    if (listener_ != nullptr) {
-        ReportedBox answered = box;
-        answered.answer = answer;
+    ReportedBox answered = box;
+    TextBuffer how;
+    if (answers_ == nullptr || !answers_->Take(box.style, &answered.answer, &how))
+        answered.answer = output_.Show(box.text.c_str(), caption_.c_str(), box.style);
+    answered.answered_how = how.c_str();
+    if (listener_ != nullptr)
         listener_->BoxAnswered(answered);
-    }
-    return answer;
+    return answered.answer;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "base/box_answers.h"
 #include "base/messages.h"
 #include "text/text_buffer.h"
 
@@ -63,6 +64,9 @@ struct ReportedBox {
     unsigned style;
     uint32_t system_error;  // the Windows error behind a failure; 0 when none
     int answer;             // 0 until the box has been answered
+    // Once answered: how the answer came without the box being shown; ""
+    // when it was shown.
+    const char* answered_how = "";
 };
 
 // Where boxes go: the system's message boxes in the program.
@@ -92,6 +96,8 @@ public:
     void SetCaption(const TextBuffer& caption) { caption_ = caption; }
     const TextBuffer& Caption() const { return caption_; }
     void SetListener(ReportListener* listener) { listener_ = listener; }
+    // Answers that boxes take instead of being shown, as far as they go.
+    void SetAnswers(BoxAnswers* answers) { answers_ = answers; }
 
     // A catalogue message in an error box. error is the Windows error code
     // of the call that failed, 0 when there is none.
@@ -103,6 +109,8 @@ public:
 
     // Failures reported so far, held ones included.
     int FailureCount() const { return failures_; }
+    // Whether a failure with that catalogue message was reported.
+    bool HasReported(MessageId id) const { return (reported_ >> id & 1u) != 0; }
 
     // While held, failure boxes wait; ReleaseFailures shows them in order.
     void HoldFailures() { holding_ = true; }
@@ -119,9 +127,11 @@ private:
 
     BoxOutput& output_;
     ReportListener* listener_ = nullptr;
+    BoxAnswers* answers_ = nullptr;
     TextBuffer caption_;
     bool holding_ = false;
     int failures_ = 0;
+    uint32_t reported_ = 0;  // bit id for each catalogue message reported
     // A failure ends the run, so there are hardly ever more; any beyond
     // these are shown at once.
     static const int kMostHeld = 4;

@@ -7,6 +7,36 @@ bool IsNtPlatform() {
     return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
+bool RunningWindows(OSVERSIONINFOA* info) {
+    ZeroMemory(info, sizeof *info);
+    info->dwOSVersionInfoSize = sizeof *info;
+    // Declared only in the driver kit's headers.
+    typedef LONG(WINAPI * RtlGetVersionFn)(RTL_OSVERSIONINFOW*);
+    const auto get_version =
+        SystemFunction<RtlGetVersionFn>(GetModuleHandleA("ntdll.dll"), "RtlGetVersion");
+    RTL_OSVERSIONINFOW real;
+    ZeroMemory(&real, sizeof real);
+    real.dwOSVersionInfoSize = sizeof real;
+    if (get_version == nullptr || get_version(&real) != 0)
+        return GetVersionExA(info) != FALSE;
+    info->dwMajorVersion = real.dwMajorVersion;
+    info->dwMinorVersion = real.dwMinorVersion;
+    info->dwBuildNumber = real.dwBuildNumber;
+    info->dwPlatformId = real.dwPlatformId;
+    WideCharToMultiByte(CP_ACP, 0, real.szCSDVersion, -1, info->szCSDVersion,
+                        sizeof info->szCSDVersion, nullptr, nullptr);
+    return true;
+}
+
+VersionNumber NumberOf(const OSVERSIONINFOA& info) {
+    VersionNumber number;
+    number.major = info.dwMajorVersion;
+    number.minor = info.dwMinorVersion;
+    number.build = info.dwPlatformId == VER_PLATFORM_WIN32_NT ? info.dwBuildNumber
+                                                              : info.dwBuildNumber & 0xFFFF;
+    return number;
+}
+
 HMODULE LoadSystemLibrary(const char* file_name) {
     char folder[MAX_PATH] = {};
     const UINT length = GetSystemDirectoryA(folder, MAX_PATH);

@@ -6,9 +6,18 @@
 
 #include "base/reporter.h"
 #include "base/status.h"
+#include "text/version_number.h"
 
 // True on the NT platform family; asked anew on every call.
 bool IsNtPlatform();
+
+// The version of the running Windows as it really is: from RtlGetVersion,
+// which no compatibility setting of the program changes, and from
+// GetVersionExA where the system lacks it (the 9x family). False when
+// neither answers.
+bool RunningWindows(OSVERSIONINFOA* info);
+// Its version number; the 9x family keeps the build number in the low word only.
+VersionNumber NumberOf(const OSVERSIONINFOA& info);
 
 // Loads a DLL of the system folder by its full path, never from the program's
 // folder or the current folder.

@@ -6,6 +6,7 @@
 #include "check/nearest.h"
 #include "script/condition.h"
 #include "text/code_page.h"
+#include "text/version_number.h"
 
 namespace {
 
@@ -83,7 +84,7 @@ void CheckUnknownKeys(Check& check, const ProcedureInfo& info) {
     List<const char*> known;
     if (!updater)
         known.Add("MODE");
-    for (int k = 0; k < kind.key_count; ++k) known.Add(kind.keys[k].name);
+    for (int k = 0; k < KeyCount(kind); ++k) known.Add(KeyAt(kind, k).name);
     for (const ProfileEntry& entry : info.section->entries) {
         const TextBuffer name(entry.name.c_str());
         if (name.IsEmpty() || name.c_str()[0] == ';')
@@ -123,6 +124,11 @@ void CheckValue(Check& check, const ProcedureInfo& info, const KeySpec& key, con
                                          " is not YES, so it is off" +
                                          MeantAs(Nearest(value.c_str(), yes)));
     }
+    VersionNumber version;
+    if (key.items == ItemForm::kVersion && !ParseVersion(value.c_str(), &version))
+        check.findings.Error(line, key.name + (" " + Quoted(value)) +
+                                       " is not a Windows version: write major.minor or "
+                                       "major.minor.build (message 2)");
     if (key.items == ItemForm::kPath && EndsWithSeparator(value))
         check.findings.Warning(
             line, key.name + (" " + Quoted(read.raw)) +
@@ -184,8 +190,8 @@ void CheckItems(Check& check, const ProcedureInfo& info) {
     const KindSpec& kind = *info.kind;
     const KeySpec* main = MainKey(kind);
     const int main_count = main != nullptr ? info.Key(main->name).value.ItemCount(",") : 0;
-    for (int k = 0; k < kind.key_count; ++k) {
-        const KeySpec& key = kind.keys[k];
+    for (int k = 0; k < KeyCount(kind); ++k) {
+        const KeySpec& key = KeyAt(kind, k);
         const KeyRead& read = info.keys[k];
         if (!read.present)
             continue;
@@ -211,8 +217,8 @@ void CheckPairs(Check& check, const ProcedureInfo& info) {
     const long long main_count = info.Key(main->name).value.ItemCount(",");
     if (main_count == 0)
         return;
-    for (int k = 0; k < kind.key_count; ++k) {
-        const KeySpec& key = kind.keys[k];
+    for (int k = 0; k < KeyCount(kind); ++k) {
+        const KeySpec& key = KeyAt(kind, k);
         const long long count = info.keys[k].value.ItemCount(",");
         // SHELL's missing words and targets are checked item by item; an
         // empty list (CRC's for measuring) is meant so.
@@ -265,11 +271,11 @@ bool ConditionNames(const TextBuffer& condition, List<TextBuffer>& names) {
 
 void CheckSectionKeys(Check& check, const ProcedureInfo& info) {
     const KindSpec& kind = *info.kind;
-    for (int k = 0; k < kind.key_count; ++k) {
-        const KeySpec& key = kind.keys[k];
+    for (int k = 0; k < KeyCount(kind); ++k) {
+        const KeySpec& key = KeyAt(kind, k);
         const KeyRead& read = info.keys[k];
         if (!read.present) {
-            if (!key.optional)
+            if (k < kind.key_count)  // the others may be left out
                 check.findings.Error(read.line,
                                      Missing(check.script, *info.section, key.name,
                                              kind.id == KindId::kUpdater ? nullptr : &kind));

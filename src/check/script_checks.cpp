@@ -286,8 +286,8 @@ void CheckLog(Check& check) {
         const KindSpec* kind = procedure.kind;
         if (kind == nullptr || kind->id == KindId::kDelete)
             continue;  // what is deleted may be the log: the log lets go of it first
-        for (int k = 0; k < kind->key_count; ++k) {
-            const KeySpec& spec = kind->keys[k];
+        for (int k = 0; k < KeyCount(*kind); ++k) {
+            const KeySpec& spec = KeyAt(*kind, k);
             const KeyRead& key = procedure.keys[k];
             if (!key.present || spec.items != ItemForm::kPath)
                 continue;

@@ -177,8 +177,8 @@ void Script::DefineSymbols(Findings& findings) {
 }
 
 void Script::ReadKeys(ProcedureInfo& info, Findings& findings) {
-    for (int k = 0; k < info.kind->key_count; ++k) {
-        const KeySpec& key = info.kind->keys[k];
+    for (int k = 0; k < KeyCount(*info.kind); ++k) {
+        const KeySpec& key = KeyAt(*info.kind, k);
         ReadKey(*info.section, key.name, key.form == KeyForm::kNumber, info.keys[k], findings);
     }
 }

@@ -1,6 +1,17 @@
 #include "procs/procedure.h"
 
 #include "procs/kinds.h"
+#include "text/version_number.h"
+
+namespace {
+
+// Whether an optional key's value has the form its items must have.
+bool HasForm(const KeySpec& key, const TextBuffer& value) {
+    VersionNumber version;
+    return key.items != ItemForm::kVersion || ParseVersion(value.c_str(), &version);
+}
+
+}  // namespace
 
 const TextBuffer& Procedure::Value(const char* key) const {
     const int index = KeyIndex(*kind, key);
@@ -83,6 +94,21 @@ Procedure* BuildProcedure(RunContext& run, const TextBuffer& name) {
                               ? keys.ReadNumber(name.c_str(), key.name, value)
                               : keys.ReadText(name.c_str(), key.name, value);
         if (!read) {
+            delete procedure;
+            return nullptr;
+        }
+    }
+    for (int i = kind->key_count; i < kind->key_count + kind->optional_count; ++i) {
+        const KeySpec& key = KeyAt(*kind, i);
+        if (!keys.Has(name.c_str(), key.name))
+            continue;
+        TextBuffer& value = procedure->values[i];
+        if (!keys.ReadText(name.c_str(), key.name, value)) {
+            delete procedure;
+            return nullptr;
+        }
+        if (!HasForm(key, value)) {
+            run.reporter.Fail(kMsgBadFormat, {name, key.name});
             delete procedure;
             return nullptr;
         }

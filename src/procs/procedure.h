@@ -25,7 +25,7 @@ struct Procedure {
     TextBuffer mode;      // the MODE value as the script wrote it
     bool result = false;  // read by conditions; written only by Run
     const KindSpec* kind = nullptr;
-    TextBuffer values[kMostKeys];  // in the order of kind->keys
+    TextBuffer values[kMostKeys];  // in the order of KeyAt; "" for an optional key left out
 
 protected:
     // The number of items of the main list; an empty list is reported with

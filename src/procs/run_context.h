@@ -157,4 +157,8 @@ struct RunContext {
     // Where procedures tell what they do; listeners are added to it.
     EventFanOut events;
     ProcedureLists* lists = nullptr;
+    // UPDATER_UNATTENDED: the shell shows no window, and no wait for a
+    // program lasts longer than longest_wait_ms.
+    bool unattended = false;
+    uint32_t longest_wait_ms = 0xFFFFFFFF;  // INFINITE
 };

@@ -11,9 +11,8 @@ const KeyForm T = KeyForm::kText;
 const KeyForm L = KeyForm::kList;
 const bool kMain = true, kPaired = true, kRequired = true, kWrites = true;
 const bool no = false;
-const bool kOptional = true;
 const ItemForm kAny = ItemForm::kAny, kPath = ItemForm::kPath, kDecimal = ItemForm::kDecimal,
-               kHex = ItemForm::kHex, kWord = ItemForm::kWord;
+               kHex = ItemForm::kHex, kWord = ItemForm::kWord, kVersion = ItemForm::kVersion;
 
 // In the order of BoxType and ShellFunction.
 const char* const kBoxTypes[] = {"ERROR", "INFORMATION", "WARNING", "QUESTION", nullptr};
@@ -39,6 +38,7 @@ const KeySpec kLinkKeys[] = {{"SRC", L, kMain, no, kRequired, no, kPath, nullptr
                              {"PARAM", L, no, no, no, no, kAny, nullptr},
                              {"SHOWCMD", L, no, no, no, no, kDecimal, nullptr},
                              {"DST", L, no, kPaired, kRequired, kWrites, kPath, nullptr}};
+const KeySpec kOsVerOptionalKeys[] = {{"MIN", T, no, no, no, no, kVersion, nullptr}};
 const KeySpec kMakeDirKeys[] = {{"DIR", L, kMain, no, kRequired, kWrites, kPath, nullptr}};
 const KeySpec kAttrKeys[] = {{"FILE", L, kMain, no, kRequired, kWrites, kPath, nullptr},
                              {"ARG", L, no, kPaired, no, no, kHex, nullptr}};
@@ -65,8 +65,10 @@ const KeySpec kShellKeys[] = {{"FUNC", L, no, kPaired, kRequired, no, kWord, kSh
 const KeySpec kUpdaterKeys[] = {
     {"NAME", T, no, no, no, no, ItemForm::kProse, nullptr},
     {"PROC", KeyForm::kProcedureList, kMain, no, kRequired, no, kAny, nullptr},
-    {"LOG", T, no, no, no, no, kPath, nullptr, kOptional},
-    {"ROLLBACK", T, no, no, no, no, ItemForm::kYes, nullptr, kOptional},
+};
+const KeySpec kUpdaterOptionalKeys[] = {
+    {"LOG", T, no, no, no, no, kPath, nullptr},
+    {"ROLLBACK", T, no, no, no, no, ItemForm::kYes, nullptr},
 };
 
 #define KEYS(array) array, static_cast<int>(sizeof array / sizeof array[0])
@@ -81,7 +83,7 @@ const KindSpec kKinds[] = {
     {KindId::kDelete, "DELETE", "DELETE_INFO", nullptr, KEYS(kDeleteKeys)},
     // The shortcut kind names itself, not its key, when SRC is empty.
     {KindId::kLink, "LINK", "SHORTCUT_INFO", "LINK", KEYS(kLinkKeys)},
-    {KindId::kOsVer, "OSVER", "OSVER_INFO", nullptr, nullptr, 0},
+    {KindId::kOsVer, "OSVER", "OSVER_INFO", nullptr, nullptr, 0, KEYS(kOsVerOptionalKeys)},
     {KindId::kMakeDir, "MAKEDIR", "MAKEDIR_INFO", nullptr, KEYS(kMakeDirKeys)},
     {KindId::kAttr, "ATTR", "ATTR_INFO", nullptr, KEYS(kAttrKeys)},
     {KindId::kCrc, "CRC", "CRC_INFO", nullptr, KEYS(kCrcKeys)},
@@ -93,7 +95,8 @@ const KindSpec kKinds[] = {
     {KindId::kShell, "SHELL", "SHELL_INFO", nullptr, KEYS(kShellKeys)},
 };
 
-const KindSpec kUpdater = {KindId::kUpdater, "UPDATER", "UPDATER", nullptr, KEYS(kUpdaterKeys)};
+const KindSpec kUpdater = {KindId::kUpdater, "UPDATER",          "UPDATER",
+                           nullptr,          KEYS(kUpdaterKeys), KEYS(kUpdaterOptionalKeys)};
 
 }  // namespace
 
@@ -126,16 +129,20 @@ const KeySpec* MainKey(const KindSpec& kind) {
 }
 
 int KeyIndex(const KindSpec& kind, const char* key) {
-    for (int i = 0; i < kind.key_count; ++i) {
-        if (strcmp(kind.keys[i].name, key) == 0)
+    for (int i = 0; i < kind.key_count + kind.optional_count; ++i) {
+        if (strcmp(KeyAt(kind, i).name, key) == 0)
             return i;
     }
     return -1;
 }
 
+const KeySpec& KeyAt(const KindSpec& kind, int i) {
+    return i < kind.key_count ? kind.keys[i] : kind.optional_keys[i - kind.key_count];
+}
+
 const KeySpec* FindKey(const KindSpec& kind, const char* key) {
     const int index = KeyIndex(kind, key);
-    return index >= 0 ? &kind.keys[index] : nullptr;
+    return index >= 0 ? &KeyAt(kind, index) : nullptr;
 }
 
 int WordIndex(const KeySpec& key, const char* value) {

@@ -44,6 +44,7 @@ enum class ItemForm : uint8_t {
     kDecimal,  // a number read as "%d": as far as it goes, 0 when none
     kHex,      // a number read as "%x": as far as it goes, 0 when none
     kWord,     // one of the key's words, compared without regard to ASCII case
+    kVersion,  // a Windows version, "major.minor" or "major.minor.build"
     kYes,      // "YES" in any letter case turns it on; any other value leaves it off
     kProse,    // text shown to the user: may hold brackets and braces of its own
 };
@@ -57,7 +58,6 @@ struct KeySpec {
     bool writes;    // its items name places that are written, moved or deleted
     ItemForm items;
     const char* const* words;  // for kWord: the words, ended by null
-    bool optional = false;     // may be left out: a missing key reads as not given
 };
 
 // The words of MSGBOX TYPE and of SHELL FUNC, by their index in the key's words.
@@ -71,6 +71,10 @@ struct KindSpec {
     const char* count_label;  // the key named in message 4; null: the main key's name
     const KeySpec* keys;      // in the order in which they are read
     int key_count;
+    // Keys that may be left out, read after the others; a value that is
+    // there must have the key's form (message 2 otherwise).
+    const KeySpec* optional_keys = nullptr;
+    int optional_count = 0;
 };
 
 // The keys of [UPDATER], as a kind of their own that no MODE names.
@@ -83,14 +87,21 @@ const KindSpec& KindAt(int index);
 const KindSpec* FindKind(const char* mode);
 // The main list key of a kind; null for kinds without one.
 const KeySpec* MainKey(const KindSpec& kind);
-// Position of key in the kind's keys; -1 when it has no such key.
+// Position of key in the kind's keys, the optional ones counted after the
+// others; -1 when it has no such key.
 int KeyIndex(const KindSpec& kind, const char* key);
 // The key of that name; null when the kind has none.
 const KeySpec* FindKey(const KindSpec& kind, const char* key);
 // Index of value among the key's words; -1 when it is none of them.
 int WordIndex(const KeySpec& key, const char* value);
 
-// No kind reads more keys than this.
+// Key i of the kind, the optional ones counted after the others.
+const KeySpec& KeyAt(const KindSpec& kind, int i);
+// The kind's keys, optional ones included.
+inline int KeyCount(const KindSpec& kind) {
+    return kind.key_count + kind.optional_count;
+}
+// No kind reads more keys than this, optional ones included.
 const int kMostKeys = 4;
 
 // Lists deeper than this are refused (message 11), so that a SWITCH that

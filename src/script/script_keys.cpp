@@ -16,6 +16,11 @@ bool ScriptKeys::ReadOptionalText(const char* section, const char* key, TextBuff
     return source_.ReadValue(section, key, kValueCapacity, value) && symbols_.ExpandValue(value);
 }
 
+bool ScriptKeys::Has(const char* section, const char* key) const {
+    TextBuffer value;
+    return source_.ReadValue(section, key, kNumberCapacity, value);
+}
+
 bool ScriptKeys::ReadNumber(const char* section, const char* key, TextBuffer& value) const {
     if (!source_.ReadValue(section, key, kNumberCapacity, value)) {
         reporter_.Fail(kMsgBadFormat, {section, key});
@@ -26,10 +31,10 @@ bool ScriptKeys::ReadNumber(const char* section, const char* key, TextBuffer& va
 
 bool ScriptKeys::ReadUpdater(const char* key, TextBuffer& value) const {
     const KindSpec& updater = UpdaterKeys();
-    const KeySpec* spec = FindKey(updater, key);
-    if (spec == nullptr)
+    const int index = KeyIndex(updater, key);
+    if (index < 0)
         return false;
-    if (spec->optional)
+    if (index >= updater.key_count)
         return ReadOptionalText(updater.mode, key, value);
     return ReadText(updater.mode, key, value);
 }

@@ -20,6 +20,8 @@ public:
     // The expanded value of a key that may be left out; false, and nothing
     // shown, when it is missing or would grow beyond what expansion allows.
     bool ReadOptionalText(const char* section, const char* key, TextBuffer& value) const;
+    // True when the section has the key (with a value other than "NO_DATA").
+    bool Has(const char* section, const char* key) const;
     // A value that is read as a number ("%d", ToInt): unexpanded, and only
     // its first 259 bytes. False (message 2 shown) when the key is missing.
     bool ReadNumber(const char* section, const char* key, TextBuffer& value) const;

@@ -41,3 +41,20 @@ TextBuffer TextBuilder::Text() const {
         memcpy(text.data(), bytes_, size_);
     return text;
 }
+
+void AppendDecimal(TextBuilder& line, uint32_t value, int width, char pad) {
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (int i = count; i < width; ++i) line.Append(&pad, 1);
+    while (count > 0) line.Append(&digits[--count], 1);
+}
+
+TextBuffer DecimalText(uint32_t value, int width) {
+    TextBuilder digits;
+    AppendDecimal(digits, value, width);
+    return digits.Text();
+}

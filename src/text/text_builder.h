@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "text/text_buffer.h"
 
@@ -40,3 +41,8 @@ private:
     size_t capacity_ = 0;
     bool complete_ = true;
 };
+
+// value in decimal, right-aligned in width columns, padded with pad.
+void AppendDecimal(TextBuilder& line, uint32_t value, int width = 1, char pad = '0');
+// value in decimal, with leading zeros up to width digits.
+TextBuffer DecimalText(uint32_t value, int width = 1);

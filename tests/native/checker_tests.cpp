@@ -203,8 +203,8 @@ TEST_F(CheckerTest, SeveralScriptsInOneRun) {
 
 TEST_F(CheckerTest, ExamplesAreClean) {
     std::vector<std::string> arguments;
-    for (const char* example : {"ask-close", "crc-check", "demo", "full-update", "minimal",
-                                "replace-folder", "wait-for-app"}) {
+    for (const char* example : {"ask-close", "ci-job", "crc-check", "demo", "full-update",
+                                "minimal", "replace-folder", "wait-for-app"}) {
         for (const std::string& name : Files(std::string(EXAMPLES_DIR) + "/" + example, ".ini"))
             arguments.push_back(std::string(example) + "/" + name);
     }

@@ -113,4 +113,81 @@ TEST(Reporter, HeldFailuresWaitUntilReleased) {
     EXPECT_EQ(boxes.shown.size(), 3u);
 }
 
+// Each box takes up one answer; one without a button for it, and every box
+// after the list when unattended, takes its default button; otherwise the
+// box is shown. What the log is told says how.
+TEST(BoxAnswers, EveryBoxTakesOneAnswerInOrder) {
+    const unsigned kOk = kErrorBoxStyle, kQuestion = kBoxIconQuestion | kBoxYesNo,
+                   kWarning = kBoxIconWarning | kBoxYesNo | kBoxDefaultButton2;
+    struct Case {
+        unsigned style;
+        int answer;  // 0: the box is shown
+        const char* how;
+    };
+    struct Run {
+        const char* answers;
+        bool unattended;
+        std::vector<Case> boxes;
+    };
+    const Run runs[] = {
+        {" yes ,NO,ok,Ok",
+         false,
+         {{kQuestion, kAnswerYes, "from UPDATER_ANSWERS answer 1"},
+          {kWarning, kAnswerNo, "from UPDATER_ANSWERS answer 2"},
+          {kOk, kAnswerOk, "from UPDATER_ANSWERS answer 3"},
+          {kWarning, kAnswerNo,
+           "the default button: UPDATER_ANSWERS answer 4 is OK, which this box has no button "
+           "for"},
+          {kQuestion, 0, ""}}},
+        {"Yes,Maybe,",
+         true,
+         {{kOk, kAnswerOk,
+           "the default button: UPDATER_ANSWERS answer 1 is Yes, which this box has no button "
+           "for"},
+          {kQuestion, kAnswerYes,
+           "the default button: UPDATER_ANSWERS answer 2, \"Maybe\", is not OK, Yes or No"},
+          {kWarning, kAnswerNo,
+           "the default button: UPDATER_ANSWERS answer 3, \"\", is not OK, Yes or No"},
+          {kQuestion, kAnswerYes,
+           "the default button: unattended, UPDATER_ANSWERS has no answer left"}}},
+        {"",
+         true,
+         {{kWarning, kAnswerNo, "the default button: unattended"},
+          {kOk, kAnswerOk, "the default button: unattended"}}},
+        {"", false, {{kQuestion, 0, ""}}},
+    };
+    for (const Run& run : runs) {
+        BoxAnswers answers(run.answers, run.unattended);
+        for (const Case& box : run.boxes) {
+            int answer = 0;
+            TextBuffer how;
+            EXPECT_EQ(answers.Take(box.style, &answer, &how), box.answer != 0) << run.answers;
+            EXPECT_EQ(answer, box.answer) << run.answers << " " << box.how;
+            EXPECT_EQ(Str(how), box.how);
+        }
+    }
+}
+
+TEST(Reporter, AnAnsweredBoxIsNotShownAndTheListenerHearsHow) {
+    Recorder boxes;
+    Reporter reporter(boxes);
+    struct Heard : ReportListener {
+        void BoxComing(const ReportedBox&) override {}
+        void BoxAnswered(const ReportedBox& box) override {
+            heard.push_back(std::to_string(box.answer) + " " + box.answered_how);
+        }
+        std::vector<std::string> heard;
+    } listener;
+    reporter.SetListener(&listener);
+    BoxAnswers answers("No", false);
+    reporter.SetAnswers(&answers);
+    EXPECT_EQ(reporter.Show(BoxPurpose::kQuestion, "a?", kBoxIconQuestion | kBoxYesNo), kAnswerNo);
+    EXPECT_FALSE(reporter.HasReported(kMsgCopyFailed));
+    reporter.Fail(kMsgCopyFailed, {"a", "b"});
+    EXPECT_TRUE(reporter.HasReported(kMsgCopyFailed));
+    EXPECT_FALSE(reporter.HasReported(kMsgNotRestored));
+    EXPECT_EQ(boxes.shown, (std::vector<std::string>{"|copy a to b|65552"}));
+    EXPECT_EQ(listener.heard, (std::vector<std::string>{"7 from UPDATER_ANSWERS answer 1", "1 "}));
+}
+
 }  // namespace

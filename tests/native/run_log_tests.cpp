@@ -111,4 +111,57 @@ TEST_F(RunLogTest, TheFileIsLetGoOfBeforeAChangeReachesIt) {
         EXPECT_EQ(ChangeReaches(c.changed, log_path), c.reaches) << c.changed;
 }
 
+TEST_F(RunLogTest, TheCallersRequestAnswersTakenWithoutABoxAndOptionalKeys) {
+    LogHeader header;
+    header.caller = "UPDATER_UNATTENDED=1";
+    log.Begin(header, "C:\\run.log");
+    EXPECT_EQ(sink.lines[6], "caller: UPDATER_UNATTENDED=1");
+    sink.lines.clear();
+    FakeProcedure plain("Nt", "OSVER", {});
+    FakeProcedure gate("Win10", "OSVER", {"10.0"});
+    log.ProcedureStarting(plain, 1);
+    log.ProcedureStarting(gate, 1);
+    const TextBuffer text("Go on?");
+    ReportedBox box{BoxPurpose::kQuestion, 0, text, 0x24, 0, kAnswerYes};
+    box.answered_how = "from UPDATER_ANSWERS answer 1";
+    log.BoxAnswered(box);
+    EXPECT_EQ(sink.lines, (std::vector<std::string>{
+                              "     42 ms  [Nt] MODE=OSVER",
+                              "     42 ms  [Win10] MODE=OSVER",
+                              "     42 ms    MIN=10.0",
+                              "     42 ms    answer: Yes (from UPDATER_ANSWERS answer 1)",
+                          }));
+}
+
+// A caller's log may be any .log file of the file system, but neither a
+// device nor a stream of another file.
+TEST_F(RunLogTest, ACallersLogMustBeALogFile) {
+    struct Case {
+        const char* path;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"C:\\Logs\\run.log", true},
+        {"run.LOG", true},
+        {"\\\\server\\share\\u.log", true},
+        {"C:/Logs/run.log", true},
+        {"C:\\" HYO "\\a.log", true},
+        {"C:\\combo.log", true},
+        {"C:\\Logs\\run.txt", false},
+        {"C:\\Logs\\run.log.", false},
+        {".log", false},
+        {"", false},
+        {"C:\\app.exe:x.log", false},
+        {"app.exe:x.log", false},
+        {"\\\\.\\PhysicalDrive0\\x.log", false},
+        {"\\\\?\\C:\\x.log", false},
+        {"//./C:/x.log", false},
+        {"C:\\Logs\\nul.log", false},
+        {"C:\\Logs\\Com1.log", false},
+        {"lpt9.log", false},
+        {"CON .log", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IsLogFileName(c.path), c.accepted) << c.path;
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "text/code_page.h"
 #include "text/text_buffer.h"
+#include "text/version_number.h"
 
 namespace {
 
@@ -252,6 +253,48 @@ TEST(ByteArray, AssignAndAppendFromOwnBytes) {
     EXPECT_EQ(Bytes(a), "bc");
     ASSERT_TRUE(a.Append(a));
     EXPECT_EQ(Bytes(a), "bcbc");
+}
+
+TEST(VersionNumber, TwoOrThreeDecimalPartsComparedInOrder) {
+    struct Case {
+        const char* text;
+        bool valid;
+        uint32_t major, minor, build;
+    };
+    const Case cases[] = {
+        {"10.0", true, 10, 0, 0},
+        {" 6.1.7601 ", true, 6, 1, 7601},
+        {"4294967295.0.1", true, 0xFFFFFFFFu, 0, 1},
+        {"4294967296.0", false, 0, 0, 0},
+        {"10", false, 0, 0, 0},
+        {"10.", false, 0, 0, 0},
+        {"10.0.", false, 0, 0, 0},
+        {".1", false, 0, 0, 0},
+        {"10.0.1.2", false, 0, 0, 0},
+        {"-1.0", false, 0, 0, 0},
+        {"10.0 x", false, 0, 0, 0},
+        {"10 .0", false, 0, 0, 0},
+        {"", false, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        VersionNumber version;
+        version.major = 99;
+        ASSERT_EQ(ParseVersion(c.text, &version), c.valid) << c.text;
+        if (c.valid) {
+            EXPECT_EQ(version.major, c.major) << c.text;
+            EXPECT_EQ(version.minor, c.minor) << c.text;
+            EXPECT_EQ(version.build, c.build) << c.text;
+        } else {
+            EXPECT_EQ(version.major, 99u) << c.text;  // untouched
+        }
+    }
+    const VersionNumber running{6, 1, 7601};
+    EXPECT_TRUE(IsAtLeast(running, {6, 1, 7601}));
+    EXPECT_TRUE(IsAtLeast(running, {6, 0, 9999}));
+    EXPECT_TRUE(IsAtLeast(running, {5, 9, 0}));
+    EXPECT_FALSE(IsAtLeast(running, {6, 1, 7602}));
+    EXPECT_FALSE(IsAtLeast(running, {6, 2, 0}));
+    EXPECT_FALSE(IsAtLeast(running, {10, 0, 0}));
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
-// The spy is the program's debugger. It finds MessageBoxA in the program's own
-// copy of user32 (the module's export table, read from the program), writes an
-// int3 over its first byte, and when that breakpoint is hit it reads the four
-// arguments from the stack and returns from the call itself: EAX = the answer,
-// EIP = the return address, ESP past the return address and the four stdcall
-// arguments. The original instruction never runs, so the breakpoint stays in
-// place for the next box and nothing has to be restored or single-stepped.
+// The spy is the program's debugger. It finds MessageBoxA (and the other
+// message-box functions) in the program's own copy of user32 (the module's
+// export table, read from the program), writes an int3 over the first byte of
+// each, and when a breakpoint is hit it reads the arguments from the stack and
+// returns from the call itself: EAX = the answer, EIP = the return address,
+// ESP past the return address and the stdcall arguments. The original instruction never runs, so
+// the breakpoint stays in place for the next box and nothing has to be restored or single-stepped.
 #include "box_spy.h"
 
 #include <windows.h>
@@ -146,6 +146,18 @@ uintptr_t FindExport(const ChildMemory& memory, uintptr_t base, const char* modu
     return 0;
 }
 
+// The functions the spy catches, with the size of their arguments in 4-byte
+// slots. The first, MessageBoxA, is answered; the others are only named.
+struct Trap {
+    const char* name;
+    DWORD argument_slots;
+};
+const Trap kTraps[] = {{"MessageBoxA", 4},         {"MessageBoxW", 4},
+                       {"MessageBoxExA", 5},       {"MessageBoxExW", 5},
+                       {"MessageBoxIndirectA", 1}, {"MessageBoxIndirectW", 1},
+                       {"MessageBoxTimeoutA", 6},  {"MessageBoxTimeoutW", 6}};
+const size_t kTrapCount = sizeof kTraps / sizeof kTraps[0];
+
 class Spy {
 public:
     Spy(HANDLE process, DWORD process_id, const std::vector<int>& answers, SpyResult* result)
@@ -174,7 +186,7 @@ public:
             case UNLOAD_DLL_DEBUG_EVENT:
                 if (reinterpret_cast<uintptr_t>(event.u.UnloadDll.lpBaseOfDll) == user32_) {
                     user32_ = 0;
-                    message_box_ = 0;
+                    memset(traps_, 0, sizeof traps_);
                     armed_ = false;
                 }
                 break;
@@ -192,12 +204,14 @@ public:
 
 private:
     void OnModuleLoaded(uintptr_t base) {
-        if (message_box_ != 0)
+        if (user32_ != 0)
             return;
-        message_box_ = FindExport(memory_, base, "user32.dll", "MessageBoxA");
-        if (message_box_ == 0)
+        traps_[0] = FindExport(memory_, base, "user32.dll", kTraps[0].name);
+        if (traps_[0] == 0)
             return;
         user32_ = base;
+        for (size_t i = 1; i < kTrapCount; ++i)
+            traps_[i] = FindExport(memory_, base, "user32.dll", kTraps[i].name);
         // Before the loader's breakpoint the module may still be relocated,
         // which could patch bytes over the int3; arm it there instead.
         if (loader_breakpoint_seen_)
@@ -205,11 +219,15 @@ private:
     }
 
     void Arm() {
-        if (message_box_ == 0 || armed_)
+        if (user32_ == 0 || armed_)
             return;
-        armed_ = memory_.WriteCodeByte(message_box_, 0xCC);
-        if (!armed_)
-            Fail("cannot write the breakpoint on MessageBoxA");
+        armed_ = true;
+        for (uintptr_t address : traps_) {
+            if (address != 0 && !memory_.WriteCodeByte(address, 0xCC)) {
+                armed_ = false;
+                Fail("cannot write the breakpoint on a message-box function");
+            }
+        }
     }
 
     DWORD OnException(const DEBUG_EVENT& event) {
@@ -217,8 +235,10 @@ private:
         if (record.ExceptionCode != EXCEPTION_BREAKPOINT)
             return DBG_EXCEPTION_NOT_HANDLED;
         const uintptr_t address = reinterpret_cast<uintptr_t>(record.ExceptionAddress);
-        if (armed_ && address == message_box_)
-            return OnMessageBox(event.dwThreadId);
+        for (size_t i = 0; armed_ && i < kTrapCount; ++i) {
+            if (traps_[i] != 0 && address == traps_[i])
+                return OnTrap(event.dwThreadId, i);
+        }
         if (!loader_breakpoint_seen_) {
             loader_breakpoint_seen_ = true;
             Arm();
@@ -228,32 +248,40 @@ private:
         return DBG_EXCEPTION_NOT_HANDLED;
     }
 
-    DWORD OnMessageBox(DWORD thread_id) {
+    // Returns from the call at once, as the function would: EAX = the
+    // answer, EIP = the return address, ESP past it and the arguments.
+    DWORD OnTrap(DWORD thread_id, size_t trap) {
         Handle thread(OpenThread(THREAD_GET_CONTEXT | THREAD_SET_CONTEXT, FALSE, thread_id));
         CONTEXT context;
         memset(&context, 0, sizeof context);
         context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
-        // At the entry: return address, owner, text, caption, flags.
+        // At the entry: return address, then the arguments (for MessageBoxA
+        // owner, text, caption, flags).
         DWORD frame[5];
         if (!thread.IsValid() || !GetThreadContext(thread.get(), &context) ||
             !memory_.Read(context.Esp, frame, sizeof frame)) {
-            return Abandon("cannot read the MessageBoxA call");
+            return Abandon("cannot read a message-box call");
         }
-        ShownBox box;
-        box.owner = frame[1];
-        box.flags = frame[4];
-        if (!memory_.ReadString(frame[2], &box.text) ||
-            !memory_.ReadString(frame[3], &box.caption)) {
-            Fail("cannot read the text or caption of a box");
+        int answer = IDOK;
+        if (trap == 0) {
+            ShownBox box;
+            box.owner = frame[1];
+            box.flags = frame[4];
+            if (!memory_.ReadString(frame[2], &box.text) ||
+                !memory_.ReadString(frame[3], &box.caption)) {
+                Fail("cannot read the text or caption of a box");
+            }
+            result_->boxes.push_back(box);
+            if (next_answer_ < answers_.size())
+                answer = answers_[next_answer_++];
+        } else {
+            result_->other_boxes.push_back(kTraps[trap].name);
         }
-        result_->boxes.push_back(box);
-
-        const int answer = next_answer_ < answers_.size() ? answers_[next_answer_++] : IDOK;
         context.Eax = static_cast<DWORD>(answer);
         context.Eip = frame[0];
-        context.Esp += sizeof frame;
+        context.Esp += 4 * (1 + kTraps[trap].argument_slots);
         if (!SetThreadContext(thread.get(), &context)) {
-            return Abandon("cannot return from MessageBoxA");
+            return Abandon("cannot return from a message-box call");
         }
         return DBG_CONTINUE;
     }
@@ -277,7 +305,7 @@ private:
     SpyResult* result_;
     size_t next_answer_ = 0;
     uintptr_t user32_ = 0;
-    uintptr_t message_box_ = 0;
+    uintptr_t traps_[kTrapCount] = {};
     bool armed_ = false;
     bool loader_breakpoint_seen_ = false;
     bool exited_ = false;
@@ -296,9 +324,35 @@ std::string WindowsPathOf(const std::string& path) {
     return windows;
 }
 
+namespace {
+
+// The caller's environment block with the entries added, each replacing a
+// variable of the same name.
+std::string EnvironmentWith(const std::vector<std::string>& added) {
+    std::string block;
+    char* own = GetEnvironmentStringsA();
+    for (const char* entry = own; *entry != '\0'; entry += strlen(entry) + 1) {
+        const std::string text = entry;
+        bool replaced = false;
+        for (const std::string& variable : added) {
+            const size_t equals = variable.find('=');
+            replaced = replaced || lstrcmpiA(text.substr(0, text.find('=', 1) + 1).c_str(),
+                                             variable.substr(0, equals + 1).c_str()) == 0;
+        }
+        if (!replaced)
+            block.append(text).push_back('\0');
+    }
+    FreeEnvironmentStringsA(own);
+    for (const std::string& variable : added) block.append(variable).push_back('\0');
+    block.push_back('\0');
+    return block;
+}
+
+}  // namespace
+
 SpyResult RunWithBoxSpy(const std::string& exe, const std::string& arguments,
                         const std::string& working_folder, const std::vector<int>& answers,
-                        unsigned long timeout_ms) {
+                        unsigned long timeout_ms, const std::vector<std::string>& environment) {
     SpyResult result;
     const std::string path = WindowsPathOf(exe);
     const std::string folder = WindowsPathOf(working_folder);
@@ -312,8 +366,10 @@ SpyResult RunWithBoxSpy(const std::string& exe, const std::string& arguments,
     PROCESS_INFORMATION info;
     memset(&info, 0, sizeof info);
     // DEBUG_ONLY_THIS_PROCESS: programs it starts in turn run undebugged.
+    std::string block = EnvironmentWith(environment);
     if (!CreateProcessA(path.c_str(), &command[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
-                        nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+                        environment.empty() ? nullptr : &block[0],
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
         result.problem = "cannot start " + path + " (error " + std::to_string(GetLastError()) + ")";
         return result;
     }

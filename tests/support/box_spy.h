@@ -1,7 +1,8 @@
 // Runs a Windows program as its debugger and catches every MessageBoxA call
 // it makes: the arguments are recorded and the call returns a chosen answer
-// at once, so no box is ever shown and no display is needed. For test
-// programs and tools only.
+// at once, so no box is ever shown and no display is needed. Calls of the
+// other message-box functions of user32 are caught too, and only named. For
+// test programs and tools only.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +22,10 @@ struct SpyResult {
     bool timed_out = false;  // it ran past the time limit and was ended
     unsigned long exit_code = 0;
     std::vector<ShownBox> boxes;  // in the order they were shown
-    std::string problem;          // what went wrong in the spy itself; empty when nothing did
+    // Calls of MessageBoxW, MessageBoxExA and the like, by name: each
+    // returned IDOK at once.
+    std::vector<std::string> other_boxes;
+    std::string problem;  // what went wrong in the spy itself; empty when nothing did
 };
 
 // Exit code given to a program that is ended at the time limit (WAIT_TIMEOUT).
@@ -32,10 +36,11 @@ constexpr unsigned long kSpyTimeoutExitCode = 258;
 // answers in order; once they run out, every further box gets IDOK (1).
 // A Unix path (starting with "/") is given to the program in its Z: form,
 // as the program itself would see it. The calling thread becomes the
-// program's debugger for the run.
+// program's debugger for the run. environment: "NAME=value" entries added to
+// the caller's own environment for the program.
 SpyResult RunWithBoxSpy(const std::string& exe, const std::string& arguments,
                         const std::string& working_folder, const std::vector<int>& answers,
-                        unsigned long timeout_ms);
+                        unsigned long timeout_ms, const std::vector<std::string>& environment = {});
 
 // "/a/b c" -> "Z:\a\b c", Wine's name for a Unix path; any other path is
 // returned unchanged.

@@ -192,18 +192,24 @@ SpyResult Sandbox::Run(const std::string& arguments, const std::vector<int>& ans
     return RunProgram("updater.exe", root_, arguments, answers, timeout_ms);
 }
 
+SpyResult Sandbox::RunWith(const std::vector<std::string>& environment, unsigned long exit_code,
+                           const std::vector<int>& answers, const std::string& arguments) const {
+    return RunProgram("updater.exe", root_, arguments, answers, 30000, environment, exit_code);
+}
+
 SpyResult Sandbox::RunProgram(const std::string& program, const std::string& working_folder,
                               const std::string& arguments, const std::vector<int>& answers,
-                              unsigned long timeout_ms) const {
+                              unsigned long timeout_ms, const std::vector<std::string>& environment,
+                              unsigned long exit_code) const {
     const SpyResult run =
-        RunWithBoxSpy(Path(program), arguments, working_folder, answers, timeout_ms);
+        RunWithBoxSpy(Path(program), arguments, working_folder, answers, timeout_ms, environment);
     // Checked here, for every run, so that no test can pass on a run that
     // crashed or hung, whatever else it looks at.
     if (!run.started) {
         ADD_FAILURE() << program << " did not start: " << run.problem;
     } else if (run.timed_out) {
         ADD_FAILURE() << program << " did not end within " << timeout_ms << " ms";
-    } else if (run.exit_code != 0) {
+    } else if (run.exit_code != exit_code) {
         char code[16];
         snprintf(code, sizeof code, "0x%08lX", run.exit_code);
         ADD_FAILURE() << program << " ended with exit code " << code

@@ -33,10 +33,17 @@ public:
     // or ended with an exit code other than 0 fails the test that ran it.
     SpyResult Run(const std::string& arguments = "", const std::vector<int>& answers = {},
                   unsigned long timeout_ms = 30000) const;
+    // Runs updater.exe as Run does, with these variables ("NAME=value") added
+    // to its environment; it must end with exit_code instead of 0.
+    SpyResult RunWith(const std::vector<std::string>& environment, unsigned long exit_code,
+                      const std::vector<int>& answers = {},
+                      const std::string& arguments = "") const;
     // Runs the program of that name in the sandbox from working_folder, as Run does.
     SpyResult RunProgram(const std::string& program, const std::string& working_folder,
                          const std::string& arguments = "", const std::vector<int>& answers = {},
-                         unsigned long timeout_ms = 30000) const;
+                         unsigned long timeout_ms = 30000,
+                         const std::vector<std::string>& environment = {},
+                         unsigned long exit_code = 0) const;
 
 private:
     std::string root_;

@@ -8,6 +8,7 @@
 // exceptions: hits its own int3 and raises an exception, both of which its
 //             handler must get, then one box
 // hang:       one box, then waits forever
+// others:     one box each of MessageBoxW, MessageBoxExA and MessageBoxIndirectW
 // crash:      writes through a null pointer
 #include <windows.h>
 
@@ -107,6 +108,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     } else if (scenario == "hang") {
         Show(nullptr, "before hanging", "hang", MB_OK);
         Sleep(INFINITE);
+    } else if (scenario == "others") {
+        AppendLine(std::to_string(MessageBoxW(nullptr, L"wide", L"W", MB_OK)));
+        AppendLine(std::to_string(MessageBoxExA(nullptr, "ex", "Ex", MB_YESNO, 0)));
+        MSGBOXPARAMSW params = {};
+        params.cbSize = sizeof params;
+        params.lpszText = L"indirect";
+        AppendLine(std::to_string(MessageBoxIndirectW(&params)));
     } else if (scenario == "crash") {
         *static_cast<volatile int*>(nullptr) = exit_code;
     } else if (scenario != "none") {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/engine.h"
+#include "helper_programs.h"
 
 namespace {
 
@@ -53,6 +54,9 @@ struct Trace : RunEvents {
     Status FileChanging(FileAction, const char* path, const char*) override {
         lines.push_back(std::string("changing ") + path);
         return Status::Done();
+    }
+    void Waited(const char*, uint32_t, WaitEnd end) override {
+        lines.push_back(end == WaitEnd::kTimedOut ? "waited: time limit" : "waited: other");
     }
     std::vector<std::string> lines;
 };
@@ -117,6 +121,24 @@ TEST_F(EngineRun, RootItemsAreRefusedBeforeTheProcedureActs) {
     Run("D", {{"D", "MODE=DELETE\nFILE=C:\\keep\\x, \\cache, \\\\server\\share\\x"}});
     EXPECT_EQ(boxes.shown, (std::vector<std::string>{"message 10: \\cache "}));
     EXPECT_EQ(trace.lines, (std::vector<std::string>{"1 start D", "1 stopped D"}));
+}
+
+// Unattended, no wait outlasts the run's longest: a WAITAPP without limit
+// goes on when its time is up, a LAUNCH whose program still runs then fails
+// with message 9. The sleepers live 20 s, far longer than the 200 ms allowed.
+TEST_F(EngineRun, UnattendedWaitsEndAtTheLongestWait) {
+    const std::string sleeper = TestProgramFolder() + "helper_sleeper.exe";
+    helpers::RunningHelper running(sleeper);
+    ASSERT_TRUE(running.Started());
+    run.unattended = true;
+    run.longest_wait_ms = 200;
+    Run("W,L",
+        {{"W", "MODE=WAITAPP\nAPP=" + sleeper + "\nTICK=-1"},
+         {"L", "MODE=LAUNCH\nFILE=" + sleeper + "\nPARAM=20000\nISWAIT=1"}});
+    EXPECT_EQ(trace.lines,
+              (std::vector<std::string>{"1 start W", "waited: time limit", "1 went on W",
+                                        "1 start L", "waited: time limit", "1 stopped L"}));
+    EXPECT_EQ(boxes.shown, (std::vector<std::string>{"message 9: " + sleeper + " 20000"}));
 }
 
 }  // namespace

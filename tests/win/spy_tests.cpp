@@ -125,6 +125,21 @@ TEST(BoxSpy, CapturesEveryBoxExactlyInOrderAndDeliversTheAnswers) {
     DeleteFileA(answers.c_str());
 }
 
+// The other message-box functions are named, answered IDOK and returned from
+// with their own number of arguments.
+TEST(BoxSpy, NamesTheOtherMessageBoxFunctions) {
+    const std::string answers = OwnFolder() + "spy answers others.txt";
+    const SpyResult result =
+        RunWithBoxSpy(Target(), "others " + Quoted(answers) + " 7", "", {IDNO}, kTimeoutMs);
+    ASSERT_TRUE(result.started) << result.problem;
+    EXPECT_EQ(7u, result.exit_code);
+    EXPECT_TRUE(result.boxes.empty());
+    EXPECT_EQ(result.other_boxes,
+              (std::vector<std::string>{"MessageBoxW", "MessageBoxExA", "MessageBoxIndirectW"}));
+    EXPECT_EQ("1\n1\n1\n", ReadText(answers));
+    DeleteFileA(answers.c_str());
+}
+
 TEST(BoxSpy, RunWithoutBoxes) {
     const std::string answers = OwnFolder() + "spy answers none.txt";
     const SpyResult result =

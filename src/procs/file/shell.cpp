@@ -61,9 +61,12 @@ bool IsComplete(const TextBuffer& result, const TreeSize& source) {
 
 class ShellItems {
 public:
-    explicit ShellItems(RunEvents& events) : events_(events), operation_() {
+    ShellItems(RunEvents& events, bool unattended) : events_(events), operation_() {
         operation_.hwnd = nullptr;  // the shell's windows have no owner
         operation_.fFlags = FOF_NOCONFIRMATION | FOF_SIMPLEPROGRESS | FOF_NOCONFIRMMKDIR;
+        // Unattended: neither its progress window nor its own error boxes.
+        if (unattended)
+            operation_.fFlags |= FOF_SILENT | FOF_NOERRORUI;
         operation_.hNameMappings = nullptr;
         operation_.lpszProgressTitle = nullptr;
     }
@@ -161,7 +164,7 @@ void PutBack(RunEvents& events, const TextBuffer& source, const TextBuffer& temp
 
 struct ShellProcedure : Procedure {
     bool Run(RunContext& run) override {
-        ShellItems shell(run.events);
+        ShellItems shell(run.events, run.unattended);
         return ActOnEachItem(run, [&](int i) {
             const UINT code = ShellOperationCode(*kind, Item("FUNC", i));
             const TextBuffer source = Item("FROM", i);

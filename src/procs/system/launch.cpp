@@ -13,7 +13,7 @@ namespace {
 
 // Wait mode 0 waits until the started program is ready for input; any other
 // value waits until it has ended.
-Status LaunchAndWait(RunEvents& events, const TextBuffer& file, const TextBuffer& parameters,
+Status LaunchAndWait(RunContext& run, const TextBuffer& file, const TextBuffer& parameters,
                      int32_t wait_mode) {
     // The program starts in its own folder; without a folder part the shell
     // gets an empty text, never a null pointer.
@@ -24,7 +24,8 @@ Status LaunchAndWait(RunEvents& events, const TextBuffer& file, const TextBuffer
     SHELLEXECUTEINFOA info;
     ZeroMemory(&info, sizeof info);
     info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    // Unattended: the shell shows no error or choice of program either.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | (run.unattended ? SEE_MASK_FLAG_NO_UI : 0);
     info.lpFile = file.c_str();
     info.lpParameters = parameters.c_str();
     info.lpDirectory = folder.c_str();
@@ -35,17 +36,22 @@ Status LaunchAndWait(RunEvents& events, const TextBuffer& file, const TextBuffer
     UniqueHandle process(info.hProcess);
     // The shell handed the file to a program that was already running.
     if (!process.IsValid()) {
-        events.Waited(file.c_str(), 0, WaitEnd::kNotRunning);
+        run.events.Waited(file.c_str(), 0, WaitEnd::kNotRunning);
         return Status::Done();
     }
     const DWORD start = GetTickCount();
-    const DWORD waited = wait_mode == 0 ? WaitForInputIdle(process.Get(), INFINITE)
-                                        : WaitForSingleObject(process.Get(), INFINITE);
-    const Status status = waited == 0 ? Status::Done() : LastErrorStatus();
-    events.Waited(file.c_str(), GetTickCount() - start,
-                  !status          ? WaitEnd::kFailed
-                  : wait_mode == 0 ? WaitEnd::kReady
-                                   : WaitEnd::kEnded);
+    const DWORD limit = run.longest_wait_ms;
+    const DWORD waited = wait_mode == 0 ? WaitForInputIdle(process.Get(), limit)
+                                        : WaitForSingleObject(process.Get(), limit);
+    // A program still running when an unattended run's time is up fails the item.
+    const Status status = waited == 0              ? Status::Done()
+                          : waited == WAIT_TIMEOUT ? Status::Failed(ERROR_TIMEOUT)
+                                                   : LastErrorStatus();
+    run.events.Waited(file.c_str(), GetTickCount() - start,
+                      waited == WAIT_TIMEOUT ? WaitEnd::kTimedOut
+                      : !status              ? WaitEnd::kFailed
+                      : wait_mode == 0       ? WaitEnd::kReady
+                                             : WaitEnd::kEnded);
     return status;
 }
 
@@ -54,7 +60,7 @@ struct LaunchProcedure : Procedure {
         // 0 when ISWAIT is not a number.
         const int32_t wait_mode = Value("ISWAIT").ToInt();
         return ActOnEachItem(run, [&](int i) {
-            return LaunchAndWait(run.events, Item("FILE", i), Item("PARAM", i), wait_mode);
+            return LaunchAndWait(run, Item("FILE", i), Item("PARAM", i), wait_mode);
         });
     }
     void ReportItemFailure(RunContext& run, int i, uint32_t error) const override {

@@ -32,8 +32,9 @@ struct WaitAppProcedure : Procedure {
             const TextBuffer program = Item("APP", i);
             const DWORD start = GetTickCount();
             // A missing or non-numeric item is 0; -1 becomes INFINITE.
+            const DWORD limit = static_cast<DWORD>(Item("TICK", i).ToInt());
             const WaitEnd end =
-                WaitForProgram(program, static_cast<DWORD>(Item("TICK", i).ToInt()));
+                WaitForProgram(program, limit < run.longest_wait_ms ? limit : run.longest_wait_ms);
             run.events.Waited(program.c_str(), GetTickCount() - start, end);
             return Status::Done();
         });
