@@ -117,7 +117,7 @@ void Follow::Push(const TextBuffer& names, const ProcedureInfo* opener, int bran
     for (const TextBuffer& name : list.names) {
         const ProfileSection* section = name.IsEmpty() ? nullptr : script.Section(name.c_str());
         if (section != nullptr)
-            reachable_[static_cast<int>(section - script.text.Sections().data())] = true;
+            reachable_[script.Index(*section)] = true;
         list.positions.Add(name.c_str(), list.procedures.Count());
         list.procedures.Add(script.ProcedureOf(section));
     }

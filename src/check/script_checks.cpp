@@ -161,7 +161,7 @@ void CheckLayout(Check& check) {
     for (const ProfileSection& section : check.script.text.Sections()) {
         if (section.line == 0)
             continue;
-        const ProfileSection* first = check.script.Section(section.name.c_str());
+        const ProfileSection* first = check.script.FirstOfName(section);
         if (first == nullptr)
             continue;  // a name cut at a NUL byte: the program never finds it
         const TextBuffer name = section.name.c_str();

@@ -65,6 +65,7 @@ Script::Script(const char* bytes_, size_t size_, const CheckOptions& options_, F
     readable = true;
     for (const ProfileSection& section : text.Sections()) {
         procedure_of.Add(-1);
+        first_of_name.Add(section.line != 0 ? Section(section.name.c_str()) : nullptr);
         if (section.line != 0 && !SameName(section.name.c_str(), "UPDATER") &&
             !SameName(section.name.c_str(), "DEFINE"))
             section_names.Add(section.name.c_str());
@@ -84,7 +85,7 @@ Script::Script(const char* bytes_, size_t size_, const CheckOptions& options_, F
     for (int i = 0; i < KindCount(); ++i) modes.Add(KindAt(i).mode);
     for (int s = 0; s < static_cast<int>(text.Sections().size()); ++s) {
         const ProfileSection& section = text.Sections()[s];
-        if (!IsProcedureSection(section) || text.FindEntry(section.name.c_str(), "MODE") == nullptr)
+        if (!IsProcedureSection(section) || text.FindEntry(section, "MODE") == nullptr)
             continue;
         ProcedureInfo info;
         info.section = &section;
@@ -105,14 +106,14 @@ Script::Script(const char* bytes_, size_t size_, const CheckOptions& options_, F
 }
 
 bool Script::IsProcedureSection(const ProfileSection& section) const {
-    return section.line != 0 && Section(section.name.c_str()) == &section &&
+    return section.line != 0 && FirstOfName(section) == &section &&
            !SameName(section.name.c_str(), "UPDATER") && !SameName(section.name.c_str(), "DEFINE");
 }
 
 const ProcedureInfo* Script::ProcedureOf(const ProfileSection* section) const {
     if (section == nullptr)
         return nullptr;
-    const int index = procedure_of[static_cast<int>(section - text.Sections().data())];
+    const int index = procedure_of[Index(*section)];
     return index >= 0 ? &procedures[index] : nullptr;
 }
 
@@ -185,17 +186,22 @@ void Script::ReadKeys(ProcedureInfo& info, Findings& findings) {
 
 bool Script::ReadKey(const ProfileSection& section, const char* key, bool number, KeyRead& read,
                      Findings& findings) {
-    const char* name = section.name.c_str();
-    const ProfileEntry* entry = text.FindEntry(name, key);
+    // The section is the first of its name, the one the program reads.
+    const ProfileEntry* entry = text.FindEntry(section, key);
     read.line = entry != nullptr ? entry->line : section.line;
     const size_t capacity = number ? kNumberCapacity : kValueCapacity;
-    if (entry == nullptr || !source.ReadValue(name, key, capacity, read.raw))
+    std::string value;
+    if (entry == nullptr)
         return false;
+    text.GetString(entry, "NO_DATA", static_cast<uint32_t>(capacity), &value);
+    if (EqualsNoCase(value.c_str(), "NO_DATA"))
+        return false;  // as the program's reader reads it: missing
     read.present = true;
+    read.raw = value.c_str();
     // Only a value as long as the buffer may have been cut.
     std::string whole;
     if (read.raw.Length() + 1 >= capacity)
-        text.GetString(name, key, "", static_cast<uint32_t>(entry->value.size() + 2), &whole);
+        text.GetString(entry, "", static_cast<uint32_t>(entry->value.size() + 2), &whole);
     if (whole.size() > read.raw.Length())
         findings.Error(read.line, key + (" is " + Number(static_cast<long long>(whole.size()))) +
                                       " bytes long: the program reads only the first " +

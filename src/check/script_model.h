@@ -78,9 +78,17 @@ public:
 
     // The section the program reads for a name: the first of that name.
     const ProfileSection* Section(const char* name) const { return text.FindSection(name); }
+    // The section the program reads for this one's name; null for one cut
+    // at a NUL byte, which it never finds.
+    const ProfileSection* FirstOfName(const ProfileSection& section) const {
+        return first_of_name[Index(section)];
+    }
     // Whether a section is the one its name finds, and not [UPDATER] or
     // [DEFINE]: a procedure's section.
     bool IsProcedureSection(const ProfileSection& section) const;
+    int Index(const ProfileSection& section) const {
+        return static_cast<int>(&section - text.Sections().data());
+    }
     // The procedure a section holds; null when it has no MODE.
     const ProcedureInfo* ProcedureOf(const ProfileSection* section) const;
     bool IsSymbol(const TextBuffer& name) const;
@@ -99,7 +107,8 @@ public:
     bool has_updater = false;
     ProcedureInfo updater;  // the keys of [UPDATER]
     List<ProcedureInfo> procedures;
-    List<int> procedure_of;  // by section, its index in procedures, or -1
+    List<int> procedure_of;                     // by section, its index in procedures, or -1
+    List<const ProfileSection*> first_of_name;  // by section
     // For hints: the names of procedure sections, and of the symbols.
     List<const char*> section_names;
     List<const char*> symbol_names;

@@ -264,11 +264,13 @@ const ProfileSection* ProfileText::FindSection(const char* section) const {
 
 const ProfileEntry* ProfileText::FindEntry(const char* section, const char* key) const {
     const ProfileSection* found = FindSection(section);
-    if (found == nullptr)
-        return nullptr;
+    return found != nullptr ? FindEntry(*found, key) : nullptr;
+}
+
+const ProfileEntry* ProfileText::FindEntry(const ProfileSection& section, const char* key) const {
     size_t length = 0;
     const char* name = Trim(key, strlen(key), &length);
-    for (const ProfileEntry& entry : found->entries) {
+    for (const ProfileEntry& entry : section.entries) {
         if (SameName(entry.name, name, length))
             return &entry;
     }
@@ -288,10 +290,14 @@ void ProfileText::AppendUnits(const char* text, size_t limit, std::vector<uint16
 
 uint32_t ProfileText::GetString(const char* section, const char* key, const char* fallback,
                                 uint32_t size, std::string* text) const {
+    return GetString(FindEntry(section, key), fallback, size, text);
+}
+
+uint32_t ProfileText::GetString(const ProfileEntry* entry, const char* fallback, uint32_t size,
+                                std::string* text) const {
     text->clear();
     if (size == 0)
         return 0;
-    const ProfileEntry* entry = FindEntry(section, key);
     std::string source;
     if (entry != nullptr && entry->hasValue) {
         source = entry->value.c_str();

@@ -97,11 +97,16 @@ public:
     // first entry; null when there is none. The entry may lack a value.
     const ProfileSection* FindSection(const char* section) const;
     const ProfileEntry* FindEntry(const char* section, const char* key) const;
+    // The same within a section already found.
+    const ProfileEntry* FindEntry(const ProfileSection& section, const char* key) const;
 
     // GetPrivateProfileStringA(section, key, fallback, buffer, size) into a
     // zeroed buffer: the return value, and in text the bytes before the first
     // NUL. None of section, key and fallback may be null.
     uint32_t GetString(const char* section, const char* key, const char* fallback, uint32_t size,
+                       std::string* text) const;
+    // The same for an entry already found (null: the fallback).
+    uint32_t GetString(const ProfileEntry* entry, const char* fallback, uint32_t size,
                        std::string* text) const;
     // GetPrivateProfileSectionA(section, buffer, size) into a zeroed buffer,
     // size at least 2: the return value, and in text the buffer's lines, each
