@@ -11,9 +11,12 @@ usage: check_bench.py UPDCHECK [BASE_KIB] [RUNS]
        check_bench.py --write FOLDER [BASE_KIB]   (only writes the scripts)
 
 The base is 640 KiB, so that 16x is 10 MiB. Each figure is the median of
-RUNS runs (3 unless given), in seconds, with the checker's exit status.
+RUNS runs (3 unless given): the checker's processor time (user and
+system) and its wall time, in seconds, and its exit status. On a machine
+shared with other work the processor time is the steadier figure.
 """
 import os
+import resource
 import statistics
 import subprocess
 import sys
@@ -126,14 +129,20 @@ def write_scripts(folder, base):
     return paths
 
 
+def cpu_seconds():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def run(checker, path, runs):
-    times, status = [], None
+    cpu, wall, status = [], [], None
     for _ in range(runs):
-        start = time.perf_counter()
+        start, start_cpu = time.perf_counter(), cpu_seconds()
         status = subprocess.run([checker, path], stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL).returncode
-        times.append(time.perf_counter() - start)
-    return statistics.median(times), status
+        wall.append(time.perf_counter() - start)
+        cpu.append(cpu_seconds() - start_cpu)
+    return statistics.median(cpu), statistics.median(wall), status
 
 
 def main():
@@ -149,17 +158,18 @@ def main():
     runs = int(sys.argv[3]) if len(sys.argv) > 3 else 3
     with tempfile.TemporaryDirectory() as folder:
         paths = write_scripts(folder, base)
-        print("%-7s" % "shape" + "".join("%22s" % ("%dx" % f) for f in FACTORS) + "   16x/1x")
+        print("%-7s" % "shape" + "".join("%28s" % ("%dx: MiB, cpu/wall s" % f) for f in FACTORS)
+              + "   16x/1x cpu")
         for name, _ in SHAPES:
             cells, first, last = [], None, None
             for factor in FACTORS:
                 path = paths[(name, factor)]
-                seconds, status = run(checker, path, runs)
-                first = seconds if first is None else first
-                last = seconds
-                cells.append("%5.1f MiB %7.3f s (%d)" % (
-                    os.path.getsize(path) / 1048576, seconds, status))
-            print("%-7s" % name + "".join("%22s" % c for c in cells) + "   %6.1f" % (last / first))
+                cpu, wall, status = run(checker, path, runs)
+                first = cpu if first is None else first
+                last = cpu
+                cells.append("%5.1f %6.3f/%6.3f (%d)" % (
+                    os.path.getsize(path) / 1048576, cpu, wall, status))
+            print("%-7s" % name + "".join("%28s" % c for c in cells) + "   %6.1f" % (last / first))
 
 
 if __name__ == "__main__":
