@@ -5,7 +5,7 @@ set -e
 need=""
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 for pkg in cmake make g++ googletest g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 \
-           wine64 xvfb locales zip; do
+           wine64 xvfb locales zip unzip clang libclang-rt-14-dev; do
     have "$pkg" || need="$need $pkg"
 done
 [ -z "$need" ] && exit 0

@@ -292,7 +292,7 @@ void RunLogger::Start(RunContext& run, const CallerRequest& caller, bool script_
     // run that has neither writes the default one.
     TextBuffer path = caller.AcceptedLog();
     if (path.IsEmpty() && script_readable)
-        run.Keys().ReadOptionalText("UPDATER", "LOG", path);
+        run.Keys().ReadUpdater("LOG", path);
     if (path.IsEmpty() && caller.unattended)
         path = DefaultLogPath();
     if (path.IsEmpty())

@@ -7,19 +7,6 @@
 
 const char* const kDefaultCaption = "フォルネア アップデータ";
 
-bool FindOption(const TextBuffer& command_line, char letter, TextBuffer& value) {
-    char marker[3] = {'/', letter, '\0'};
-    TextBuffer found = command_line.Item(1, marker);
-    if (found.IsEmpty()) {
-        marker[0] = '-';
-        found = command_line.Item(1, marker);
-    }
-    if (found.IsEmpty())
-        return false;
-    value = found.Words(0, 0);
-    return true;
-}
-
 bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_line,
                    const CallerRequest& caller, RunLogger& log) {
     run.command_line = command_line;
@@ -63,7 +50,7 @@ bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_lin
 
     TextBuffer name;
     const ScriptKeys keys = run.Keys();
-    if (!keys.ReadText("UPDATER", "NAME", name) || !keys.ReadText("UPDATER", "PROC", run.proc))
+    if (!keys.ReadUpdater("NAME", name) || !keys.ReadUpdater("PROC", run.proc))
         return false;
     if (!name.IsEmpty())
         run.reporter.SetCaption(name);

@@ -8,10 +8,6 @@
 // The caption of the boxes until the command line or the script names one.
 extern const char* const kDefaultCaption;
 
-// The value written directly behind "/letter" (or "-letter") in the command
-// line, up to the first space outside double quotes; false when there is none.
-bool FindOption(const TextBuffer& command_line, char letter, TextBuffer& value);
-
 // Reads the command line, finds the script (message 1 when it is missing),
 // builds the symbol table, starts the log the caller or the script asks for,
 // and reads UPDATER/NAME and UPDATER/PROC into run; script is the file every

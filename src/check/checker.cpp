@@ -2,12 +2,29 @@
 
 #include <cstdio>
 
-#include "check/script_check.h"
+#include "check/checks.h"
 #include "text/code_page.h"
 
-std::vector<Finding> CheckScript(const char* bytes, size_t size, const CheckOptions& options) {
-    ScriptCheck check(bytes, size, options);
-    return check.Run();
+void CheckScript(const char* bytes, size_t size, const CheckOptions& options,
+                 List<Finding>& sorted) {
+#ifdef UPDCHECK_PLANTED_FAULT
+    // Only in a test build: a fault must end the checker with status 3.
+    volatile int* volatile nowhere = nullptr;
+    *nowhere = 1;
+#endif
+    Findings findings;
+    const Script script(bytes, size, options, findings);
+    Check check{script, findings};
+    CheckEncoding(check);
+    if (!script.readable)
+        return findings.Sorted(sorted);
+    CheckLayout(check);
+    CheckDefinitions(check);
+    CheckUpdater(check);
+    CheckProcedures(check);
+    CheckLog(check);
+    CheckFlow(check);
+    findings.Sorted(sorted);
 }
 
 const unsigned char* LeadByteRanges(unsigned code_page) {
@@ -28,24 +45,22 @@ const unsigned char* LeadByteRanges(unsigned code_page) {
     return kNone;
 }
 
-std::string ToUtf8(const std::string& text, CharacterConverter& convert) {
-    std::string utf8;
-    for (size_t i = 0; i < text.size();) {
+void ToUtf8(const char* text, CharacterConverter& convert, TextBuilder& utf8) {
+    for (size_t i = 0; text[i] != '\0';) {
         const unsigned char b = static_cast<unsigned char>(text[i]);
         if (b < 0x80) {
-            utf8 += text[i++];
+            utf8.Append(text + i++, 1);
             continue;
         }
-        const size_t n = (IsLeadByte(b) && i + 1 < text.size()) ? 2 : 1;
-        if (!convert.ToUtf8(text.data() + i, n, &utf8)) {
+        const size_t n = (IsLeadByte(b) && text[i + 1] != '\0') ? 2 : 1;
+        if (!convert.ToUtf8(text + i, n, utf8)) {
             for (size_t k = 0; k < n; ++k) {
                 char escaped[8];
                 snprintf(escaped, sizeof escaped, "\\x%02X",
                          static_cast<unsigned char>(text[i + k]));
-                utf8 += escaped;
+                utf8.Append(escaped);
             }
         }
         i += n;
     }
-    return utf8;
 }

@@ -1,11 +1,8 @@
 // The lists as they can run: from PROC, through either list of every SWITCH,
 // each list built whole before it runs, conditions seeing only the
 // procedures of the running lists, newest first.
-#include <map>
-
-#include "check/script_check.h"
-#include "procs/flow/condition.h"
-#include "procs/run_context.h"
+#include "check/checks.h"
+#include "script/condition.h"
 
 namespace {
 
@@ -13,7 +10,17 @@ namespace {
 // combinations is followed this far.
 const int kMostLists = 20000;
 // A repeat condition with more names than this is not worked out.
-const size_t kMostNames = 12;
+const int kMostNames = 12;
+
+// A list as it runs: the procedures of its names, and the one running now.
+struct RunningList {
+    const ProcedureInfo* opener = nullptr;  // the SWITCH that built it; null for PROC
+    int branch = 0;
+    List<TextBuffer> names;
+    List<const ProcedureInfo*> procedures;  // null for a name without a section
+    NameIndex positions;                    // a name -> its first position
+    int running = 0;
+};
 
 // Where a condition's name is found: the newest running list that holds it.
 struct Found {
@@ -23,16 +30,15 @@ struct Found {
 };
 
 // lists: how many of the stack's lists were running then.
-Found Resolve(const std::vector<RunningList>& stack, const char* name, size_t lists) {
+Found Resolve(const List<RunningList>& stack, const char* name, int lists) {
     Found found;
-    for (int m = static_cast<int>(lists) - 1; m >= 0; --m) {
-        for (size_t p = 0; p < stack[m].names.size(); ++p) {
-            if (SameName(stack[m].names[p], name)) {
-                found.list = m;
-                found.position = static_cast<int>(p);
-                found.procedure = stack[m].procedures[p];
-                return found;
-            }
+    for (int m = lists - 1; m >= 0; --m) {
+        const int at = stack[m].positions.Find(name);
+        if (at >= 0) {
+            found.list = m;
+            found.position = at;
+            found.procedure = stack[m].procedures[at];
+            return found;
         }
     }
     return found;
@@ -42,235 +48,244 @@ bool IsKind(const ProcedureInfo* procedure, KindId id) {
     return procedure != nullptr && procedure->kind != nullptr && procedure->kind->id == id;
 }
 
-const TextBuffer& ValueOf(const ProcedureInfo& procedure, const char* key) {
-    return procedure.values[KeyIndex(*procedure.kind, key)];
-}
-
 // A MSGBOX that is shown whenever it runs.
 bool ShownAlways(const ProcedureInfo& box) {
-    return ValueOf(box, "FLAG").ItemCount(",") < 2;
+    return box.Key("FLAG").value.ItemCount(",") < 2;
 }
 
 // A MSGBOX with Yes and No: the user chooses its flag.
 bool AsksQuestion(const ProcedureInfo& box) {
-    const int type = WordIndex(*FindKey(*box.kind, "TYPE"), ValueOf(box, "TYPE").c_str());
+    const int type = WordIndex(*FindKey(*box.kind, "TYPE"), box.Key("TYPE").value.c_str());
     return type == kBoxWarning || type == kBoxQuestion;
 }
 
 bool EndsRunOn(const ProcedureInfo& box, int answer) {
-    TextBuffer item = ValueOf(box, "ISABORT").Item(answer, ",");
-    return item.ToInt() != 0;
+    return box.Key("ISABORT").value.Item(answer, ",").ToInt() != 0;
 }
 
-// The flags one condition reads, by the name it is written with: a bit of
-// the flags tried, or -1 for a flag that is always false.
-struct Flags {
-    const std::map<std::string, int>* variable;
-    unsigned bits;
+// The flags one condition reads, by the name it is written with: 1 + a bit
+// of the flags tried, or 0 for a flag that is always false.
+class AssignedFlags : public ConditionFlags {
+public:
+    AssignedFlags(const NameIndex& variable, unsigned bits) : variable_(variable), bits_(bits) {}
+    bool Find(const char* name, bool* flag) const override {
+        const int bit = variable_.Find(name);
+        if (bit < 0)
+            return false;
+        *flag = bit > 0 && ((bits_ >> (bit - 1)) & 1) != 0;
+        return true;
+    }
+
+private:
+    const NameIndex& variable_;
+    unsigned bits_;
 };
-
-std::string Folded(const char* name) {
-    std::string folded = name;
-    for (char& c : folded) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-    return folded;
-}
-
-bool AssignedFlag(const char* name, bool* flag, void* context) {
-    const Flags& flags = *static_cast<const Flags*>(context);
-    const auto found = flags.variable->find(Folded(name));
-    if (found == flags.variable->end())
-        return false;
-    *flag = found->second >= 0 && ((flags.bits >> found->second) & 1) != 0;
-    return true;
-}
 
 // A SWITCH that must choose its list again for a repeat to go on.
 struct Step {
-    const ProcedureInfo* procedure;
-    int branch;
-    size_t lists;                         // running when it decides
-    std::map<std::string, int> variable;  // its names' flags
+    const ProcedureInfo* procedure = nullptr;
+    int branch = 0;
+    int lists = 0;       // running when it decides
+    NameIndex variable;  // its names' flags, as AssignedFlags reads them
 };
 
-}  // namespace
+class Follow {
+public:
+    explicit Follow(Check& check) : check_(check) {
+        for (size_t s = 0; s < check.script.text.Sections().size(); ++s) reachable_.Add(false);
+    }
+    void Run();
 
-RunningList ScriptCheck::MakeList(const TextBuffer& names, const ProcedureInfo* opener,
-                                  int branch) {
+private:
+    void Push(const TextBuffer& names, const ProcedureInfo* opener, int branch);
+    void FollowTop();
+    void CheckConditionAt(const TextBuffer& condition, int line);
+    void CheckRepeat(int first, const ProcedureInfo& opener, int branch);
+
+    Check& check_;
+    List<RunningList> stack_;
+    List<bool> reachable_;  // by section
+    int lists_followed_ = 0;
+};
+
+void Follow::Push(const TextBuffer& names, const ProcedureInfo* opener, int branch) {
     RunningList list;
     list.opener = opener;
     list.branch = branch;
-    for (const TextBuffer& name : ListItems(names)) {
-        const ProfileSection* section = name.IsEmpty() ? nullptr : Section(name.c_str());
-        const ProcedureInfo* procedure = nullptr;
-        if (section != nullptr) {
-            reachable_.insert(section);
-            const auto known = procedures_.find(section);
-            if (known != procedures_.end())
-                procedure = &known->second;
-        }
-        list.names.push_back(name);
-        list.procedures.push_back(procedure);
+    ListItems(names, list.names);
+    const Script& script = check_.script;
+    for (const TextBuffer& name : list.names) {
+        const ProfileSection* section = name.IsEmpty() ? nullptr : script.Section(name.c_str());
+        if (section != nullptr)
+            reachable_[script.Index(*section)] = true;
+        list.positions.Add(name.c_str(), list.procedures.Count());
+        list.procedures.Add(script.ProcedureOf(section));
     }
-    return list;
+    stack_.Add(std::move(list));
 }
 
-void ScriptCheck::CheckFlow() {
-    if (proc_.ItemCount(",") == 0)
+void Follow::Run() {
+    const Script& script = check_.script;
+    if (!script.has_updater)
         return;
-    std::vector<RunningList> stack;
-    stack.push_back(MakeList(proc_, nullptr, 0));
-    FollowList(stack);
+    const KeyRead& proc = script.updater.Key("PROC");
+    if (!proc.present || !proc.expanded || proc.value.ItemCount(",") == 0)
+        return;
+    Push(proc.value, nullptr, 0);
+    FollowTop();
     if (lists_followed_ > kMostLists)
-        findings_.Warning(proc_line_, "the SWITCH lists branch into more than " +
-                                          Number(kMostLists) +
-                                          " combinations: only that many were followed");
-    for (const ProfileSection& section : text_.Sections()) {
-        if (section.line == 0 || Section(section.name.c_str()) != &section ||
-            SameName(section.name.c_str(), "UPDATER") || SameName(section.name.c_str(), "DEFINE") ||
-            reachable_.count(&section) != 0)
+        check_.findings.Warning(proc.line, "the SWITCH lists branch into more than " +
+                                               Number(kMostLists) +
+                                               " combinations: only that many were followed");
+    for (size_t s = 0; s < script.text.Sections().size(); ++s) {
+        const ProfileSection& section = script.text.Sections()[s];
+        if (!script.IsProcedureSection(section) || reachable_[static_cast<int>(s)])
             continue;
-        findings_.Warning(section.line,
-                          "[" + section.name + "] is never run: no list that can run names it");
+        check_.findings.Warning(
+            section.line, "[" + (section.name.c_str() + TextBuffer("] is never run: no list that "
+                                                                   "can run names it")));
     }
 }
 
-void ScriptCheck::FollowList(std::vector<RunningList>& stack) {
+void Follow::FollowTop() {
     if (++lists_followed_ > kMostLists)
         return;
-    const size_t top = stack.size() - 1;
-    for (size_t i = 0; i < stack[top].procedures.size(); ++i) {
-        stack[top].running = static_cast<int>(i);
-        const ProcedureInfo* procedure = stack[top].procedures[i];
+    const int top = stack_.Count() - 1;
+    for (int i = 0; i < stack_[top].procedures.Count(); ++i) {
+        stack_[top].running = i;
+        const ProcedureInfo* procedure = stack_[top].procedures[i];
         if (IsKind(procedure, KindId::kMsgBox)) {
-            const int flag = KeyIndex(*procedure->kind, "FLAG");
-            if (procedure->present[flag] && procedure->values[flag].ItemCount(",") >= 2)
-                CheckConditionAt(stack, procedure->values[flag].Item(0, ","),
-                                 procedure->lines[flag]);
+            const KeyRead& flag = procedure->Key("FLAG");
+            if (flag.present && flag.value.ItemCount(",") >= 2)
+                CheckConditionAt(flag.value.Item(0, ","), flag.line);
         }
         if (!IsKind(procedure, KindId::kSwitch))
             continue;
-        const int condition = KeyIndex(*procedure->kind, "PROC");
-        if (procedure->present[condition])
-            CheckConditionAt(stack, procedure->values[condition], procedure->lines[condition]);
+        const KeyRead& condition = procedure->Key("PROC");
+        if (condition.present)
+            CheckConditionAt(condition.value, condition.line);
         for (int branch = 0; branch < 2; ++branch) {
-            const int key = KeyIndex(*procedure->kind, branch == 0 ? "0" : "1");
-            const TextBuffer& names = procedure->values[key];
-            if (!procedure->present[key] || names.ItemCount(",") == 0)
+            const KeyRead& names = procedure->Key(branch == 0 ? "0" : "1");
+            if (!names.present || names.value.ItemCount(",") == 0)
                 continue;
-            size_t first = 0;
-            while (first < stack.size() &&
-                   !(stack[first].opener == procedure && stack[first].branch == branch))
+            int first = 0;
+            while (first < stack_.Count() &&
+                   !(stack_[first].opener == procedure && stack_[first].branch == branch))
                 ++first;
-            if (first < stack.size()) {
-                CheckRepeat(stack, first, *procedure, branch);
+            if (first < stack_.Count()) {
+                CheckRepeat(first, *procedure, branch);
                 continue;
             }
-            if (stack.size() >= static_cast<size_t>(kMaxListDepth)) {
-                findings_.Error(procedure->lines[key],
-                                "[" + procedure->section->name + "] would open nested list " +
-                                    Number(kMaxListDepth + 1) +
-                                    ": the program stops with message 11 (at most " +
-                                    Number(kMaxListDepth) + ")");
+            if (stack_.Count() >= kMaxListDepth) {
+                check_.findings.Error(names.line, "[" +
+                                                      (procedure->section->name.c_str() +
+                                                       TextBuffer("] would open nested list ")) +
+                                                      Number(kMaxListDepth + 1) +
+                                                      ": the program stops with message 11 (at "
+                                                      "most " +
+                                                      Number(kMaxListDepth) + ")");
                 continue;
             }
-            stack.push_back(MakeList(names, procedure, branch));
-            FollowList(stack);
-            stack.pop_back();
+            Push(names.value, procedure, branch);
+            FollowTop();
+            stack_.RemoveLast();
         }
     }
 }
 
-void ScriptCheck::CheckConditionAt(const std::vector<RunningList>& stack,
-                                   const TextBuffer& condition, int line) {
-    std::vector<std::string> names;
-    if (!ConditionNames(condition, &names))
+void Follow::CheckConditionAt(const TextBuffer& condition, int line) {
+    List<TextBuffer> names;
+    if (!ConditionNames(condition, names))
         return;  // reported with the procedure
-    for (const std::string& name : names) {
-        const Found found = Resolve(stack, name.c_str(), stack.size());
+    for (const TextBuffer& name : names) {
+        const Found found = Resolve(stack_, name.c_str(), stack_.Count());
         if (found.list < 0) {
             // A name without a section is reported with the procedure.
-            if (Section(name.c_str()) != nullptr)
-                findings_.Error(line, "the condition names " + Quoted(name) +
-                                          ", which is in no running list here: conditions see "
-                                          "only the lists that are running (message 6)");
+            if (check_.script.Section(name.c_str()) != nullptr)
+                check_.findings.Error(line, "the condition names " + Quoted(name) +
+                                                ", which is in no running list here: conditions "
+                                                "see only the lists that are running (message 6)");
         } else if (IsKind(found.procedure, KindId::kSwitch)) {
-            findings_.Warning(line, "the condition names the SWITCH " + Quoted(name) +
-                                        ", whose flag is always false");
-        } else if (found.position >= stack[found.list].running) {
-            findings_.Warning(line, "the condition reads " + Quoted(name) +
-                                        " before it has run: its flag is always false here");
+            check_.findings.Warning(line, "the condition names the SWITCH " + Quoted(name) +
+                                              ", whose flag is always false");
+        } else if (found.position >= stack_[found.list].running) {
+            check_.findings.Warning(line, "the condition reads " + Quoted(name) +
+                                              " before it has run: its flag is always false here");
         }
     }
 }
 
-void ScriptCheck::CheckRepeat(const std::vector<RunningList>& stack, size_t first,
-                              const ProcedureInfo& opener, int branch) {
+void Follow::CheckRepeat(int first, const ProcedureInfo& opener, int branch) {
     // The repeat goes on while the SWITCH at the top and each SWITCH that
     // opened a list above the first repeated one choose the same lists again.
-    std::vector<Step> steps = {{&opener, branch, stack.size(), {}}};
-    for (size_t m = first + 1; m < stack.size(); ++m)
-        steps.push_back({stack[m].opener, stack[m].branch, m, {}});
+    List<Step> steps;
+    steps.Add(Step{&opener, branch, stack_.Count(), NameIndex()});
+    for (int m = first + 1; m < stack_.Count(); ++m)
+        steps.Add(Step{stack_[m].opener, stack_[m].branch, m, NameIndex()});
 
     // Flags the user sets by answering a question inside the repeated lists,
     // flags that come out either way, and flags that are always false.
-    std::vector<int> user, free;
-    std::map<std::pair<int, int>, int> variables;
+    List<int> user, free;
+    NameIndex variables;  // "list:position" -> its bit
+    int count = 0;
     for (Step& step : steps) {
-        std::vector<std::string> names;
-        if (!ConditionNames(ValueOf(*step.procedure, "PROC"), &names))
+        List<TextBuffer> names;
+        if (!ConditionNames(step.procedure->Key("PROC").value, names))
             return;  // the SWITCH fails before it repeats
-        for (const std::string& name : names) {
-            const Found found = Resolve(stack, name.c_str(), step.lists);
+        for (const TextBuffer& name : names) {
+            const Found found = Resolve(stack_, name.c_str(), step.lists);
             if (found.list < 0)
                 return;  // message 6 ends the run first
-            int& bit = step.variable[Folded(name.c_str())];
-            const std::pair<int, int> where(found.list, found.position);
+            if (step.variable.Find(name.c_str()) >= 0)
+                continue;
+            const TextBuffer where = Number(found.list) + ":" + Number(found.position);
             if (IsKind(found.procedure, KindId::kSwitch) ||
-                found.position >= stack[found.list].running) {
-                bit = -1;
-            } else if (variables.count(where) != 0) {
-                bit = variables[where];
-            } else {
-                bit = static_cast<int>(variables.size());
-                variables[where] = bit;
-                const bool asked = found.list >= static_cast<int>(first) &&
+                found.position >= stack_[found.list].running) {
+                step.variable.Add(name.c_str(), 0);
+                continue;
+            }
+            int bit = variables.Find(where.c_str());
+            if (bit < 0) {
+                bit = count++;
+                variables.Add(where.c_str(), bit);
+                const bool asked = found.list >= first &&
                                    IsKind(found.procedure, KindId::kMsgBox) &&
                                    AsksQuestion(*found.procedure) && ShownAlways(*found.procedure);
-                (asked ? user : free).push_back(bit);
+                (asked ? user : free).Add(bit);
             }
+            step.variable.Add(name.c_str(), bit + 1);
         }
     }
 
     // Can the lists be chosen again, and can some answers prevent it whatever
     // the other flags are?
-    bool chosen = false, stoppable = variables.size() > kMostNames;
-    for (unsigned u = 0; variables.size() <= kMostNames && u < (1u << user.size()); ++u) {
+    bool chosen = false, stoppable = count > kMostNames;
+    for (unsigned u = 0; count <= kMostNames && u < (1u << user.Count()); ++u) {
         bool avoided = true;
-        for (unsigned f = 0; f < (1u << free.size()); ++f) {
+        for (unsigned f = 0; f < (1u << free.Count()); ++f) {
             unsigned bits = 0;
-            for (size_t k = 0; k < user.size(); ++k) bits |= ((u >> k) & 1u) << user[k];
-            for (size_t k = 0; k < free.size(); ++k) bits |= ((f >> k) & 1u) << free[k];
+            for (int k = 0; k < user.Count(); ++k) bits |= ((u >> k) & 1u) << user[k];
+            for (int k = 0; k < free.Count(); ++k) bits |= ((f >> k) & 1u) << free[k];
             bool again = true;
             for (const Step& step : steps) {
-                Flags flags{&step.variable, bits};
                 bool value = false;
-                EvaluateConditionWith(ValueOf(*step.procedure, "PROC"), AssignedFlag, &flags,
-                                      &value);
+                EvaluateCondition(step.procedure->Key("PROC").value,
+                                  AssignedFlags(step.variable, bits), &value);
                 again = again && (value ? 1 : 0) == step.branch;
             }
             chosen = chosen || again;
             avoided = avoided && !again;
         }
-        stoppable = stoppable || (avoided && !user.empty());
+        stoppable = stoppable || (avoided && user.Count() > 0);
     }
     if (!chosen && !stoppable)
         return;
 
     // A question that runs before the SWITCH in every round and ends the run
     // on one answer stops the repeat too; a box that always ends it prevents it.
-    for (size_t m = first; m < stack.size(); ++m) {
-        for (int p = 0; p < stack[m].running; ++p) {
-            const ProcedureInfo* box = stack[m].procedures[p];
+    for (int m = first; m < stack_.Count(); ++m) {
+        for (int p = 0; p < stack_[m].running; ++p) {
+            const ProcedureInfo* box = stack_[m].procedures[p];
             if (!IsKind(box, KindId::kMsgBox) || !ShownAlways(*box))
                 continue;
             if (!AsksQuestion(*box) && EndsRunOn(*box, 0))
@@ -279,17 +294,23 @@ void ScriptCheck::CheckRepeat(const std::vector<RunningList>& stack, size_t firs
                 stoppable = true;
         }
     }
-    const int line = opener.lines[KeyIndex(*opener.kind, branch == 0 ? "0" : "1")];
-    const std::string name = "[" + opener.section->name + "]";
+    const int line = opener.Key(branch == 0 ? "0" : "1").line;
+    const TextBuffer name = "[" + (opener.section->name.c_str() + TextBuffer("]"));
     if (stoppable) {
-        findings_.Warning(line, name +
-                                    " selects itself again until a question is answered "
-                                    "otherwise (a retry loop): at " +
-                                    Number(kMaxListDepth) +
-                                    " nested lists the program stops with message 11");
+        check_.findings.Warning(line, name +
+                                          " selects itself again until a question is answered "
+                                          "otherwise (a retry loop): at " +
+                                          Number(kMaxListDepth) +
+                                          " nested lists the program stops with message 11");
     } else {
-        findings_.Error(line, name + " selects itself again and no answer can stop it: at " +
-                                  Number(kMaxListDepth) +
-                                  " nested lists the program stops with message 11");
+        check_.findings.Error(line, name + " selects itself again and no answer can stop it: at " +
+                                        Number(kMaxListDepth) +
+                                        " nested lists the program stops with message 11");
     }
+}
+
+}  // namespace
+
+void CheckFlow(Check& check) {
+    Follow(check).Run();
 }

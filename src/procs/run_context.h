@@ -131,10 +131,6 @@ private:
     List<RunEvents*> listeners_;
 };
 
-// Lists deeper than this are refused (message 11), so that a SWITCH that
-// selects itself cannot recurse without end. PROC of UPDATER is the first.
-const int kMaxListDepth = 64;
-
 // The engine, as procedures see it.
 class ProcedureLists {
 public:

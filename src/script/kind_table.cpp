@@ -26,7 +26,7 @@ const KeySpec kSwitchKeys[] = {{"PROC", KeyForm::kCondition, no, no, no, no, kAn
                                {"1", KeyForm::kProcedureList, no, no, no, no, kAny, nullptr}};
 const KeySpec kMsgBoxKeys[] = {{"FLAG", KeyForm::kFlag, no, no, no, no, kAny, nullptr},
                                {"TYPE", T, no, no, kRequired, no, kWord, kBoxTypes},
-                               {"TEXT", T, no, no, no, no, kAny, nullptr},
+                               {"TEXT", T, no, no, no, no, ItemForm::kProse, nullptr},
                                {"ISABORT", L, no, no, no, no, kDecimal, nullptr}};
 const KeySpec kCopyKeys[] = {{"FROM", L, kMain, no, kRequired, no, kPath, nullptr},
                              {"TO", L, no, kPaired, kRequired, kWrites, kPath, nullptr}};
@@ -60,6 +60,17 @@ const KeySpec kShellKeys[] = {{"FUNC", L, no, kPaired, kRequired, no, kWord, kSh
                               {"FROM", L, kMain, no, kRequired, kWrites, kPath, nullptr},
                               {"TO", L, no, kPaired, no, kWrites, kPath, nullptr}};
 
+// NAME and PROC are read at start-up, LOG when the log starts, ROLLBACK
+// when the undo begins.
+const KeySpec kUpdaterKeys[] = {
+    {"NAME", T, no, no, no, no, ItemForm::kProse, nullptr},
+    {"PROC", KeyForm::kProcedureList, kMain, no, kRequired, no, kAny, nullptr},
+};
+const KeySpec kUpdaterOptionalKeys[] = {
+    {"LOG", T, no, no, no, no, kPath, nullptr},
+    {"ROLLBACK", T, no, no, no, no, ItemForm::kYes, nullptr},
+};
+
 #define KEYS(array) array, static_cast<int>(sizeof array / sizeof array[0])
 
 const KindSpec kKinds[] = {
@@ -84,7 +95,14 @@ const KindSpec kKinds[] = {
     {KindId::kShell, "SHELL", "SHELL_INFO", nullptr, KEYS(kShellKeys)},
 };
 
+const KindSpec kUpdater = {KindId::kUpdater, "UPDATER",          "UPDATER",
+                           nullptr,          KEYS(kUpdaterKeys), KEYS(kUpdaterOptionalKeys)};
+
 }  // namespace
+
+const KindSpec& UpdaterKeys() {
+    return kUpdater;
+}
 
 int KindCount() {
     return static_cast<int>(sizeof kKinds / sizeof kKinds[0]);

@@ -1,6 +1,7 @@
-// The procedure kinds and their keys, as data: the program reads keys by this
-// table, and a checker that knows no Win32 uses the same one, so the two can
-// never disagree about what a kind needs.
+// The keys of [UPDATER] and of every procedure kind, as data: the program
+// reads keys by this table, and a checker that knows no Win32 uses the same
+// one, so the two can never disagree about what a section holds. A new key
+// is a new row.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,7 @@ enum class KindId : uint8_t {
     kVerify,
     kRsrc,
     kShell,
+    kUpdater,  // not a kind: the keys of [UPDATER]
 };
 
 enum class KeyForm : uint8_t {
@@ -43,6 +45,8 @@ enum class ItemForm : uint8_t {
     kHex,      // a number read as "%x": as far as it goes, 0 when none
     kWord,     // one of the key's words, compared without regard to ASCII case
     kVersion,  // a Windows version, "major.minor" or "major.minor.build"
+    kYes,      // "YES" in any letter case turns it on; any other value leaves it off
+    kProse,    // text shown to the user: may hold brackets and braces of its own
 };
 
 struct KeySpec {
@@ -73,6 +77,9 @@ struct KindSpec {
     int optional_count = 0;
 };
 
+// The keys of [UPDATER], as a kind of their own that no MODE names.
+const KindSpec& UpdaterKeys();
+
 // The kinds in the order in which a MODE value is compared with them.
 int KindCount();
 const KindSpec& KindAt(int index);
@@ -90,5 +97,13 @@ int WordIndex(const KeySpec& key, const char* value);
 
 // Key i of the kind, the optional ones counted after the others.
 const KeySpec& KeyAt(const KindSpec& kind, int i);
+// The kind's keys, optional ones included.
+inline int KeyCount(const KindSpec& kind) {
+    return kind.key_count + kind.optional_count;
+}
 // No kind reads more keys than this, optional ones included.
 const int kMostKeys = 4;
+
+// Lists deeper than this are refused (message 11), so that a SWITCH that
+// selects itself cannot recurse without end. PROC of UPDATER is the first.
+const int kMaxListDepth = 64;

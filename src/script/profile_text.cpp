@@ -135,6 +135,12 @@ void ProfileText::Parse(const char* bytes, size_t size) {
         AddLine(bytes, begin, pos, first);
         while (pos < size && (bytes[pos] == '\r' || bytes[pos] == '\n')) ++pos;
     }
+    // Found by name in one step: the first section of each name.
+    for (size_t i = 0; i < sections_.size(); ++i) {
+        const char* name = sections_[i].name.c_str();
+        if (sections_[i].line != 0)
+            firstSections_.emplace(NameKey(name, strlen(name)), i);
+    }
     // A line that took a line end into a bad character noted the next
     // physical line before its own.
     std::stable_sort(notes_.begin(), notes_.end(),
@@ -231,14 +237,23 @@ bool ProfileText::SameName(const std::string& stored, const char* name, size_t l
     return true;
 }
 
+std::string ProfileText::NameKey(const char* name, size_t length) const {
+    std::string key;
+    for (size_t p = 0; p < length;) {
+        const size_t n = UnitLength(name + p, length - p);
+        key += n == 2 ? name[p] : static_cast<char>(FoldAscii(static_cast<unsigned char>(name[p])));
+        if (n == 2)
+            key += name[p + 1];
+        p += n;
+    }
+    return key;
+}
+
 // The first section named so; the entries before the first header are never
 // found.
 const ProfileSection* ProfileText::MatchSection(const char* name, size_t length) const {
-    for (const ProfileSection& section : sections_) {
-        if (section.line != 0 && SameName(section.name, name, length))
-            return &section;
-    }
-    return nullptr;
+    const auto found = firstSections_.find(NameKey(name, length));
+    return found != firstSections_.end() ? &sections_[found->second] : nullptr;
 }
 
 const ProfileSection* ProfileText::FindSection(const char* section) const {
@@ -249,11 +264,13 @@ const ProfileSection* ProfileText::FindSection(const char* section) const {
 
 const ProfileEntry* ProfileText::FindEntry(const char* section, const char* key) const {
     const ProfileSection* found = FindSection(section);
-    if (found == nullptr)
-        return nullptr;
+    return found != nullptr ? FindEntry(*found, key) : nullptr;
+}
+
+const ProfileEntry* ProfileText::FindEntry(const ProfileSection& section, const char* key) const {
     size_t length = 0;
     const char* name = Trim(key, strlen(key), &length);
-    for (const ProfileEntry& entry : found->entries) {
+    for (const ProfileEntry& entry : section.entries) {
         if (SameName(entry.name, name, length))
             return &entry;
     }
@@ -273,10 +290,14 @@ void ProfileText::AppendUnits(const char* text, size_t limit, std::vector<uint16
 
 uint32_t ProfileText::GetString(const char* section, const char* key, const char* fallback,
                                 uint32_t size, std::string* text) const {
+    return GetString(FindEntry(section, key), fallback, size, text);
+}
+
+uint32_t ProfileText::GetString(const ProfileEntry* entry, const char* fallback, uint32_t size,
+                                std::string* text) const {
     text->clear();
     if (size == 0)
         return 0;
-    const ProfileEntry* entry = FindEntry(section, key);
     std::string source;
     if (entry != nullptr && entry->hasValue) {
         source = entry->value.c_str();

@@ -27,6 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // Where the reading depends on the system. The reader reads as Windows does
@@ -96,11 +97,16 @@ public:
     // first entry; null when there is none. The entry may lack a value.
     const ProfileSection* FindSection(const char* section) const;
     const ProfileEntry* FindEntry(const char* section, const char* key) const;
+    // The same within a section already found.
+    const ProfileEntry* FindEntry(const ProfileSection& section, const char* key) const;
 
     // GetPrivateProfileStringA(section, key, fallback, buffer, size) into a
     // zeroed buffer: the return value, and in text the bytes before the first
     // NUL. None of section, key and fallback may be null.
     uint32_t GetString(const char* section, const char* key, const char* fallback, uint32_t size,
+                       std::string* text) const;
+    // The same for an entry already found (null: the fallback).
+    uint32_t GetString(const ProfileEntry* entry, const char* fallback, uint32_t size,
                        std::string* text) const;
     // GetPrivateProfileSectionA(section, buffer, size) into a zeroed buffer,
     // size at least 2: the return value, and in text the buffer's lines, each
@@ -114,10 +120,14 @@ private:
     size_t UnitLength(const char* p, size_t left) const;
     const char* Trim(const char* text, size_t size, size_t* length) const;
     bool SameName(const std::string& stored, const char* name, size_t length) const;
+    // A name as the matching sees it: ASCII letters folded, double-byte
+    // characters whole.
+    std::string NameKey(const char* name, size_t length) const;
     const ProfileSection* MatchSection(const char* name, size_t length) const;
     void AppendUnits(const char* text, size_t limit, std::vector<uint16_t>* units) const;
 
     unsigned codePage_;
     std::vector<ProfileSection> sections_;
     std::vector<ProfileNote> notes_;
+    std::unordered_map<std::string, size_t> firstSections_;  // by NameKey
 };

@@ -31,6 +31,16 @@ bool ScriptKeys::ReadNumber(const char* section, const char* key, TextBuffer& va
     return true;
 }
 
+bool ScriptKeys::ReadUpdater(const char* key, TextBuffer& value) const {
+    const KindSpec& updater = UpdaterKeys();
+    const int index = KeyIndex(updater, key);
+    if (index < 0)
+        return false;
+    if (index >= updater.key_count)
+        return ReadOptionalText(updater.mode, key, value);
+    return ReadText(updater.mode, key, value);
+}
+
 void ReadDefinitions(const ScriptSource& source, SymbolTable& symbols) {
     ByteArray lines;
     source.ReadSection("DEFINE", kValueCapacity, lines);
@@ -42,4 +52,17 @@ void ReadDefinitions(const ScriptSource& source, SymbolTable& symbols) {
         if (line[0] != ';')
             symbols.AddDefinition(line);
     }
+}
+
+bool FindOption(const TextBuffer& command_line, char letter, TextBuffer& value) {
+    char marker[3] = {'/', letter, '\0'};
+    TextBuffer found = command_line.Item(1, marker);
+    if (found.IsEmpty()) {
+        marker[0] = '-';
+        found = command_line.Item(1, marker);
+    }
+    if (found.IsEmpty())
+        return false;
+    value = found.Words(0, 0);
+    return true;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "base/reporter.h"
+#include "script/kind_table.h"
 #include "script/script_source.h"
 #include "script/symbols.h"
 
@@ -26,6 +27,11 @@ public:
     // A value that is read as a number ("%d", ToInt): unexpanded, and only
     // its first 259 bytes. False (message 2 shown) when the key is missing.
     bool ReadNumber(const char* section, const char* key, TextBuffer& value) const;
+    // A key of [UPDATER] as its row in the key table says: a required key
+    // that is missing is reported (message 2), an optional one gives false
+    // quietly. A key without a row is never read: the checker knows only
+    // the rows.
+    bool ReadUpdater(const char* key, TextBuffer& value) const;
 
 private:
     const ScriptSource& source_;
@@ -35,3 +41,7 @@ private:
 
 // Adds the lines of the DEFINE section that do not begin with ";" to the table.
 void ReadDefinitions(const ScriptSource& source, SymbolTable& symbols);
+
+// The value written directly behind "/letter" (or "-letter") in the command
+// line, up to the first space outside double quotes; false when there is none.
+bool FindOption(const TextBuffer& command_line, char letter, TextBuffer& value);

@@ -55,7 +55,7 @@ bool IsLeadByte(unsigned char byte) {
 ptrdiff_t FindText(const char* text, ptrdiff_t from, const char* pattern) {
     const size_t length = strlen(pattern);
     for (ptrdiff_t p = from; text[p] != '\0';) {
-        if (strncmp(text + p, pattern, length) == 0)
+        if (text[p] == pattern[0] && strncmp(text + p, pattern, length) == 0)
             return p;
         // A lead byte and its trail byte are one character; a lone lead byte
         // before the terminator counts as one.

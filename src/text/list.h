@@ -1,5 +1,6 @@
 // A growable array of values. Add fails, and the list stays as it was, when
-// memory runs out: the program is built without exceptions.
+// memory runs out: the program is built without exceptions. A list moves,
+// but is never copied.
 #pragma once
 
 #include <new>
@@ -36,6 +37,10 @@ public:
     void Truncate(int count) {
         if (count < count_)
             count_ = count;
+    }
+    void RemoveLast() {
+        if (count_ > 0)
+            --count_;
     }
     int Count() const { return count_; }
     T& operator[](int i) { return items_[i]; }

@@ -42,6 +42,10 @@ TextBuffer::TextBuffer() {
 TextBuffer::TextBuffer(const char* text) {
     Assign(text);
 }
+TextBuffer::TextBuffer(const char* bytes, size_t count) {
+    if (Reserve(count + 1))
+        memcpy(text_, bytes, count);
+}
 TextBuffer::TextBuffer(const TextBuffer& other) {
     Assign(other.c_str());
 }
@@ -198,6 +202,10 @@ TextBuffer operator+(const TextBuffer& left, const char* right) {
 
 TextBuffer operator+(const TextBuffer& left, const TextBuffer& right) {
     return left + right.c_str();
+}
+
+TextBuffer operator+(const char* left, const TextBuffer& right) {
+    return TextBuffer(left) + right;
 }
 
 ByteArray::ByteArray(const ByteArray& other) {

@@ -6,10 +6,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "text/list.h"
+
 class TextBuffer {
 public:
     TextBuffer();
     TextBuffer(const char* text);  // NOLINT: texts convert freely, as string literals do
+    // The count bytes at bytes, which hold no zero byte: a piece of a text
+    // in time proportional to the piece.
+    TextBuffer(const char* bytes, size_t count);
     TextBuffer(const TextBuffer& other);
     TextBuffer(TextBuffer&& other) noexcept;
     TextBuffer& operator=(const TextBuffer& other);
@@ -66,6 +71,7 @@ private:
 
 TextBuffer operator+(const TextBuffer& left, const char* right);
 TextBuffer operator+(const TextBuffer& left, const TextBuffer& right);
+TextBuffer operator+(const char* left, const TextBuffer& right);
 
 // Decides what a group becomes: true and its replacement, or false to keep it.
 class GroupResolver {
@@ -87,6 +93,17 @@ enum class GroupRounds { kUnchanged, kReplaced, kTooLong };
 // proportion to the text handled.
 GroupRounds ReplaceGroupsInRounds(TextBuffer& text, const char* open, const char* close,
                                   size_t limit, GroupResolver& resolver);
+
+// Bytes first to last of a text, both included.
+struct TextRange {
+    ptrdiff_t first = 0;
+    ptrdiff_t last = 0;
+};
+
+// What FindGroups(g, g) finds for each g from 0 to GroupCount - 1, in one
+// pass over the text. False when memory runs out.
+bool FindEachGroup(const TextBuffer& text, const char* open, const char* close,
+                   List<TextRange>& groups);
 
 // Removes the backslashes at the end of path that are separators, never the
 // trail byte of a double-byte character (which Trim would take).

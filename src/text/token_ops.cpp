@@ -283,6 +283,19 @@ void TextBuffer::ReplaceGroups(int first, int last, const char* open, const char
         ReplaceRange(start, end, text);
 }
 
+bool FindEachGroup(const TextBuffer& text, const char* open, const char* close,
+                   List<TextRange>& groups) {
+    const int count = text.GroupCount(open, close);
+    GroupScanner scan{text.c_str(), open, close};
+    int depth = 0;
+    TextRange group;
+    for (int g = 0; g < count && NextGroup(scan, depth, &group.first, &group.last); ++g) {
+        if (!groups.Add(group))
+            return false;
+    }
+    return true;
+}
+
 GroupRounds ReplaceGroupsInRounds(TextBuffer& text, const char* open, const char* close,
                                   size_t limit, GroupResolver& resolver) {
     const int rounds = text.GroupCount(open, close);

@@ -122,11 +122,13 @@ struct Outcome {
 };
 
 // Runs the checker in folder; its output lines without their line ends.
-Outcome RunChecker(const std::string& folder, const std::vector<std::string>& arguments) {
+// streams: which of its outputs are read.
+Outcome RunChecker(const std::string& folder, const std::vector<std::string>& arguments,
+                   const std::string& checker = Checker(), const char* streams = "2>/dev/null") {
     // A checker that never ends fails the test instead of holding it up.
-    std::string command = "cd '" + folder + "' && timeout 120 " + Checker();
+    std::string command = "cd '" + folder + "' && timeout 120 " + checker;
     for (const std::string& argument : arguments) command += " '" + argument + "'";
-    command += " 2>/dev/null";
+    command += std::string(" ") + streams;
     Outcome run;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -234,6 +236,19 @@ TEST_F(CheckerTest, WhatCannotBeChecked) {
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.lines.empty() ? "" : run.lines[0], c.output);
     }
+}
+
+// A checker that fails must never look like one that found nothing: a test
+// build with a planted fault (CHECKER_FAULT) ends with status 3 and says so.
+TEST_F(CheckerTest, AFaultEndsWithStatusThree) {
+    const char* faulty = getenv("CHECKER_FAULT");
+    if (faulty == nullptr)
+        GTEST_SKIP() << "CHECKER_FAULT names no test build with a fault";
+    const Outcome run = RunChecker(CORPUS_DIR, {"modes.ini"}, faulty, "2>&1 >/dev/null");
+    EXPECT_EQ(run.status, 3);
+    ASSERT_FALSE(run.lines.empty());
+    EXPECT_EQ(run.lines.back(),
+              "updcheck: internal error: the checker failed; the script is not checked");
 }
 
 }  // namespace

@@ -8,28 +8,26 @@
 #include <utility>
 #include <vector>
 
-#include "procs/flow/condition.h"
+#include "script/condition.h"
 #include "text/code_page.h"
 
 namespace {
 
 // Procedures in list order; the first of two equal names wins, as on the stack.
-struct Procedures {
-    std::vector<std::pair<std::string, bool>> flags;
-    std::vector<std::string> looked_up;
-};
-
-bool Lookup(const char* name, bool* flag, void* context) {
-    Procedures* procedures = static_cast<Procedures*>(context);
-    procedures->looked_up.push_back(name);
-    for (const auto& entry : procedures->flags) {
-        if (EqualsNoCase(entry.first.c_str(), name)) {
-            *flag = entry.second;
-            return true;
+struct Procedures : ConditionFlags {
+    bool Find(const char* name, bool* flag) const override {
+        looked_up.push_back(name);
+        for (const auto& entry : flags) {
+            if (EqualsNoCase(entry.first.c_str(), name)) {
+                *flag = entry.second;
+                return true;
+            }
         }
+        return false;
     }
-    return false;
-}
+    std::vector<std::pair<std::string, bool>> flags;
+    mutable std::vector<std::string> looked_up;
+};
 
 class Condition : public ::testing::Test {
 protected:
@@ -40,7 +38,7 @@ protected:
     // The value of a well-formed expression; fails the test when it does not evaluate.
     bool ValueOf(const char* expression) {
         bool value = false;
-        EXPECT_TRUE(EvaluateConditionWith(expression, Lookup, &procedures_, &value))
+        EXPECT_TRUE(EvaluateCondition(expression, procedures_, &value))
             << "expression: \"" << expression << "\"";
         return value;
     }
@@ -48,10 +46,10 @@ protected:
     // True when the expression fails; the value must then stay untouched.
     bool Fails(const char* expression) {
         bool value = true;
-        const bool ok = EvaluateConditionWith(expression, Lookup, &procedures_, &value);
+        const bool ok = EvaluateCondition(expression, procedures_, &value);
         EXPECT_TRUE(value) << "value written by a failing evaluation of \"" << expression << "\"";
         bool other = false;
-        EvaluateConditionWith(expression, Lookup, &procedures_, &other);
+        EvaluateCondition(expression, procedures_, &other);
         EXPECT_FALSE(other) << "value written by a failing evaluation of \"" << expression << "\"";
         return !ok;
     }
@@ -59,7 +57,7 @@ protected:
     std::vector<std::string> LookupsOf(const char* expression) {
         procedures_.looked_up.clear();
         bool value = false;
-        EvaluateConditionWith(expression, Lookup, &procedures_, &value);
+        EvaluateCondition(expression, procedures_, &value);
         return procedures_.looked_up;
     }
 
@@ -68,13 +66,13 @@ protected:
 
 TEST_F(Condition, EmptyIsTrueButOnlySpacesIsFalse) {
     bool value = false;
-    EXPECT_TRUE(EvaluateConditionWith("", Lookup, &procedures_, &value));
+    EXPECT_TRUE(EvaluateCondition("", procedures_, &value));
     EXPECT_TRUE(value);
     value = true;
-    EXPECT_TRUE(EvaluateConditionWith("   ", Lookup, &procedures_, &value));
+    EXPECT_TRUE(EvaluateCondition("   ", procedures_, &value));
     EXPECT_FALSE(value);
     value = true;
-    EXPECT_TRUE(EvaluateConditionWith(" ", Lookup, &procedures_, &value));
+    EXPECT_TRUE(EvaluateCondition(" ", procedures_, &value));
     EXPECT_FALSE(value);
     EXPECT_TRUE(procedures_.looked_up.empty());
 }

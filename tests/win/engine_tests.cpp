@@ -132,13 +132,29 @@ TEST_F(EngineRun, UnattendedWaitsEndAtTheLongestWait) {
     ASSERT_TRUE(running.Started());
     run.unattended = true;
     run.longest_wait_ms = 200;
-    Run("W,L",
-        {{"W", "MODE=WAITAPP\nAPP=" + sleeper + "\nTICK=-1"},
-         {"L", "MODE=LAUNCH\nFILE=" + sleeper + "\nPARAM=20000\nISWAIT=1"}});
+    Run("W,L", {{"W", "MODE=WAITAPP\nAPP=" + sleeper + "\nTICK=-1"},
+                {"L", "MODE=LAUNCH\nFILE=" + sleeper + "\nPARAM=20000\nISWAIT=1"}});
     EXPECT_EQ(trace.lines,
               (std::vector<std::string>{"1 start W", "waited: time limit", "1 went on W",
                                         "1 start L", "waited: time limit", "1 stopped L"}));
     EXPECT_EQ(boxes.shown, (std::vector<std::string>{"message 9: " + sleeper + " 20000"}));
+}
+
+// [UPDATER] is read by the rows of the key table alone, which the checker
+// knows too: a key without a row is never read, a missing optional one
+// quietly, a missing required one with message 2.
+TEST_F(EngineRun, UpdaterKeysAreReadByTheirRowsOnly) {
+    script.sections["UPDATER"] = {{"NAME", "n"}, {"LOG", "C:\\x.log"}, {"TITLE", "t"}};
+    run.script = &script;
+    const ScriptKeys keys = run.Keys();
+    TextBuffer value;
+    EXPECT_TRUE(keys.ReadUpdater("LOG", value));
+    EXPECT_STREQ(value.c_str(), "C:\\x.log");
+    EXPECT_FALSE(keys.ReadUpdater("TITLE", value));
+    EXPECT_FALSE(keys.ReadUpdater("ROLLBACK", value));
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_FALSE(keys.ReadUpdater("PROC", value));
+    EXPECT_EQ(boxes.shown, (std::vector<std::string>{"message 2: UPDATER PROC"}));
 }
 
 }  // namespace

@@ -4,16 +4,23 @@
 
 namespace {
 
-bool FindFlag(const char* name, bool* flag, void* context) {
-    const Procedure* procedure = static_cast<const ProcedureLists*>(context)->FindProcedure(name);
-    if (procedure == nullptr)
-        return false;
-    *flag = procedure->result;
-    return true;
-}
+class RunningFlags : public ConditionFlags {
+public:
+    explicit RunningFlags(const ProcedureLists& lists) : lists_(lists) {}
+    bool Find(const char* name, bool* flag) const override {
+        const Procedure* procedure = lists_.FindProcedure(name);
+        if (procedure == nullptr)
+            return false;
+        *flag = procedure->result;
+        return true;
+    }
+
+private:
+    const ProcedureLists& lists_;
+};
 
 }  // namespace
 
 bool EvaluateCondition(const ProcedureLists& lists, const TextBuffer& expression, bool* value) {
-    return EvaluateConditionWith(expression, FindFlag, const_cast<ProcedureLists*>(&lists), value);
+    return EvaluateCondition(expression, RunningFlags(lists), value);
 }
