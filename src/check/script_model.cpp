@@ -50,7 +50,9 @@ Script::Script(const char* bytes_, size_t size_, const CheckOptions& options_, F
       options(options_),
       text(bytes_, size_, options_.code_page),
       source(text),
-      symbols(lookups, command_line) {
+      symbols(lookups, command_line),
+      if_given(app_path_given, command_line, "C:\\Word"),
+      if_empty(app_path_empty, no_words) {
     for (const TextBuffer& word : options.params) {
         if (!command_line.IsEmpty())
             command_line.Append(" ");
@@ -155,13 +157,19 @@ void Script::ReadDefinitions(Findings& findings) {
     }
 }
 
-void Script::DefineSymbols(Findings& findings) {
+bool Script::BuildTable(SymbolTable& table, TextBuffer& too_long) {
     // As the program builds its table: the DEFINE lines, then the built-ins,
     // then each definition expanded once, in order, within the limits.
-    ::ReadDefinitions(source, symbols);
-    for (const auto& symbol : kBuiltInSymbols) symbols.Define(symbol[0], symbol[1]);
+    ::ReadDefinitions(source, table);
+    for (const auto& symbol : kBuiltInSymbols) table.Define(symbol[0], symbol[1]);
+    return table.ExpandDefinitions(too_long);
+}
+
+void Script::DefineSymbols(Findings& findings) {
     TextBuffer too_long;
-    if (symbols.ExpandDefinitions(too_long))
+    BuildTable(if_given, too_long);
+    BuildTable(if_empty, too_long);
+    if (BuildTable(symbols, too_long))
         return;
     // The program stops at this line with message 2, for the value alone or
     // for all the symbols together.

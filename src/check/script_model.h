@@ -34,6 +34,20 @@ public:
     bool SpecialFolder(int csidl, TextBuffer& path) const override;
 };
 
+// App Paths entries that are all found, each with the same value: a path of
+// its own, or nothing.
+class FoundAppPaths : public PlaceholderLookups {
+public:
+    explicit FoundAppPaths(const char* value) : value_(value) {}
+    bool AppPath(const char*, AppPathValue, TextBuffer& value) const override {
+        value = value_;
+        return true;
+    }
+
+private:
+    const char* value_;
+};
+
 // One key as the program reads it.
 struct KeyRead {
     TextBuffer raw;         // as written
@@ -102,6 +116,15 @@ public:
     PlaceholderLookups lookups;
     TextBuffer command_line;  // the --param words
     SymbolTable symbols;
+    // The same symbols where each function whose result depends on the
+    // machine or the command line ({?Param}, {?App}, {?AppPath}) gives a
+    // path (if_given: the --param word where there is one) or nothing
+    // (if_empty). What the two expand alike is certain; built-in folders
+    // and {?SpFolder} are never empty.
+    FoundAppPaths app_path_given{"C:\\AppPath"}, app_path_empty{""};
+    TextBuffer no_words;
+    SymbolTable if_given;
+    SymbolTable if_empty;
     List<Definition> definitions;  // in file order, as far as the program reads DEFINE
     NameIndex defined;             // a name -> its first definition
     bool has_updater = false;
@@ -116,6 +139,7 @@ public:
 private:
     void ReadDefinitions(Findings& findings);
     void DefineSymbols(Findings& findings);
+    bool BuildTable(SymbolTable& table, TextBuffer& too_long);
     void ReadKeys(ProcedureInfo& info, Findings& findings);
     bool ReadKey(const ProfileSection& section, const char* key, bool number, KeyRead& read,
                  Findings& findings);
