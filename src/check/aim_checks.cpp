@@ -184,19 +184,27 @@ struct KeyItems {
 }  // namespace
 
 void CheckAims(Check& check, const ProcedureInfo& info) {
+    const Script& script = check.script;
     const KindSpec& kind = *info.kind;
     bool writes = false;
+    // Without a function anywhere, the two tables give the same.
+    bool alike = script.tables_alike;
     for (int k = 0; k < KeyCount(kind); ++k) {
         const KeySpec& key = KeyAt(kind, k);
+        const KeyRead& read = info.keys[k];
+        if (!key.writes && !key.main)
+            continue;
         // The updater never runs a procedure without these.
-        if ((key.writes || key.main) && (!info.keys[k].present || !info.keys[k].expanded))
+        if (!read.present || !read.expanded)
             return;
         writes = writes || key.writes;
+        alike = alike && strchr(read.raw.c_str(), '{') == nullptr;
     }
-    Expansion given, empty;
-    if (!writes || !Expand(info, check.script.if_given, given) ||
-        !Expand(info, check.script.if_empty, empty))
+    Expansion given, empty_expansion;
+    if (!writes || !script.tables_built || !Expand(info, script.if_given, given) ||
+        (!alike && !Expand(info, script.if_empty, empty_expansion)))
         return;
+    const Expansion& empty = alike ? given : empty_expansion;
     const TextBuffer message = " (message " + Number(RefusalMessage(kind.id)) + ")";
     KeyItems items[kMostKeys];
     const auto report = [&](const MisaimedItem* if_given, const MisaimedItem* if_empty) {
@@ -221,7 +229,7 @@ void CheckAims(Check& check, const ProcedureInfo& info) {
         const TextBuffer held =
             i < texts.held.Count()
                 ? texts.held[i]
-                : ItemText(if_empty != nullptr ? empty.values[at.key] : given.values[at.key], at);
+                : ItemText((if_empty != nullptr ? empty : given).values[at.key], at);
         const TextBuffer& shown = as_written ? texts.written[i] : held;
         const TextBuffer& written = as_written ? shown : read.raw;
         const TextBuffer what =
@@ -235,7 +243,7 @@ void CheckAims(Check& check, const ProcedureInfo& info) {
             // Written so, it names such a place whatever its symbols hold.
             const bool literal = MisaimOf(written, 0, static_cast<ptrdiff_t>(written.Length()) - 1,
                                           EmptyExpansions()) != Misaim::kNone;
-            const Blame blame = literal ? Blame() : BlameIn(check.script, written, false);
+            const Blame blame = literal ? Blame() : BlameIn(script, written, false);
             const TextBuffer since =
                 blame.head.IsEmpty()
                     ? TextBuffer()
@@ -246,7 +254,7 @@ void CheckAims(Check& check, const ProcedureInfo& info) {
                                                 message);
             return;
         }
-        const Blame blame = BlameIn(check.script, written, true);
+        const Blame blame = BlameIn(script, written, true);
         if (if_empty == nullptr) {
             check.findings.Warning(
                 read.line, what + " names " + PlaceOf(if_given->misaim) + " unless " +

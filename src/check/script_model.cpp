@@ -157,19 +157,23 @@ void Script::ReadDefinitions(Findings& findings) {
     }
 }
 
-bool Script::BuildTable(SymbolTable& table, TextBuffer& too_long) {
+bool Script::BuildTable(SymbolTable& table, const char* source_folder, TextBuffer& too_long) {
     // As the program builds its table: the DEFINE lines, then the built-ins,
     // then each definition expanded once, in order, within the limits.
     ::ReadDefinitions(source, table);
     for (const auto& symbol : kBuiltInSymbols) table.Define(symbol[0], symbol[1]);
+    table.Define("<Src>", source_folder);
     return table.ExpandDefinitions(too_long);
 }
 
 void Script::DefineSymbols(Findings& findings) {
     TextBuffer too_long;
-    BuildTable(if_given, too_long);
-    BuildTable(if_empty, too_long);
-    if (BuildTable(symbols, too_long))
+    tables_built = BuildTable(if_given, kDeepSourceFolder, too_long) &&
+                   BuildTable(if_empty, kDeepSourceFolder, too_long);
+    ByteArray lines;
+    source.ReadSection("DEFINE", kValueCapacity, lines);
+    tables_alike = lines.Size() == 0 || memchr(lines.Data(), '{', lines.Size()) == nullptr;
+    if (BuildTable(symbols, kSourceFolder, too_long))
         return;
     // The program stops at this line with message 2, for the value alone or
     // for all the symbols together.

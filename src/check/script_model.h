@@ -83,6 +83,9 @@ struct Definition {
 // Built-in symbols as on a typical system: the checker knows no machine.
 extern const char* const kBuiltInSymbols[6][2];
 const char* const kSourceFolder = "C:\\Update";  // <Src>
+// <Src> where it is asked where an item aims: the updater's folder may lie
+// at any depth, so that "<Src>\.." names a folder, never a drive.
+const char* const kDeepSourceFolder = "C:\\Update\\1\\2\\3\\4\\5\\6\\7\\8";
 
 class Script {
 public:
@@ -120,11 +123,13 @@ public:
     // machine or the command line ({?Param}, {?App}, {?AppPath}) gives a
     // path (if_given: the --param word where there is one) or nothing
     // (if_empty). What the two expand alike is certain; built-in folders
-    // and {?SpFolder} are never empty.
+    // and {?SpFolder} are never empty. <Src> is kDeepSourceFolder in both.
     FoundAppPaths app_path_given{"C:\\AppPath"}, app_path_empty{""};
     TextBuffer no_words;
     SymbolTable if_given;
     SymbolTable if_empty;
+    bool tables_built = false;     // both within the limits of expansion
+    bool tables_alike = false;     // no function in DEFINE: the two hold the same
     List<Definition> definitions;  // in file order, as far as the program reads DEFINE
     NameIndex defined;             // a name -> its first definition
     bool has_updater = false;
@@ -139,7 +144,7 @@ public:
 private:
     void ReadDefinitions(Findings& findings);
     void DefineSymbols(Findings& findings);
-    bool BuildTable(SymbolTable& table, TextBuffer& too_long);
+    bool BuildTable(SymbolTable& table, const char* source_folder, TextBuffer& too_long);
     void ReadKeys(ProcedureInfo& info, Findings& findings);
     bool ReadKey(const ProfileSection& section, const char* key, bool number, KeyRead& read,
                  Findings& findings);
