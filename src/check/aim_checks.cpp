@@ -106,11 +106,16 @@ bool Blamed(const Script& script, const TextBuffer& group, bool uncertain) {
     return script.if_empty.ExpandValue(empty) && strcmp(empty.c_str(), given.c_str()) != 0;
 }
 
-TextBuffer FirstBlamed(const Script& script, const TextBuffer& text, bool uncertain) {
+// The first group of text that is to blame; "" for none, or when the budget
+// for such searches is spent.
+TextBuffer FirstBlamed(Check& check, const TextBuffer& text, bool uncertain) {
+    if (text.Length() > check.blame_budget)
+        return "";
+    check.blame_budget -= text.Length();
     List<TextBuffer> groups;
     GroupsOf(text, groups);
     for (const TextBuffer& group : groups) {
-        if (Blamed(script, group, uncertain))
+        if (Blamed(check.script, group, uncertain))
             return group;
     }
     return "";
@@ -124,14 +129,15 @@ struct Blame {
     bool defined_empty = false;  // root is a symbol defined as nothing
 };
 
-Blame BlameIn(const Script& script, const TextBuffer& written, bool uncertain) {
+Blame BlameIn(Check& check, const TextBuffer& written, bool uncertain) {
+    const Script& script = check.script;
     Blame blame;
-    blame.head = FirstBlamed(script, written, uncertain);
+    blame.head = FirstBlamed(check, written, uncertain);
     blame.root = blame.head;
     for (int step = 0; step < kMostSymbolSteps && !blame.head.IsEmpty(); ++step) {
         const int found = script.defined.Find(blame.root.c_str());
         const TextBuffer inner =
-            found >= 0 ? FirstBlamed(script, script.definitions[found].raw, uncertain) : "";
+            found >= 0 ? FirstBlamed(check, script.definitions[found].raw, uncertain) : "";
         if (inner.IsEmpty()) {
             blame.defined_empty = found >= 0 && script.definitions[found].raw.IsEmpty();
             break;
@@ -241,9 +247,10 @@ void CheckAims(Check& check, const ProcedureInfo& info) {
         };
         if (if_given != nullptr && if_empty != nullptr) {
             // Written so, it names such a place whatever its symbols hold.
-            const bool literal = MisaimOf(written, 0, static_cast<ptrdiff_t>(written.Length()) - 1,
-                                          EmptyExpansions()) != Misaim::kNone;
-            const Blame blame = literal ? Blame() : BlameIn(script, written, false);
+            const bool literal =
+                as_written && MisaimOf(written, 0, static_cast<ptrdiff_t>(written.Length()) - 1,
+                                       EmptyExpansions()) != Misaim::kNone;
+            const Blame blame = literal ? Blame() : BlameIn(check, written, false);
             const TextBuffer since =
                 blame.head.IsEmpty()
                     ? TextBuffer()
@@ -254,7 +261,7 @@ void CheckAims(Check& check, const ProcedureInfo& info) {
                                                 message);
             return;
         }
-        const Blame blame = BlameIn(script, written, true);
+        const Blame blame = BlameIn(check, written, true);
         if (if_empty == nullptr) {
             check.findings.Warning(
                 read.line, what + " names " + PlaceOf(if_given->misaim) + " unless " +

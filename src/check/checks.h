@@ -10,11 +10,12 @@
 
 // What a pass works with. A hint costs time in proportion to the names it
 // is chosen from, so a script full of unknown names gets hints for its
-// first ones only.
+// first ones only; so does naming what makes an item misaimed.
 struct Check {
     const Script& script;
     Findings& findings;
-    size_t hint_budget = 20000000;  // names compared for hints
+    size_t hint_budget = 20000000;   // names compared for hints
+    size_t blame_budget = 20000000;  // bytes searched for what makes items misaimed
 
     // The nearest of names to word, while the budget lasts; null for none.
     const char* Hint(const char* word, const List<const char*>& names);
