@@ -168,24 +168,94 @@ const char* WhenEmpty(const TextBuffer& function) {
     return "";
 }
 
-// An item's text, trimmed of spaces.
-TextBuffer ItemText(const TextBuffer& value, const MisaimedItem& item) {
-    TextBuffer text = value.Slice(item.first, item.last);
-    text.Trim(" ", " ");
-    return text;
-}
-
-// Which of two misaimed items comes first, by key and then by item.
-bool Before(const MisaimedItem& a, const MisaimedItem& b) {
-    return a.key != b.key ? a.key < b.key : a.item < b.item;
-}
-
 // The items of one key as written and as the program holds them, found
 // when a finding first needs them.
 struct KeyItems {
     bool found = false;
     List<TextBuffer> written, held;
 };
+
+// A misaimed item as its finding shows it.
+struct ShownItem {
+    TextBuffer what;     // FILE item 2 "<E>*"
+    TextBuffer shown;    // as written, where expansion did not reshape the list
+    TextBuffer held;     // as the program holds it
+    TextBuffer written;  // what to search for the symbol or function to blame
+    bool as_written = false;
+
+    // " ("*")": text in brackets, when it is not what is shown.
+    TextBuffer Aside(const TextBuffer& text) const {
+        return strcmp(text.c_str(), shown.c_str()) != 0 ? " (" + Quoted(text) + ")" : TextBuffer();
+    }
+};
+
+// An item's text in value, trimmed of spaces.
+TextBuffer ItemText(const TextBuffer& value, const MisaimedItem& item) {
+    TextBuffer text = value.Slice(item.first, item.last);
+    text.Trim(" ", " ");
+    return text;
+}
+
+// value: the key's value where the item was found misaimed.
+ShownItem Show(const ProcedureInfo& info, KeyItems& texts, const MisaimedItem& at,
+               const TextBuffer& value) {
+    const KeySpec& key = KeyAt(*info.kind, at.key);
+    const KeyRead& read = info.keys[at.key];
+    const bool list = key.form == KeyForm::kList;
+    if (!texts.found) {
+        texts.found = true;
+        if (list) {
+            ListItems(read.raw, texts.written);
+            ListItems(read.value, texts.held);
+        } else {
+            texts.written.Add(read.raw);
+            texts.held.Add(read.value);
+        }
+    }
+    const int i = at.item;
+    ShownItem item;
+    item.as_written = texts.written.Count() == texts.held.Count() && i < texts.written.Count();
+    item.held = i < texts.held.Count() ? texts.held[i] : ItemText(value, at);
+    item.shown = item.as_written ? texts.written[i] : item.held;
+    item.written = item.as_written ? item.shown : read.raw;
+    item.what =
+        (list ? key.name + (" item " + Number(i + 1)) : key.name) + " " + Quoted(item.shown);
+    return item;
+}
+
+// An item that the updater refuses whatever the functions give.
+TextBuffer Certain(Check& check, const ShownItem& item, const MisaimedItem& misaimed) {
+    // Written so, it names such a place whatever its symbols hold.
+    const bool literal =
+        item.as_written &&
+        MisaimOf(item.written, 0, static_cast<ptrdiff_t>(item.written.Length()) - 1,
+                 EmptyExpansions()) != Misaim::kNone;
+    const Blame blame = literal ? Blame() : BlameIn(check, item.written, false);
+    const TextBuffer since =
+        blame.head.IsEmpty()
+            ? TextBuffer()
+            : ", since " + Named(blame) + (blame.defined_empty ? " is defined empty" : " is empty");
+    return item.what + " names " + PlaceOf(misaimed.misaim) + item.Aside(item.held) + since +
+           ": the updater refuses it";
+}
+
+// An item that the updater refuses when the functions give nothing
+// (if_empty, with the value it was found in) or when they give something.
+TextBuffer Uncertain(Check& check, const ShownItem& item, const MisaimedItem* if_empty,
+                     const TextBuffer& value, const MisaimedItem* if_given) {
+    const Blame blame = BlameIn(check, item.written, true);
+    if (if_empty == nullptr)
+        return item.what + " names " + PlaceOf(if_given->misaim) + " unless " + Named(blame) +
+               " is empty: the updater refuses it then";
+    return item.what + " names " + PlaceOf(if_empty->misaim) +
+           item.Aside(ItemText(value, *if_empty)) + " when " + Named(blame) + " is empty" +
+           WhenEmpty(blame.root) + ": the updater refuses it then";
+}
+
+// Which of two misaimed items comes first, by key and then by item.
+bool Before(const MisaimedItem& a, const MisaimedItem& b) {
+    return a.key != b.key ? a.key < b.key : a.item < b.item;
+}
 
 }  // namespace
 
@@ -213,76 +283,25 @@ void CheckAims(Check& check, const ProcedureInfo& info) {
     const Expansion& empty = alike ? given : empty_expansion;
     const TextBuffer message = " (message " + Number(RefusalMessage(kind.id)) + ")";
     KeyItems items[kMostKeys];
-    const auto report = [&](const MisaimedItem* if_given, const MisaimedItem* if_empty) {
-        const MisaimedItem& at = if_given != nullptr ? *if_given : *if_empty;
-        const KeySpec& key = KeyAt(kind, at.key);
-        const KeyRead& read = info.keys[at.key];
-        KeyItems& texts = items[at.key];
-        if (!texts.found) {
-            texts.found = true;
-            if (key.form == KeyForm::kList) {
-                ListItems(read.raw, texts.written);
-                ListItems(read.value, texts.held);
-            } else {
-                texts.written.Add(read.raw);
-                texts.held.Add(read.value);
-            }
-        }
-        // As written where expansion did not reshape the list.
-        const int i = at.item;
-        const bool as_written =
-            texts.written.Count() == texts.held.Count() && i < texts.written.Count();
-        const TextBuffer held =
-            i < texts.held.Count()
-                ? texts.held[i]
-                : ItemText((if_empty != nullptr ? empty : given).values[at.key], at);
-        const TextBuffer& shown = as_written ? texts.written[i] : held;
-        const TextBuffer& written = as_written ? shown : read.raw;
-        const TextBuffer what =
-            (key.form == KeyForm::kList ? key.name + (" item " + Number(i + 1)) : key.name) + " " +
-            Quoted(shown);
-        const auto aside = [&](const TextBuffer& text) {
-            return strcmp(text.c_str(), shown.c_str()) != 0 ? " (" + Quoted(text) + ")"
-                                                            : TextBuffer();
-        };
-        if (if_given != nullptr && if_empty != nullptr) {
-            // Written so, it names such a place whatever its symbols hold.
-            const bool literal =
-                as_written && MisaimOf(written, 0, static_cast<ptrdiff_t>(written.Length()) - 1,
-                                       EmptyExpansions()) != Misaim::kNone;
-            const Blame blame = literal ? Blame() : BlameIn(check, written, false);
-            const TextBuffer since =
-                blame.head.IsEmpty()
-                    ? TextBuffer()
-                    : ", since " + Named(blame) +
-                          (blame.defined_empty ? " is defined empty" : " is empty");
-            check.findings.Error(read.line, what + " names " + PlaceOf(if_given->misaim) +
-                                                aside(held) + since + ": the updater refuses it" +
-                                                message);
-            return;
-        }
-        const Blame blame = BlameIn(check, written, true);
-        if (if_empty == nullptr) {
-            check.findings.Warning(
-                read.line, what + " names " + PlaceOf(if_given->misaim) + " unless " +
-                               Named(blame) + " is empty: the updater refuses it then" + message);
-            return;
-        }
-        check.findings.Warning(read.line, what + " names " + PlaceOf(if_empty->misaim) +
-                                              aside(ItemText(empty.values[at.key], *if_empty)) +
-                                              " when " + Named(blame) + " is empty" +
-                                              WhenEmpty(blame.root) +
-                                              ": the updater refuses it then" + message);
-    };
     // Both lists are in the order of keys and items: an item in both is
     // refused either way.
     const List<MisaimedItem>& a = given.misaimed;
     const List<MisaimedItem>& b = empty.misaimed;
     for (int i = 0, j = 0; i < a.Count() || j < b.Count();) {
-        const bool take_a = j == b.Count() || (i < a.Count() && !Before(b[j], a[i]));
-        const bool take_b = i == a.Count() || (j < b.Count() && !Before(a[i], b[j]));
-        report(take_a ? &a[i] : nullptr, take_b ? &b[j] : nullptr);
-        i += take_a ? 1 : 0;
-        j += take_b ? 1 : 0;
+        const MisaimedItem* if_given =
+            j == b.Count() || (i < a.Count() && !Before(b[j], a[i])) ? &a[i] : nullptr;
+        const MisaimedItem* if_empty =
+            i == a.Count() || (j < b.Count() && !Before(a[i], b[j])) ? &b[j] : nullptr;
+        const MisaimedItem& at = if_empty != nullptr ? *if_empty : *if_given;
+        const TextBuffer& value = (if_empty != nullptr ? empty : given).values[at.key];
+        const ShownItem item = Show(info, items[at.key], at, value);
+        const int line = info.keys[at.key].line;
+        if (if_given != nullptr && if_empty != nullptr)
+            check.findings.Error(line, Certain(check, item, *if_given) + message);
+        else
+            check.findings.Warning(line,
+                                   Uncertain(check, item, if_empty, value, if_given) + message);
+        i += if_given != nullptr ? 1 : 0;
+        j += if_empty != nullptr ? 1 : 0;
     }
 }
