@@ -94,7 +94,8 @@ private:
     class SymbolResolver;
     class FunctionResolver;
     bool FunctionResult(TextBuffer& expression, EmptyExpansions& empties) const;
-    // Word k of the command line, counted from 0; beyond its words absent_word_ or "".
+    // Word k of the command line, counted from 0 (from the end when
+    // negative); where there is none, absent_word_ or "".
     TextBuffer Word(int64_t k) const;
 
     const SystemLookups& lookups_;
