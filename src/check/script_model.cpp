@@ -51,7 +51,7 @@ Script::Script(const char* bytes_, size_t size_, const CheckOptions& options_, F
       text(bytes_, size_, options_.code_page),
       source(text),
       symbols(lookups, command_line),
-      if_given(app_path_given, command_line, "C:\\Word"),
+      if_given(app_path_given, command_line, kStandInFolder),
       if_empty(app_path_empty, no_words) {
     for (const TextBuffer& word : options.params) {
         if (!command_line.IsEmpty())
@@ -168,8 +168,8 @@ bool Script::BuildTable(SymbolTable& table, const char* source_folder, TextBuffe
 
 void Script::DefineSymbols(Findings& findings) {
     TextBuffer too_long;
-    tables_built = BuildTable(if_given, kDeepSourceFolder, too_long) &&
-                   BuildTable(if_empty, kDeepSourceFolder, too_long);
+    tables_built = BuildTable(if_given, kStandInFolder, too_long) &&
+                   BuildTable(if_empty, kStandInFolder, too_long);
     ByteArray lines;
     source.ReadSection("DEFINE", kValueCapacity, lines);
     tables_alike = lines.Size() == 0 || memchr(lines.Data(), '{', lines.Size()) == nullptr;

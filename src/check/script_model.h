@@ -83,9 +83,11 @@ struct Definition {
 // Built-in symbols as on a typical system: the checker knows no machine.
 extern const char* const kBuiltInSymbols[6][2];
 const char* const kSourceFolder = "C:\\Update";  // <Src>
-// <Src> where it is asked where an item aims: the updater's folder may lie
-// at any depth, so that "<Src>\.." names a folder, never a drive.
-const char* const kDeepSourceFolder = "C:\\Update\\1\\2\\3\\4\\5\\6\\7\\8";
+// What stands for a path that the checker cannot know (<Src>, a word of
+// the command line, an App Paths entry) where it asks where an item aims:
+// such a path may lie at any depth, so ".." steps from it name a folder,
+// never a drive.
+const char* const kStandInFolder = "C:\\Update\\1\\2\\3\\4\\5\\6\\7\\8";
 
 class Script {
 public:
@@ -123,8 +125,8 @@ public:
     // machine or the command line ({?Param}, {?App}, {?AppPath}) gives a
     // path (if_given: the --param word where there is one) or nothing
     // (if_empty). What the two expand alike is certain; built-in folders
-    // and {?SpFolder} are never empty. <Src> is kDeepSourceFolder in both.
-    FoundAppPaths app_path_given{"C:\\AppPath"}, app_path_empty{""};
+    // and {?SpFolder} are never empty. <Src> is kStandInFolder in both.
+    FoundAppPaths app_path_given{kStandInFolder}, app_path_empty{""};
     TextBuffer no_words;
     SymbolTable if_given;
     SymbolTable if_empty;
