@@ -133,11 +133,6 @@ void CheckValue(Check& check, const ProcedureInfo& info, const KeySpec& key, con
         check.findings.Warning(
             line, key.name + (" " + Quoted(read.raw)) +
                       " ends with a backslash: " + TrailingSeparatorOutcome(kind.id, key.name));
-    if (key.writes) {
-        const TextBuffer empty = EmptyStart(check.script, read.raw);
-        if (!empty.IsEmpty())
-            check.findings.Warning(line, key.name + (" " + empty));
-    }
 }
 
 // A key of "," items; main_count: the items of the kind's main list.
@@ -175,14 +170,6 @@ void CheckList(Check& check, const ProcedureInfo& info, const KeySpec& key, cons
         if (key.items == ItemForm::kPath && EndsWithSeparator(item))
             check.findings.Warning(line, what + " " + Quoted(shown) + " ends with a backslash: " +
                                              TrailingSeparatorOutcome(kind.id, key.name));
-    }
-    if (!key.writes)
-        return;
-    for (int i = 0; i < written.Count(); ++i) {
-        const TextBuffer empty = EmptyStart(check.script, written[i]);
-        if (!empty.IsEmpty())
-            check.findings.Warning(line, key.name + (" item " + Number(i + 1)) + " " +
-                                             Quoted(written[i]) + " " + empty);
     }
 }
 
@@ -313,6 +300,7 @@ void CheckProcedures(Check& check) {
         CheckSectionKeys(check, info);
         if (const KindRules rules = RulesOf(info.kind->id))
             rules(check, info);
+        CheckAims(check, info);
     }
 }
 

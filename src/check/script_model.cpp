@@ -50,7 +50,9 @@ Script::Script(const char* bytes_, size_t size_, const CheckOptions& options_, F
       options(options_),
       text(bytes_, size_, options_.code_page),
       source(text),
-      symbols(lookups, command_line) {
+      symbols(lookups, command_line),
+      if_given(app_path_given, command_line, kStandInFolder),
+      if_empty(app_path_empty, no_words) {
     for (const TextBuffer& word : options.params) {
         if (!command_line.IsEmpty())
             command_line.Append(" ");
@@ -155,13 +157,23 @@ void Script::ReadDefinitions(Findings& findings) {
     }
 }
 
-void Script::DefineSymbols(Findings& findings) {
+bool Script::BuildTable(SymbolTable& table, const char* source_folder, TextBuffer& too_long) {
     // As the program builds its table: the DEFINE lines, then the built-ins,
     // then each definition expanded once, in order, within the limits.
-    ::ReadDefinitions(source, symbols);
-    for (const auto& symbol : kBuiltInSymbols) symbols.Define(symbol[0], symbol[1]);
+    ::ReadDefinitions(source, table);
+    for (const auto& symbol : kBuiltInSymbols) table.Define(symbol[0], symbol[1]);
+    table.Define("<Src>", source_folder);
+    return table.ExpandDefinitions(too_long);
+}
+
+void Script::DefineSymbols(Findings& findings) {
     TextBuffer too_long;
-    if (symbols.ExpandDefinitions(too_long))
+    tables_built = BuildTable(if_given, kStandInFolder, too_long) &&
+                   BuildTable(if_empty, kStandInFolder, too_long);
+    ByteArray lines;
+    source.ReadSection("DEFINE", kValueCapacity, lines);
+    tables_alike = lines.Size() == 0 || memchr(lines.Data(), '{', lines.Size()) == nullptr;
+    if (BuildTable(symbols, kSourceFolder, too_long))
         return;
     // The program stops at this line with message 2, for the value alone or
     // for all the symbols together.

@@ -34,6 +34,20 @@ public:
     bool SpecialFolder(int csidl, TextBuffer& path) const override;
 };
 
+// App Paths entries that are all found, each with the same value: a path of
+// its own, or nothing.
+class FoundAppPaths : public PlaceholderLookups {
+public:
+    explicit FoundAppPaths(const char* value) : value_(value) {}
+    bool AppPath(const char*, AppPathValue, TextBuffer& value) const override {
+        value = value_;
+        return true;
+    }
+
+private:
+    const char* value_;
+};
+
 // One key as the program reads it.
 struct KeyRead {
     TextBuffer raw;         // as written
@@ -69,6 +83,11 @@ struct Definition {
 // Built-in symbols as on a typical system: the checker knows no machine.
 extern const char* const kBuiltInSymbols[6][2];
 const char* const kSourceFolder = "C:\\Update";  // <Src>
+// What stands for a path that the checker cannot know (<Src>, a word of
+// the command line, an App Paths entry) where it asks where an item aims:
+// such a path may lie at any depth, so ".." steps from it name a folder,
+// never a drive.
+const char* const kStandInFolder = "C:\\Update\\1\\2\\3\\4\\5\\6\\7\\8";
 
 class Script {
 public:
@@ -102,6 +121,17 @@ public:
     PlaceholderLookups lookups;
     TextBuffer command_line;  // the --param words
     SymbolTable symbols;
+    // The same symbols where each function whose result depends on the
+    // machine or the command line ({?Param}, {?App}, {?AppPath}) gives a
+    // path (if_given: the --param word where there is one) or nothing
+    // (if_empty). What the two expand alike is certain; built-in folders
+    // and {?SpFolder} are never empty. <Src> is kStandInFolder in both.
+    FoundAppPaths app_path_given{kStandInFolder}, app_path_empty{""};
+    TextBuffer no_words;
+    SymbolTable if_given;
+    SymbolTable if_empty;
+    bool tables_built = false;     // both within the limits of expansion
+    bool tables_alike = false;     // no function in DEFINE: the two hold the same
     List<Definition> definitions;  // in file order, as far as the program reads DEFINE
     NameIndex defined;             // a name -> its first definition
     bool has_updater = false;
@@ -116,6 +146,7 @@ public:
 private:
     void ReadDefinitions(Findings& findings);
     void DefineSymbols(Findings& findings);
+    bool BuildTable(SymbolTable& table, const char* source_folder, TextBuffer& too_long);
     void ReadKeys(ProcedureInfo& info, Findings& findings);
     bool ReadKey(const ProfileSection& section, const char* key, bool number, KeyRead& read,
                  Findings& findings);

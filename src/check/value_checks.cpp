@@ -139,28 +139,6 @@ void CheckFunctions(Check& check, const TextBuffer& raw, int line, bool prose) {
                                "a '{' is not closed by a '}': it and what follows stay as written");
 }
 
-// The function at the start of raw, or of the symbol there, that can give
-// nothing; "" for a symbol defined empty. False when there is none.
-bool EmptyCause(const Script& script, const TextBuffer& raw, int depth, TextBuffer* function) {
-    ptrdiff_t start = 0, end = 0;
-    const char first = raw.c_str()[0];
-    if (first == '{' && raw.FindGroups(0, 0, "{", "}", &start, &end) && start == 0) {
-        const TextBuffer written = raw.Groups(0, 0, "{", "}");
-        TextBuffer call = written;
-        call.Trim("{", "}");
-        *function = written;
-        return SameName(call.Item(0, "\\"), "?Param");
-    }
-    if (first != '<' || depth > 8 || !raw.FindGroups(0, 0, "<", ">", &start, &end) || start != 0)
-        return false;
-    const int found = script.defined.Find(raw.Groups(0, 0, "<", ">").c_str());
-    if (found < 0)
-        return false;
-    const Definition& definition = script.definitions[found];
-    *function = "";
-    return definition.raw.IsEmpty() || EmptyCause(script, definition.raw, depth + 1, function);
-}
-
 }  // namespace
 
 void CheckWritten(Check& check, const TextBuffer& raw, int line, bool prose) {
@@ -175,20 +153,4 @@ void CheckNumber(Check& check, const TextBuffer& item, bool hex, const TextBuffe
                            what + " " + Quoted(item) + " is not a " + (hex ? "hexadecimal " : "") +
                                "number: it reads as " +
                                Number(hex ? static_cast<long long>(item.ToHex()) : item.ToInt()));
-}
-
-TextBuffer EmptyStart(const Script& script, const TextBuffer& raw) {
-    TextBuffer function;
-    if (!EmptyCause(script, raw, 0, &function))
-        return "";
-    const bool call = raw.c_str()[0] == '{';
-    const TextBuffer head = call ? raw.Groups(0, 0, "{", "}") : raw.Groups(0, 0, "<", ">");
-    TextBuffer why;
-    if (call)
-        why = "which is empty without that word on the command line";
-    else if (function.IsEmpty())
-        why = "which is defined empty";
-    else
-        why = "which is empty without the word of " + function + " on the command line";
-    return "begins with " + head + ", " + why + ": the path would start at the root of the drive";
 }

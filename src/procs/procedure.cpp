@@ -46,28 +46,12 @@ bool IsCurrentDriveRootPath(const TextBuffer& path) {
 }
 
 bool RefuseMisaimedItems(RunContext& run, const Procedure& procedure) {
-    const KindSpec& kind = *procedure.kind;
-    const KeySpec* main = MainKey(kind);
-    // Items beyond the main list's are never used.
-    const int used = main != nullptr ? procedure.Value(main->name).ItemCount(",") : 1;
-    for (int k = 0; k < kind.key_count; ++k) {
-        if (!kind.keys[k].writes)
-            continue;
-        const TextBuffer& value = procedure.values[k];
-        const bool list = kind.keys[k].form == KeyForm::kList;
-        const int items = list ? value.ItemCount(",") : 1;
-        const int count = items < used ? items : used;
-        for (int i = 0; i < count; ++i) {
-            ptrdiff_t first = 0, last = static_cast<ptrdiff_t>(value.Length()) - 1;
-            if (list && !value.FindItems(i, i, ",", &first, &last))
-                continue;
-            if (MisaimOf(value, first, last, procedure.empties[k]) != Misaim::kNone) {
-                procedure.ReportItemFailure(run, i, 0);
-                return true;
-            }
-        }
-    }
-    return false;
+    List<MisaimedItem> misaimed;
+    FindMisaimedItems(*procedure.kind, procedure.values, procedure.empties, misaimed);
+    if (misaimed.Count() == 0)
+        return false;
+    procedure.ReportItemFailure(run, misaimed[0].item, 0);
+    return true;
 }
 
 Procedure* BuildProcedure(RunContext& run, const TextBuffer& name) {

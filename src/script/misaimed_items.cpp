@@ -1,5 +1,7 @@
 #include "script/misaimed_items.h"
 
+#include "text/code_page.h"
+
 namespace {
 
 bool IsSeparator(char c) {
@@ -44,4 +46,29 @@ Misaim MisaimOf(const TextBuffer& value, ptrdiff_t first, ptrdiff_t last,
                          (drive > 0 && empties.AnyIn(static_cast<size_t>(start + drive),
                                                      static_cast<size_t>(start + drive)));
     return emptied ? Misaim::kEmptyExpansion : Misaim::kNone;
+}
+
+void FindMisaimedItems(const KindSpec& kind, const TextBuffer* values,
+                       const EmptyExpansions* empties, List<MisaimedItem>& found) {
+    const KeySpec* main = MainKey(kind);
+    const int used = main != nullptr ? values[KeyIndex(kind, main->name)].ItemCount(",") : 1;
+    for (int k = 0; k < KeyCount(kind); ++k) {
+        const KeySpec& key = KeyAt(kind, k);
+        const TextBuffer& value = values[k];
+        const bool list = key.form == KeyForm::kList;
+        if (!key.writes || (list && value.IsEmpty()))
+            continue;
+        // One pass over the value, however many items it has.
+        ptrdiff_t first = 0;
+        for (int i = 0; i < used; ++i) {
+            const ptrdiff_t comma = list ? FindText(value.c_str(), first, ",") : -1;
+            const ptrdiff_t last = (comma < 0 ? static_cast<ptrdiff_t>(value.Length()) : comma) - 1;
+            const Misaim misaim = MisaimOf(value, first, last, empties[k]);
+            if (misaim != Misaim::kNone)
+                found.Add({k, i, first, last, misaim});
+            if (comma < 0)
+                break;
+            first = comma + 1;
+        }
+    }
 }

@@ -1,5 +1,6 @@
 #include "script/symbols.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "text/text_builder.h"
@@ -40,11 +41,9 @@ void EmptyExpansions::Merge(const size_t* more, int count, size_t shift) {
 }
 
 bool EmptyExpansions::AnyIn(size_t first, size_t last) const {
-    for (size_t offset : offsets_) {
-        if (offset >= first && offset <= last)
-            return true;
-    }
-    return false;
+    // In order: the first mark at or after first decides.
+    const size_t* mark = std::lower_bound(offsets_.begin(), offsets_.end(), first);
+    return mark != offsets_.end() && *mark <= last;
 }
 
 void SymbolTable::Append(const TextBuffer& name, const TextBuffer& value) {
@@ -194,7 +193,7 @@ bool SymbolTable::FunctionResult(TextBuffer& expression, EmptyExpansions& emptie
     if (!EqualsNoCase(name.c_str(), "?Param"))
         return false;
     if (expression.ItemCount("\\") != 3) {
-        expression = words_.Words(argument.ToInt(), argument.ToInt());
+        expression = Word(argument.ToInt());
         return true;
     }
     // Counted wide, so that no range overflows; joined only as far as a
@@ -210,16 +209,23 @@ bool SymbolTable::FunctionResult(TextBuffer& expression, EmptyExpansions& emptie
     for (int64_t k = first; k <= last && joined.Size() <= kMostExpandedLength; ++k) {
         if (k != first)
             joined.Append(", ");
-        // Beyond the int range there are no words.
-        const TextBuffer word = k >= INT32_MIN && k <= INT32_MAX
-                                    ? words_.Words(static_cast<int>(k), static_cast<int>(k))
-                                    : TextBuffer();
+        const TextBuffer word = Word(k);
         if (word.IsEmpty())
             empties.Add(joined.Size());
         joined.Append(word.c_str());
     }
     expression = joined.Text();
     return true;
+}
+
+TextBuffer SymbolTable::Word(int64_t k) const {
+    // Beyond the int range there are no words.
+    TextBuffer word = k >= INT32_MIN && k <= INT32_MAX
+                          ? words_.Words(static_cast<int>(k), static_cast<int>(k))
+                          : TextBuffer();
+    if (word.IsEmpty() && absent_word_ != nullptr)
+        word = absent_word_;
+    return word;
 }
 
 bool CollapseParentDirs(TextBuffer& value, EmptyExpansions* empties) {

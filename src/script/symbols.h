@@ -4,6 +4,8 @@
 // functions ask the system goes through SystemLookups.
 #pragma once
 
+#include <cstdint>
+
 #include "script/script_source.h"
 #include "text/list.h"
 #include "text/text_buffer.h"
@@ -52,9 +54,12 @@ public:
 
 class SymbolTable {
 public:
-    // words: the command line, whose words {?Param} gives.
-    SymbolTable(const SystemLookups& lookups, const TextBuffer& words)
-        : lookups_(lookups), words_(words) {}
+    // words: the command line, whose words {?Param} gives. absent_word, when
+    // given, stands for every word that the command line lacks: a checker
+    // that cannot know the command line tries a word in each place.
+    SymbolTable(const SystemLookups& lookups, const TextBuffer& words,
+                const char* absent_word = nullptr)
+        : lookups_(lookups), words_(words), absent_word_(absent_word) {}
 
     // A DEFINE line "<Name>=value": the name is what comes before the first
     // "=", the value what lies between it and a second "=".
@@ -89,9 +94,13 @@ private:
     class SymbolResolver;
     class FunctionResolver;
     bool FunctionResult(TextBuffer& expression, EmptyExpansions& empties) const;
+    // Word k of the command line, counted from 0 (from the end when
+    // negative); where there is none, absent_word_ or "".
+    TextBuffer Word(int64_t k) const;
 
     const SystemLookups& lookups_;
     const TextBuffer& words_;
+    const char* absent_word_;
     List<Entry> entries_;
 };
 
