@@ -146,6 +146,7 @@ void RunLogger::Start(RunContext& run) {
     header.command_line = run.command_line;
     header.windows = WindowsText();
     header.elevated = ElevationText(file_);
+    header.undo = UndoAsked(run.Keys());
     log_.Begin(header, file_.Path());
     run.events.Add(&log_);
     run.reporter.SetListener(&log_);

@@ -4,9 +4,9 @@
 
 #include "app/engine.h"
 #include "app/startup.h"
-#include "app/undo_journal.h"
 #include "base/system.h"
 #include "script/system_lookups.h"
+#include "undo/run_undo.h"
 
 namespace {
 
@@ -30,14 +30,22 @@ void RunUpdate(const char* command_line) {
     RunContext run(boxes, folders);
     ProfileFile script;
     RunLogger log;
-    // A run of this script cut short is undone before this one starts.
-    UndoJournal undo(run);
-    if (!InitializeRun(run, script, command_line, log) || !undo.Begin()) {
+    // Runs cut short are undone before this one starts.
+    RunUndo undo(run);
+    if (!InitializeRun(run, script, command_line, log)) {
+        run.events.RunEnded(RunEnd::kFailed, "");
+        return;
+    }
+    const UndoOutcome begun = undo.Begin();
+    if (begun == UndoOutcome::kNotFinished || begun == UndoOutcome::kNoStore) {
         run.events.RunEnded(RunEnd::kFailed, "");
         return;
     }
     Engine engine(run);
-    undo.End(engine.RunTopList(run.proc));
+    const bool completed = engine.RunTopList(run.proc);
+    undo.End(completed);
+    // Last, after the failure boxes and the undo.
+    run.events.RunEnded(engine.End(), engine.StoppedAt().c_str());
 }
 
 }  // namespace

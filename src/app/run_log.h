@@ -35,6 +35,7 @@ struct LogHeader {
     TextBuffer command_line;
     TextBuffer windows;   // the version the system reports
     TextBuffer elevated;  // "yes", "no", or why it is not known
+    bool undo = false;    // ROLLBACK=YES
 };
 
 class RunLog : public RunEvents, public ReportListener {
@@ -54,6 +55,7 @@ public:
                    uint32_t error) override;
     void Waited(const char* program, uint32_t waited_ms, WaitEnd end) override;
     void CrcComputed(const char* file, bool read, uint32_t crc) override;
+    void Undone(const UndoEvent& event) override;
     void RunEnded(RunEnd end, const char* procedure) override;
 
     void BoxComing(const ReportedBox& box) override;

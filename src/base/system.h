@@ -10,6 +10,14 @@
 // True on the NT platform family; asked anew on every call.
 bool IsNtPlatform();
 
+// Whether the process runs with an administrator's full rights: its token is
+// elevated; on systems without elevation (XP), it is a member of
+// Administrators.
+bool IsElevated();
+
+// Wine, which Windows never is: its ntdll exports wine_get_version.
+bool RunsUnderWine();
+
 // Loads a DLL of the system folder by its full path, never from the program's
 // folder or the current folder.
 HMODULE LoadSystemLibrary(const char* file_name);

@@ -24,6 +24,12 @@ bool ScriptKeys::ReadNumber(const char* section, const char* key, TextBuffer& va
     return true;
 }
 
+bool UndoAsked(const ScriptKeys& keys) {
+    TextBuffer value;
+    return keys.ReadOptionalText("UPDATER", "ROLLBACK", value) &&
+           EqualsNoCase(value.c_str(), "YES");
+}
+
 void ReadDefinitions(const ScriptSource& source, SymbolTable& symbols) {
     ByteArray lines;
     source.ReadSection("DEFINE", kValueCapacity, lines);

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/undo_format.h"
+#include "undo/journal_format.h"
 #include "file_procs_helpers.h"
 #include "helper_programs.h"
 #include "sandbox.h"

@@ -5,17 +5,15 @@
 
 #include <windows.h>
 
-#include "app/undo_format.h"
 #include "base/status.h"
-
-// The full path, with ".", ".." and doubled backslashes resolved and no
-// backslash at its end (a drive's root keeps its own); "" when the system
-// cannot make one.
-TextBuffer FullPathOf(const char* path);
+#include "undo/journal_format.h"
 
 // Attributes and times; false when nothing is there.
 bool ReadState(const char* path, FileState* state);
 bool IsFolderState(const FileState& state);
+// The fingerprint of the file at path; false for a folder, and when nothing
+// can be opened there.
+bool ReadPrint(const char* path, Fingerprint* print);
 // Sets the attributes, creation and last-write times that differ from state.
 Status PutState(const char* path, const FileState& state);
 
@@ -60,6 +58,3 @@ bool IsEmptyFolder(const char* path);
 // The root of a full path's volume: "C:\", a volume mounted in a folder, or
 // "\\server\share\".
 TextBuffer VolumeRootOf(const TextBuffer& path);
-// Makes path as a new hidden folder that only this account, administrators
-// and the system may use. Fails when path exists.
-Status MakePrivateFolder(const TextBuffer& path);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/undo_format.h"
+#include "undo/journal_format.h"
 #include "text/code_page.h"
 
 namespace {

@@ -1,19 +1,24 @@
-#include "app/undo_format.h"
+#include "undo/journal_format.h"
 
 #include <cstring>
 #include <new>
 
-#include "text/code_page.h"
+#include "base/path_text.h"
 #include "text/crc32.h"
 
 namespace {
 
 const char kDigits[] = "0123456789ABCDEF";
 
-void AddHex(TextBuilder& text, uint64_t value, int digits) {
+// value in hexadecimal, at least digits long.
+void AddHex(TextBuilder& text, uint64_t value, int digits = 1) {
     char buffer[16];
-    for (int i = digits - 1; i >= 0; --i, value >>= 4) buffer[i] = kDigits[value & 0xF];
-    text.Append(buffer, static_cast<size_t>(digits));
+    int count = 0;
+    do {
+        buffer[15 - count++] = kDigits[value & 0xF];
+        value >>= 4;
+    } while (value != 0 || count < digits);
+    text.Append(buffer + 16 - count, static_cast<size_t>(count));
 }
 
 // Reads hexadecimal digits up to the next tab or the end; false for anything else.
@@ -21,8 +26,8 @@ bool ReadHex(const char*& at, const char* end, uint64_t* value) {
     *value = 0;
     const char* start = at;
     for (; at < end && *at != '\t'; ++at) {
-        const char* digit = strchr(kDigits, *at);
-        if (*at == '\0' || digit == nullptr || at - start >= 16)
+        const char* digit = *at == '\0' ? nullptr : strchr(kDigits, *at);
+        if (digit == nullptr || at - start >= 16)
             return false;
         *value = (*value << 4) | static_cast<uint64_t>(digit - kDigits);
     }
@@ -46,25 +51,37 @@ bool Skip(const char*& at, const char* end, char c) {
 }
 
 bool IsRecordType(char c) {
-    return strchr("HPEANMXTVDRU", c) != nullptr && c != '\0';
+    return c != '\0' && strchr("YHPEANWFMXTVDRLU", c) != nullptr;
 }
 
-// One line without its line feed: type, how, number, attributes, times,
-// path and other, separated by tabs.
+// Numbers, each ended by a tab, in the order a line holds them.
+bool ReadNumbers(const char*& at, const char* end, uint64_t* const* numbers, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (!ReadHex(at, end, numbers[i]) || !Skip(at, end, '\t'))
+            return false;
+    }
+    return true;
+}
+
+// One line without its line feed: type, how, number, attributes, times, size,
+// volume, index, path and other, separated by tabs.
 bool ParseRecord(const char* at, const char* end, Record& record) {
-    uint64_t number = 0, attributes = 0;
     if (at + 4 > end || !IsRecordType(at[0]) || at[1] != '\t' || at[3] != '\t')
         return false;
     record.type = static_cast<RecordType>(at[0]);
     record.how = at[2];
     at += 4;
-    if (!ReadHex(at, end, &number) || !Skip(at, end, '\t') || !ReadHex(at, end, &attributes) ||
-        !Skip(at, end, '\t') || !ReadHex(at, end, &record.state.created) || !Skip(at, end, '\t') ||
-        !ReadHex(at, end, &record.state.written) || !Skip(at, end, '\t')) {
+    uint64_t number = 0, attributes = 0, volume = 0;
+    uint64_t* const numbers[] = {
+        &number,      &attributes, &record.state.created, &record.state.written,
+        &record.size, &volume,     &record.index};
+    if (!ReadNumbers(at, end, numbers, 7) || number > 0xFFFFFFFFu || attributes > 0xFFFFFFFFu ||
+        volume > 0xFFFFFFFFu) {
         return false;
     }
     record.number = static_cast<uint32_t>(number);
     record.state.attributes = static_cast<uint32_t>(attributes);
+    record.volume = static_cast<uint32_t>(volume);
     record.path = ReadField(at, end);
     if (!Skip(at, end, '\t'))
         return false;
@@ -74,25 +91,74 @@ bool ParseRecord(const char* at, const char* end, Record& record) {
 
 }  // namespace
 
-TextBuffer FoldedPath(const char* path) {
-    TextBuffer folded(path);
-    char* p = folded.data();
-    for (; p != nullptr && *p != '\0'; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        if (IsLeadByte(c) && p[1] != '\0') {
-            ++p;  // a trail byte is never a letter
-        } else if (c >= 'a' && c <= 'z') {
-            *p = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return folded;
+void PathIndex::Clear() {
+    paths_.Clear();
+    slots_.reset();
+    capacity_ = 0;
 }
 
-bool IsAtOrBelow(const char* path, const char* folder) {
-    const TextBuffer a = FoldedPath(path), b = FoldedPath(folder);
-    const size_t length = b.Length();
-    return strncmp(a.c_str(), b.c_str(), length) == 0 &&
-           (a.c_str()[length] == '\0' || a.c_str()[length] == '\\');
+int PathIndex::SlotOf(const char* path) const {
+    const TextBuffer folded = FoldedPath(path);
+    const uint32_t mask = static_cast<uint32_t>(capacity_ - 1);
+    for (uint32_t slot = Crc32(folded.c_str(), folded.Length()) & mask;; slot = (slot + 1) & mask) {
+        const int held = slots_[slot];
+        if (held == 0 || EqualsNoCase(paths_[held - 1].c_str(), path))
+            return static_cast<int>(slot);
+    }
+}
+
+bool PathIndex::Grow() {
+    const int capacity = capacity_ == 0 ? 64 : capacity_ * 2;
+    std::unique_ptr<int[]> slots(new (std::nothrow) int[capacity]());
+    if (!slots)
+        return false;
+    slots_.swap(slots);
+    capacity_ = capacity;
+    for (int i = 0; i < paths_.Count(); ++i) slots_[SlotOf(paths_[i].c_str())] = i + 1;
+    return true;
+}
+
+int PathIndex::Add(const char* path) {
+    // At most half full, so that a search always ends at an empty slot soon.
+    if ((paths_.Count() + 1) * 2 > capacity_ && !Grow())
+        return -1;
+    const int slot = SlotOf(path);
+    if (slots_[slot] != 0)
+        return slots_[slot] - 1;
+    if (!paths_.Add(TextBuffer(path)))
+        return -1;
+    slots_[slot] = paths_.Count();
+    return paths_.Count() - 1;
+}
+
+int PathIndex::Find(const char* path) const {
+    if (capacity_ == 0)
+        return -1;
+    return slots_[SlotOf(path)] - 1;
+}
+
+int PlaceIndex::Add(const Place& place) {
+    const int count = paths_.Count();
+    const int index = paths_.Add(place.path.c_str());
+    if (index == count && !places_.Add(place)) {
+        paths_.Clear();  // out of step: nothing found from here on
+        places_.Clear();
+        return -1;
+    }
+    return index;
+}
+
+void PlaceIndex::Clear() {
+    paths_.Clear();
+    places_.Clear();
+}
+
+bool PlaceIndex::Covers(const TextBuffer& path) const {
+    for (TextBuffer level = path; !level.IsEmpty(); level = FolderAbove(level)) {
+        if (Find(level.c_str()) >= 0)
+            return true;
+    }
+    return false;
 }
 
 TextBuffer SlotName(uint32_t procedure, const char* group, uint32_t index) {
@@ -106,76 +172,32 @@ TextBuffer SlotName(uint32_t procedure, const char* group, uint32_t index) {
     return name.Text();
 }
 
-int PathDepth(const char* path) {
-    int depth = 0;
-    const ptrdiff_t start = (path[0] == '\\' && path[1] == '\\') ? 2 : 0;
-    for (ptrdiff_t p = FindText(path, start, "\\"); p >= 0; p = FindText(path, p + 1, "\\")) {
-        ++depth;
-    }
-    return depth;
+void Record::SetPrint(const Fingerprint& print) {
+    size = print.size;
+    state.written = print.written;
+    volume = print.volume;
+    index = print.index;
 }
 
-TextBuffer JoinPath(const TextBuffer& folder, const char* name) {
-    return folder.Item(-1, "\\").IsEmpty() ? folder + name : folder + "\\" + name;
-}
-
-void PlaceIndex::Clear() {
-    places_.Clear();
-    slots_.reset();
-    capacity_ = 0;
-}
-
-int PlaceIndex::SlotOf(const char* path) const {
-    const TextBuffer folded = FoldedPath(path);
-    const uint32_t mask = static_cast<uint32_t>(capacity_ - 1);
-    for (uint32_t slot = Crc32(folded.c_str(), folded.Length()) & mask;; slot = (slot + 1) & mask) {
-        const int held = slots_[slot];
-        if (held == 0 || EqualsNoCase(places_[held - 1].path.c_str(), path))
-            return static_cast<int>(slot);
-    }
-}
-
-bool PlaceIndex::Grow() {
-    const int capacity = capacity_ == 0 ? 64 : capacity_ * 2;
-    std::unique_ptr<int[]> slots(new (std::nothrow) int[capacity]());
-    if (!slots)
-        return false;
-    slots_.swap(slots);
-    capacity_ = capacity;
-    for (int i = 0; i < places_.Count(); ++i) slots_[SlotOf(places_[i].path.c_str())] = i + 1;
-    return true;
-}
-
-int PlaceIndex::Add(const Place& place) {
-    // At most half full, so that a search always ends at an empty slot soon.
-    if ((places_.Count() + 1) * 2 > capacity_ && !Grow())
-        return -1;
-    const int slot = SlotOf(place.path.c_str());
-    if (slots_[slot] != 0)
-        return slots_[slot] - 1;
-    if (!places_.Add(place))
-        return -1;
-    slots_[slot] = places_.Count();
-    return places_.Count() - 1;
-}
-
-int PlaceIndex::Find(const char* path) const {
-    if (capacity_ == 0)
-        return -1;
-    return slots_[SlotOf(path)] - 1;
+Record MakeRecord(RecordType type, char how, const TextBuffer& path, const TextBuffer& other) {
+    Record record;
+    record.type = type;
+    record.how = how;
+    record.path = path;
+    record.other = other;
+    return record;
 }
 
 void JournalBatch::Add(const Record& record) {
     const char head[] = {static_cast<char>(record.type), '\t', record.how, '\t'};
     text_.Append(head, sizeof head);
-    AddHex(text_, record.number, 8);
-    text_.Append("\t");
-    AddHex(text_, record.state.attributes, 8);
-    text_.Append("\t");
-    AddHex(text_, record.state.created, 16);
-    text_.Append("\t");
-    AddHex(text_, record.state.written, 16);
-    text_.Append("\t");
+    const uint64_t numbers[] = {
+        record.number, record.state.attributes, record.state.created, record.state.written,
+        record.size,   record.volume,           record.index};
+    for (uint64_t number : numbers) {
+        AddHex(text_, number);
+        text_.Append("\t");
+    }
     text_.Append(record.path.c_str());
     text_.Append("\t");
     text_.Append(record.other.c_str());
@@ -183,11 +205,8 @@ void JournalBatch::Add(const Record& record) {
 }
 
 void JournalBatch::AddPlace(const Place& place) {
-    Record record;
-    record.type = RecordType::kPlace;
-    record.how = static_cast<char>(place.kind);
+    Record record = MakeRecord(RecordType::kPlace, static_cast<char>(place.kind), place.path);
     record.state = place.state;
-    record.path = place.path;
     Add(record);
 }
 
@@ -226,4 +245,9 @@ void ParseJournal(const char* bytes, size_t size, List<Record>& records) {
         }
         line = stop + 1;
     }
+}
+
+bool IsCurrentJournal(const List<Record>& records) {
+    return records.Count() >= 2 && records[0].type == RecordType::kVersion &&
+           records[0].number == kJournalVersion && records[1].type == RecordType::kHeader;
 }
