@@ -434,6 +434,14 @@ private:
             FileState now;
             const bool there = ReadState(place.path.c_str(), &now);
             if (!FindSlot(procedure, i, &slot, &copied)) {
+                // A file the run wrote over whose set-aside copy is gone, unless
+                // an undo begun before put it back.
+                const Left run = left.Get(place.path);
+                if (there && place.kind == PlaceKind::kFile && run.decided &&
+                    now.written != place.state.written) {
+                    Leave(place.path,
+                          IsRunsFile(place.path, run) ? UndoReason::kNoCopy : UndoReason::kChanged);
+                }
                 // A folder removed for good is made again; a file cannot be.
                 if (there)
                     continue;
