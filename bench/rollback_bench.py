@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Times COPY over existing files with and without ROLLBACK=YES, side by side
 in one run: 2,000 small files (20 folders of 100) and one 200 MiB file. Each
-run starts from a fresh copy of the installed tree (not timed); the two
-settings take turns. Prints medians and the ratio ROLLBACK/without.
+run starts from a fresh copy of the installed tree (not timed); the settings
+take turns. Prints medians and the ratio ROLLBACK/without. With --before and
+a second updater.exe (an earlier build), both programs take turns as well,
+and the growth of ROLLBACK's overhead (its time less the time without) is
+printed.
 
 The figures depend on the file system the trees are on, because an undo
 makes a new file for each one it replaces where a plain run writes over the
@@ -11,7 +14,7 @@ freed in the last minutes, and a bench that has just removed thousands of
 files pays for that on each new file. Give a folder on the file system to
 measure; it is made and removed.
 
-usage: bench/rollback_bench.py build/win/updater.exe [runs] [folder]
+usage: bench/rollback_bench.py build/win/updater.exe [runs] [folder] [--before OLD.exe]
 """
 import os
 import shutil
@@ -21,10 +24,15 @@ import sys
 import time
 
 top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-exe = os.path.abspath(sys.argv[1])
-runs = int(sys.argv[2]) if len(sys.argv) > 2 else 5
-work = os.path.abspath(sys.argv[3]) if len(sys.argv) > 3 else \
-    os.path.join(top, "build", "bench-rollback")
+args = sys.argv[1:]
+before = None
+if "--before" in args:
+    at = args.index("--before")
+    before = os.path.abspath(args[at + 1])
+    del args[at:at + 2]
+exe = os.path.abspath(args[0])
+runs = int(args[1]) if len(args) > 1 else 5
+work = os.path.abspath(args[2]) if len(args) > 2 else os.path.join(top, "build", "bench-rollback")
 wine = os.path.join(top, "tests", "run-wine.sh")
 
 
@@ -45,16 +53,17 @@ def make_big(name, byte):
             f.write(block)
 
 
-def timed_run(tree, rollback):
+def timed_run(tree, rollback, program="updater.exe"):
     target = os.path.join(work, "app")
     shutil.rmtree(target, ignore_errors=True)
     shutil.copytree(os.path.join(work, "installed-" + tree), target)
-    with open(os.path.join(work, "updater.ini"), "w") as f:
+    # Each program reads the script of its own name.
+    with open(os.path.join(work, program.replace(".exe", ".ini")), "w") as f:
         f.write("[UPDATER]\nNAME=bench\n%sPROC=C\n[C]\nMODE=COPY\nFROM=<Src>\\new-%s\n"
                 "TO=<Src>\\app\n" % ("ROLLBACK=YES\n" if rollback else "", tree))
     subprocess.run(["sync"])
     start = time.perf_counter()
-    subprocess.run([wine, os.path.join(work, "updater.exe")], check=True,
+    subprocess.run([wine, os.path.join(work, program)], check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     elapsed = time.perf_counter() - start
     # The update must be complete either way.
@@ -66,13 +75,23 @@ def timed_run(tree, rollback):
 
 
 def bench(tree, label):
-    without, with_rollback = [], []
+    programs = ["updater.exe"] + (["before.exe"] if before else [])
+    times = {(p, r): [] for p in programs for r in (False, True)}
     for _ in range(runs):
-        without.append(timed_run(tree, False))
-        with_rollback.append(timed_run(tree, True))
-    a, b = statistics.median(without), statistics.median(with_rollback)
-    print("%-34s without %.3f s   ROLLBACK %.3f s   ratio %.2f  (median of %d)"
-          % (label, a, b, b / a, runs))
+        for program in programs:
+            for rollback in (False, True):
+                times[(program, rollback)].append(timed_run(tree, rollback, program))
+    overhead = {}
+    for program in programs:
+        a = statistics.median(times[(program, False)])
+        b = statistics.median(times[(program, True)])
+        overhead[program] = b - a
+        print("%-34s %-11s without %.3f s   ROLLBACK %.3f s   ratio %.2f  (median of %d)"
+              % (label, program, a, b, b / a, runs))
+    if before:
+        print("%-34s ROLLBACK's overhead %.3f s before, %.3f s now: %+.0f %%"
+              % (label, overhead["before.exe"], overhead["updater.exe"],
+                 100 * (overhead["updater.exe"] / overhead["before.exe"] - 1)))
 
 
 shutil.rmtree(work, ignore_errors=True)
@@ -82,6 +101,8 @@ make_small("new-small", ord("n"))
 make_big("installed-big", ord("o"))
 make_big("new-big", ord("n"))
 shutil.copy(exe, os.path.join(work, "updater.exe"))
+if before:
+    shutil.copy(before, os.path.join(work, "before.exe"))
 bench("small", "2,000 small files over existing")
 bench("big", "one 200 MiB file over existing")
 shutil.rmtree(work, ignore_errors=True)

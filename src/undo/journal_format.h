@@ -107,7 +107,8 @@ enum class RecordType : char {
     kWritten = 'W',      // the run writes path, which it has kept first
     kPrint = 'F',        // the fingerprint of path once written; how 't': the records of
                          // every entry of the tree path follow
-    kMoved = 'M',        // path, with state, was moved to other
+    kMoved = 'M',        // path, with state, was moved to other; how 'n': path was the
+                         // run's own, no state
     kCancelled = 'X',    // the move of path to other recorded before failed: nothing moved
     kState = 'T',        // how: 'f' file, 'd' folder; path had state
     kAsideFolder = 'V',  // path: a set-aside folder on another volume

@@ -93,7 +93,7 @@ public:
         for (const Record& record : records) {
             // A folder on another volume is used only while it can be trusted.
             if (record.type == RecordType::kAsideFolder &&
-                CheckFolder(record.path, rule) == UndoReason::kNone)
+                CheckVolumeFolder(record.path, rule) == UndoReason::kNone)
                 asides_.Add(record.path);
             // Left by an undo begun before: not told again.
             if (record.type == RecordType::kLeft) {
@@ -335,7 +335,7 @@ private:
             if (!Check(MoveBack(moved, original), UndoStep::kPutBack, original))
                 return false;
             FileState back;
-            if (ReadState(original.c_str(), &back) && !IsFolderState(back))
+            if (record.how != 'n' && ReadState(original.c_str(), &back) && !IsFolderState(back))
                 PutState(original.c_str(), record.state);
             return true;
         }
@@ -370,7 +370,9 @@ private:
             return true;
         }
         if (there && !(left.decided && IsRunsFile(path, left))) {
-            Leave(path, left.decided ? UndoReason::kChanged : UndoReason::kNotMade);
+            // A copy put back by an undo begun before stays beside it.
+            if (now.written != record.state.written)
+                Leave(path, left.decided ? UndoReason::kChanged : UndoReason::kNotMade);
             return true;
         }
         if (!Check(PutBack(record.other, record.how == 'c', path), UndoStep::kPutBack, path))
@@ -454,9 +456,13 @@ private:
                 continue;
             }
             const bool folder = place.kind != PlaceKind::kFile;
-            if (there && !folder && !IsRunsFile(place.path, left.Get(place.path))) {
-                Leave(place.path,
-                      left.Get(place.path).decided ? UndoReason::kChanged : UndoReason::kNotMade);
+            const Left run = left.Get(place.path);
+            if (there && !folder && !IsRunsFile(place.path, run)) {
+                // A copy put back by an undo begun before stays beside it.
+                if (now.written == place.state.written)
+                    restored.Add(place.path.c_str());
+                else
+                    Leave(place.path, run.decided ? UndoReason::kChanged : UndoReason::kNotMade);
                 continue;
             }
             if (there && folder != IsFolderState(now)) {

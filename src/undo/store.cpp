@@ -185,11 +185,24 @@ Status MakeProtectedFolder(const TextBuffer& path, PSID account) {
     return made;
 }
 
-UndoReason CheckFolder(const TextBuffer& path, const TrustRule& rule) {
-    if (!HasNoLinkOnPath(path))
-        return UndoReason::kLink;
+namespace {
+
+UndoReason CheckUnlinked(const TextBuffer& path, const TrustRule& rule) {
     const UniqueHandle folder(OpenHeld(path));
     return folder.IsValid() ? CheckOpened(folder.Get(), rule) : UndoReason::kUnreadable;
+}
+
+}  // namespace
+
+UndoReason CheckFolder(const TextBuffer& path, const TrustRule& rule) {
+    return HasNoLinkOnPath(path) ? CheckUnlinked(path, rule) : UndoReason::kLink;
+}
+
+UndoReason CheckVolumeFolder(const TextBuffer& path, const TrustRule& rule) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return UndoReason::kLink;
+    return CheckUnlinked(path, rule);
 }
 
 UndoStore::~UndoStore() {

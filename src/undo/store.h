@@ -53,6 +53,9 @@ Status MakeProtectedFolder(const TextBuffer& path, PSID account);
 // Why the folder at path cannot be trusted: it or a folder on its way is a
 // link, or its owner and access list fail the rule; kNone when it can.
 UndoReason CheckFolder(const TextBuffer& path, const TrustRule& rule);
+// The same for a set-aside folder at the root of a volume: only it must not
+// be a link, since a volume mounted in a folder is one.
+UndoReason CheckVolumeFolder(const TextBuffer& path, const TrustRule& rule);
 
 // The stores of this run: the trusted ones found, and the one its journal
 // goes to. Their folders are held open, so that none can be renamed or

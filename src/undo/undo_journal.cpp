@@ -166,7 +166,7 @@ Status UndoJournal::BeforeMove(const char* source, const char* target) {
     // What the run made goes back to where its records name it, which
     // nothing but the undo needs: told, not forced to the disk.
     if (standing == Standing::kNew || standing == Standing::kKept)
-        return Tell(RecordType::kMoved, '-', from, to);
+        return Tell(RecordType::kMoved, 'n', from, to);
     // A second name keeps the file where the move cannot take it.
     TextBuffer slot;
     if (standing == Standing::kOriginal && !IsFolderState(state) &&

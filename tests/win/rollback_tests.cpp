@@ -18,6 +18,7 @@
 
 #include "base/paths.h"
 #include "undo/journal_format.h"
+#include "undo/store.h"
 #include "file_procs_helpers.h"
 #include "helper_programs.h"
 #include "sandbox.h"
@@ -471,6 +472,48 @@ std::string UnixPathOf(const std::string& path) {
     const std::string result = unix_path != nullptr ? unix_path : "";
     HeapFree(GetProcessHeap(), 0, unix_path);
     return result;
+}
+
+// The shipped program makes its store owned by Administrators, with only
+// SYSTEM and Administrators allowed to change anything: the calls it makes,
+// as Wine's relay trace shows them. Wine keeps the folder as the account's.
+TEST(RollbackStore, IsMadeForAdministratorsAlone) {
+    RemoveStores();
+    Sandbox box("rollback_store_calls");
+    box.WriteScript(
+        "[UPDATER]\nNAME=N\nROLLBACK=YES\nPROC=K\n[K]\nMODE=MAKEDIR\nDIR=<Src>\\made\n");
+    HKEY debug = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\Debug", &debug), ERROR_SUCCESS);
+    const char relayed[] =
+        "advapi32.ConvertStringSecurityDescriptorToSecurityDescriptorA;"
+        "sechost.ConvertStringSecurityDescriptorToSecurityDescriptorA;"
+        "kernel32.CreateDirectoryA;kernelbase.CreateDirectoryA";
+    RegSetValueExA(debug, "RelayInclude", 0, REG_SZ, reinterpret_cast<const BYTE*>(relayed),
+                   sizeof relayed);
+    const bool ran = RunUnixProgram("/bin/sh -c \"WINEDEBUG=-all,+relay wine '" +
+                                    UnixPathOf(box.Path("updater.exe")) + "' 2> '" +
+                                    UnixPathOf(box.Path()) + "/relay.txt'\"");
+    RegDeleteValueA(debug, "RelayInclude");
+    RegCloseKey(debug);
+    if (!ran)
+        GTEST_SKIP() << "no shell of the machine Wine runs on";
+    EXPECT_TRUE(box.Exists("made"));
+    const std::string relay = box.ReadFile("relay.txt");
+    EXPECT_NE(relay.find("\"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)\""), std::string::npos);
+    const std::string common = SpecialFolder(CSIDL_COMMON_APPDATA);
+    for (const std::string& folder : {common + "\\Updater", Store()}) {
+        std::string escaped;
+        for (char c : folder) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        // A folder made with security attributes: the second argument is not null.
+        const size_t call = relay.find("CreateDirectoryA(");
+        const size_t at = relay.find("\"" + escaped + "\",", call);
+        ASSERT_NE(at, std::string::npos) << folder;
+        EXPECT_NE(relay.substr(at + escaped.size() + 3, 8), "00000000") << folder;
+    }
+    const AccountSid account;
+    EXPECT_EQ(CheckFolder(Store().c_str(), TrustRule()), UndoReason::kOwner);
+    EXPECT_EQ(CheckFolder(Store().c_str(), StoreRule(true, account)), UndoReason::kNone);
+    RemoveStores();
 }
 
 // A store that others may change, or one reached through a link, is left as
