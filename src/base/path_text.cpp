@@ -53,6 +53,10 @@ bool HasWildcard(const TextBuffer& path) {
     return path.CountOf("*") > 0 || path.CountOf("?") > 0;
 }
 
+bool IsDotsName(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
 TextBuffer FoldedPath(const char* path) {
     TextBuffer folded(path);
     char* p = folded.data();

@@ -24,6 +24,9 @@ bool IsPattern(const TextBuffer& path);
 // Any wildcard anywhere: the shell expands both "*" and "?".
 bool HasWildcard(const TextBuffer& path);
 
+// "." or "..", which a folder's listing holds besides its entries.
+bool IsDotsName(const char* name);
+
 // The same path as the system compares it: ASCII letters in upper case.
 TextBuffer FoldedPath(const char* path);
 // Whether path is folder or lies below it, compared as the system compares names.

@@ -11,12 +11,6 @@ namespace {
 // and deleted by name at the end. Every open file costs the system a little.
 const int kMostHeld = 4096;
 
-TextBuffer Hex8(uint32_t value) {
-    char digits[9] = {};
-    for (int i = 7; i >= 0; --i, value >>= 4) digits[i] = "0123456789ABCDEF"[value & 0xF];
-    return TextBuffer(digits);
-}
-
 Record SetAside(char how, const TextBuffer& full, const TextBuffer& slot, const FileState& state) {
     Record record = MakeRecord(RecordType::kSetAside, how, full, slot);
     record.state = state;
@@ -39,7 +33,7 @@ Status AsideStore::FolderFor(const TextBuffer& full, TextBuffer* folder) {
     // A folder of the run's own at that volume's root, announced before
     // anything goes in, so that it is found and removed after a crash.
     for (uint32_t attempt = 0; attempt < 16; ++attempt) {
-        const TextBuffer made = other_volume_ + "\\updater-undo-" + Hex8(run_number_ + attempt);
+        const TextBuffer made = other_volume_ + "\\updater-undo-" + HexName(run_number_ + attempt);
         const Status status = MakeProtectedFolder(made, maker_);
         if (status) {
             SetFileAttributesA(made.c_str(), FILE_ATTRIBUTE_HIDDEN);

@@ -161,6 +161,12 @@ bool PlaceIndex::Covers(const TextBuffer& path) const {
     return false;
 }
 
+TextBuffer HexName(uint32_t value) {
+    TextBuilder name;
+    AddHex(name, value, 8);
+    return name.Text();
+}
+
 TextBuffer SlotName(uint32_t procedure, const char* group, uint32_t index) {
     TextBuilder name;
     AddHex(name, procedure, 8);

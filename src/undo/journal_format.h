@@ -91,6 +91,9 @@ private:
     List<Place> places_;
 };
 
+// Eight hexadecimal digits: the names of journals and of the run's folders.
+TextBuffer HexName(uint32_t value);
+
 // Where a set-aside file goes, below a set-aside folder: the procedure's
 // number, then the group (its places, or "e" for single changes) with the
 // index. Few names to a folder keep every lookup there fast.

@@ -12,10 +12,6 @@ namespace {
 // and every change there is recorded by itself.
 const int kMostPlaces = 50000;
 
-bool IsDots(const char* name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
 // A file, a folder to list, or a link to a folder, which is never entered.
 PlaceKind KindOf(const FileState& state) {
     if (!IsFolderState(state))
@@ -65,16 +61,11 @@ void PlaceBook::AddItem(const TextBuffer& item) {
         return;
     FileState state;
     if (HasWildcard(full)) {
+        ForEachMatch(full, [this](const TextBuffer& match, const WIN32_FIND_DATAA& entry) {
+            AddPlace(KindOf(StateOf(entry)), match, StateOf(entry));
+            return true;
+        });
         const TextBuffer folder = FolderAbove(full);
-        WIN32_FIND_DATAA entry;
-        FindHandle search(full.c_str(), &entry);
-        if (search.IsValid()) {
-            do {
-                if (!IsDots(entry.cFileName))
-                    AddPlace(KindOf(StateOf(entry)), JoinPath(folder, entry.cFileName),
-                             StateOf(entry));
-            } while (FindNextFileA(search.Get(), &entry));
-        }
         if (ReadState(folder.c_str(), &state))
             AddPlace(PlaceKind::kEnclosing, folder, state);
         return;
@@ -127,7 +118,7 @@ void PlaceBook::ListFolder(const TextBuffer& folder, int place) {
     bool listed = search.IsValid();
     if (listed) {
         do {
-            if (IsDots(entry.cFileName))
+            if (IsDotsName(entry.cFileName))
                 continue;
             if (places_.Count() >= kMostPlaces) {
                 listed = false;

@@ -11,10 +11,6 @@
 
 namespace {
 
-bool Exists(const TextBuffer& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // Adds a record to the journal, on the disk before anything else happens.
 void AppendRecord(HANDLE file, const Record& record) {
     JournalBatch batch;
@@ -171,7 +167,6 @@ private:
     bool Stop(const TextBuffer& path, uint32_t error) {
         Tell(UndoStep::kFailed, UndoReason::kNone, path, error);
         failed_ = path;
-        stopped_ = true;
         return false;
     }
     // What can never be put back: left, noted in the journal, and told once.
@@ -341,22 +336,14 @@ private:
         }
         // A pattern's matches went into one folder, each under its own name.
         const TextBuffer folder = ParentOf(original);
-        WIN32_FIND_DATAA entry;
-        {
-            FindHandle search((moved + "\\*").c_str(), &entry);
-            if (search.IsValid()) {
-                do {
-                    const char* name = entry.cFileName;
-                    if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
-                        continue;
-                    const TextBuffer back = JoinPath(folder, name);
-                    if (!Check(MoveBack(JoinPath(moved, name), back), UndoStep::kPutBack, back))
-                        return false;
-                } while (FindNextFileA(search.Get(), &entry));
-            }
-        }
+        bool went_on = true;
+        ForEachEntry(moved, [&](const TextBuffer& match, const WIN32_FIND_DATAA& entry) {
+            const TextBuffer back = JoinPath(folder, entry.cFileName);
+            went_on = Check(MoveBack(match, back), UndoStep::kPutBack, back);
+            return went_on;
+        });
         RemoveDirectoryA(moved.c_str());
-        return true;
+        return went_on;
     }
 
     bool PutBackRecord(const Record& record, const Left& left) {
@@ -508,7 +495,6 @@ private:
     PathIndex left_;          // paths left as they are
     List<int> used_cancels_;  // cancelling records already matched
     TextBuffer failed_;
-    bool stopped_ = false;
 };
 
 // The whole file; false when it cannot be read.
@@ -675,18 +661,15 @@ void ListJournals(const List<TextBuffer>& folders, List<TextBuffer>& journals) {
     };
     List<Found> found;
     for (const TextBuffer& folder : folders) {
-        WIN32_FIND_DATAA entry;
-        FindHandle search(JoinPath(folder, "*.jnl").c_str(), &entry);
-        if (!search.IsValid())
-            continue;
-        do {
-            if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
-                continue;
-            const uint64_t created =
-                (static_cast<uint64_t>(entry.ftCreationTime.dwHighDateTime) << 32) |
-                entry.ftCreationTime.dwLowDateTime;
-            found.Add({created, JoinPath(folder, entry.cFileName)});
-        } while (FindNextFileA(search.Get(), &entry));
+        ForEachMatch(
+            JoinPath(folder, "*.jnl"), [&](const TextBuffer& path, const WIN32_FIND_DATAA& entry) {
+                if (!(entry.dwFileAttributes &
+                      (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+                    found.Add({(static_cast<uint64_t>(entry.ftCreationTime.dwHighDateTime) << 32) |
+                                   entry.ftCreationTime.dwLowDateTime,
+                               path});
+                return true;
+            });
     }
     std::stable_sort(found.begin(), found.end(),
                      [](const Found& a, const Found& b) { return a.created > b.created; });

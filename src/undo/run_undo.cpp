@@ -12,30 +12,18 @@
 
 namespace {
 
-TextBuffer Hex8(uint32_t value) {
-    char digits[9] = {};
-    for (int i = 7; i >= 0; --i, value >>= 4) digits[i] = "0123456789ABCDEF"[value & 0xF];
-    return TextBuffer(digits);
-}
-
 // Set-aside folders whose journal is gone: a completed run's cleanup was cut short.
 void RemoveStrayFolders(const TextBuffer& store) {
     List<TextBuffer> strays;
-    {
-        WIN32_FIND_DATAA entry;
-        FindHandle search(JoinPath(store, "????????").c_str(), &entry);
-        if (!search.IsValid())
-            return;
-        do {
-            const TextBuffer folder = JoinPath(store, entry.cFileName);
-            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                strlen(entry.cFileName) == 8 &&
-                GetFileAttributesA((folder + ".jnl").c_str()) == INVALID_FILE_ATTRIBUTES) {
-                strays.Add(folder);
-            }
-        } while (FindNextFileA(search.Get(), &entry));
-    }
+    ForEachMatch(JoinPath(store, "????????"),
+                 [&](const TextBuffer& folder, const WIN32_FIND_DATAA& entry) {
+                     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                         !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                         strlen(entry.cFileName) == 8 && !Exists(folder + ".jnl")) {
+                         strays.Add(folder);
+                     }
+                     return true;
+                 });
     for (const TextBuffer& folder : strays) RemoveTree(folder);
 }
 
@@ -81,10 +69,10 @@ UndoOutcome RunUndo::Begin() {
 
     // This run's journal, under a name no journal or set-aside folder has.
     uint32_t number = GetTickCount() ^ (GetCurrentProcessId() << 16);
-    TextBuffer aside = JoinPath(store_.Folder(), Hex8(number).c_str());
+    TextBuffer aside = JoinPath(store_.Folder(), HexName(number).c_str());
     while (GetFileAttributesA(aside.c_str()) != INVALID_FILE_ATTRIBUTES ||
            GetFileAttributesA((aside + ".jnl").c_str()) != INVALID_FILE_ATTRIBUTES) {
-        aside = JoinPath(store_.Folder(), Hex8(++number).c_str());
+        aside = JoinPath(store_.Folder(), HexName(++number).c_str());
     }
     Record version = MakeRecord(RecordType::kVersion, '-', "");
     version.number = kJournalVersion;

@@ -6,6 +6,8 @@
 #include "base/path_text.h"
 #include "base/system.h"
 #include "base/win_handles.h"
+#include "undo/journal_format.h"
+#include "undo/undo_files.h"
 
 namespace {
 
@@ -92,12 +94,6 @@ bool IsHexName(const char* name) {
             return false;
     }
     return digits == 8;
-}
-
-TextBuffer Hex8(uint32_t value) {
-    char digits[9] = {};
-    for (int i = 7; i >= 0; --i, value >>= 4) digits[i] = "0123456789ABCDEF"[value & 0xF];
-    return TextBuffer(digits);
 }
 
 void Tell(RunEvents& events, UndoStep step, UndoReason reason, const TextBuffer& path) {
@@ -242,22 +238,18 @@ bool UndoStore::Open(const TextBuffer& base, bool elevated, RunEvents& events) {
     }
     Take(base, "Updater", true, events);
     // Stores made before because this one could not be trusted.
-    WIN32_FIND_DATAA entry;
-    {
-        FindHandle search((JoinPath(base, kFreshStorePrefix) + "*").c_str(), &entry);
-        if (search.IsValid()) {
-            do {
-                if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                    IsHexName(entry.cFileName + sizeof kFreshStorePrefix - 1))
-                    Take(base, entry.cFileName, false, events);
-            } while (FindNextFileA(search.Get(), &entry));
-        }
-    }
+    ForEachMatch(JoinPath(base, kFreshStorePrefix) + "*",
+                 [&](const TextBuffer&, const WIN32_FIND_DATAA& entry) {
+                     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                         IsHexName(entry.cFileName + sizeof kFreshStorePrefix - 1))
+                         Take(base, entry.cFileName, false, events);
+                     return true;
+                 });
     // None can be trusted: a fresh one, under a name nobody can have taken before.
     uint32_t seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
     for (int attempt = 0; folders_.Count() == 0 && attempt < 16;
          ++attempt, seed = seed * 69069 + 1) {
-        const TextBuffer name = TextBuffer(kFreshStorePrefix) + Hex8(seed);
+        const TextBuffer name = TextBuffer(kFreshStorePrefix) + HexName(seed);
         if (MakeProtectedFolder(JoinPath(base, name.c_str()), Maker()))
             Take(base, name, true, events);
     }

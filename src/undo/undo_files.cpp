@@ -30,25 +30,6 @@ FILETIME FileTimeOf(uint64_t time) {
     return file_time;
 }
 
-bool IsDots(const char* name) {
-    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
-}
-
-// Calls visit(full path, entry) for each entry of folder; false when the
-// folder cannot be listed or visit returned false.
-template <typename Visit>
-bool ForEachEntry(const TextBuffer& folder, Visit visit) {
-    WIN32_FIND_DATAA entry;
-    FindHandle search(JoinPath(folder, "*").c_str(), &entry);
-    if (!search.IsValid())
-        return false;
-    do {
-        if (!IsDots(entry.cFileName) && !visit(JoinPath(folder, entry.cFileName), entry))
-            return false;
-    } while (FindNextFileA(search.Get(), &entry));
-    return true;
-}
-
 bool IsEnterable(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
@@ -107,6 +88,10 @@ Status SetFileInformation(HANDLE file, void* information, ULONG size, int kind) 
 }
 
 }  // namespace
+
+bool Exists(const TextBuffer& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool ReadState(const char* path, FileState* state) {
     WIN32_FILE_ATTRIBUTE_DATA data;

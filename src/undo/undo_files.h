@@ -5,9 +5,33 @@
 
 #include <windows.h>
 
+#include "base/path_text.h"
 #include "base/status.h"
+#include "base/win_handles.h"
 #include "undo/journal_format.h"
 
+// Calls visit(full path, entry) for each entry that pattern matches ("." and
+// ".." left out); false when nothing can be listed or visit returned false.
+template <typename Visit>
+bool ForEachMatch(const TextBuffer& pattern, Visit visit) {
+    const TextBuffer folder = FolderAbove(pattern);
+    WIN32_FIND_DATAA entry;
+    FindHandle search(pattern.c_str(), &entry);
+    if (!search.IsValid())
+        return false;
+    do {
+        if (!IsDotsName(entry.cFileName) && !visit(JoinPath(folder, entry.cFileName), entry))
+            return false;
+    } while (FindNextFileA(search.Get(), &entry));
+    return true;
+}
+// Each entry of folder.
+template <typename Visit>
+bool ForEachEntry(const TextBuffer& folder, Visit visit) {
+    return ForEachMatch(JoinPath(folder, "*"), visit);
+}
+
+bool Exists(const TextBuffer& path);
 // Attributes and times; false when nothing is there.
 bool ReadState(const char* path, FileState* state);
 bool IsFolderState(const FileState& state);

@@ -13,14 +13,6 @@ namespace {
 const uint32_t kRefusesOverwrite =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
-bool IsDots(const char* name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-bool Exists(const TextBuffer& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // A change to a path the journal cannot name is not made; an empty path
 // fails by itself.
 Status Unnamed(const char* path) {
@@ -295,17 +287,11 @@ bool UndoJournal::TakeDeletion(const char* path, Status* status) {
 bool UndoJournal::TakeShellDeletion(const char* path, Status* status) {
     if (!HasWildcard(path))
         return TakeDeletion(path, status);
-    const TextBuffer folder = ParentOf(path);
     List<TextBuffer> matches;
-    {
-        WIN32_FIND_DATAA entry;
-        FindHandle search(path, &entry);
-        if (!search.IsValid())
-            return false;
-        do {
-            if (!IsDots(entry.cFileName) && !matches.Add(JoinPath(folder, entry.cFileName)))
-                return false;
-        } while (FindNextFileA(search.Get(), &entry));
+    if (!ForEachMatch(path, [&](const TextBuffer& match, const WIN32_FIND_DATAA&) {
+            return matches.Add(match);
+        })) {
+        return false;
     }
     // Taken only when every match is set aside; otherwise the shell deletes
     // what is left, as it would have.
@@ -366,20 +352,12 @@ void UndoJournal::NotePrints(const TextBuffer& written, bool tree) {
         return;
     }
     // What the shell made, entry by entry, so that an undo removes only that.
-    WIN32_FIND_DATAA entry;
-    {
-        FindHandle search(JoinPath(written, "*").c_str(), &entry);
-        if (!search.IsValid())
-            return;
-        do {
-            if (IsDots(entry.cFileName))
-                continue;
-            const TextBuffer path = JoinPath(written, entry.cFileName);
-            const bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            writer_.Note(MakeRecord(RecordType::kMade, folder ? 't' : 'f', path));
-            NotePrints(path, folder);
-        } while (FindNextFileA(search.Get(), &entry));
-    }
+    ForEachEntry(written, [this](const TextBuffer& path, const WIN32_FIND_DATAA& entry) {
+        const bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        writer_.Note(MakeRecord(RecordType::kMade, folder ? 't' : 'f', path));
+        NotePrints(path, folder);
+        return true;
+    });
     writer_.Note(MakeRecord(RecordType::kPrint, 't', written));
 }
 

@@ -446,21 +446,6 @@ std::vector<std::string> StoreLines(const Sandbox& box) {
     return lines;
 }
 
-// Runs a program of the machine Wine runs on; false outside Wine.
-bool RunUnixProgram(std::string command) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return false;
-    }
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
-}
-
 // Wine's name for a Windows path on the machine it runs on.
 std::string UnixPathOf(const std::string& path) {
     typedef char*(CDECL * UnixName)(const wchar_t*);
@@ -472,6 +457,29 @@ std::string UnixPathOf(const std::string& path) {
     const std::string result = unix_path != nullptr ? unix_path : "";
     HeapFree(GetProcessHeap(), 0, unix_path);
     return result;
+}
+
+// Runs a shell command of the machine Wine runs on, to its end; false
+// outside Wine. (Wine starts such a program, but cannot wait for it.)
+bool RunOnHost(const std::string& command) {
+    const std::string marker = SpecialFolder(CSIDL_COMMON_APPDATA) + "\\host-command.done";
+    DeleteFileA(marker.c_str());
+    const std::string unix_marker = UnixPathOf(marker);
+    // Nothing it starts may hold this program's output open.
+    std::string shell = "/bin/sh -c \"exec </dev/null >/dev/null 2>&1; " + command + "; touch '" +
+                        unix_marker + "'\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (unix_marker.empty() || !CreateProcessA(nullptr, &shell[0], nullptr, nullptr, FALSE, 0,
+                                               nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    const bool done = helpers::WaitForFile(marker, 60000);
+    DeleteFileA(marker.c_str());
+    return done;
 }
 
 // The shipped program makes its store owned by Administrators, with only
@@ -490,9 +498,9 @@ TEST(RollbackStore, IsMadeForAdministratorsAlone) {
         "kernel32.CreateDirectoryA;kernelbase.CreateDirectoryA";
     RegSetValueExA(debug, "RelayInclude", 0, REG_SZ, reinterpret_cast<const BYTE*>(relayed),
                    sizeof relayed);
-    const bool ran = RunUnixProgram("/bin/sh -c \"WINEDEBUG=-all,+relay wine '" +
-                                    UnixPathOf(box.Path("updater.exe")) + "' 2> '" +
-                                    UnixPathOf(box.Path()) + "/relay.txt'\"");
+    const bool ran =
+        RunOnHost("WINEDEBUG=-all,+relay wine '" + UnixPathOf(box.Path("updater.exe")) + "' 2> '" +
+                  UnixPathOf(box.Path()) + "/relay.txt'");
     RegDeleteValueA(debug, "RelayInclude");
     RegCloseKey(debug);
     if (!ran)
@@ -539,18 +547,17 @@ TEST(RollbackStore, StoreOthersCouldChangeIsLeftAlone) {
     };
     // Everyone may write: Wine shows it as an entry for Everyone.
     Plant(Store(), planted);
-    ASSERT_TRUE(RunUnixProgram("/bin/chmod o+w " + UnixPathOf(Store())));
+    ASSERT_TRUE(RunOnHost("/bin/chmod o+w " + UnixPathOf(Store())));
     expect_refused(Store(), "others may change what it holds, or who may");
     RemoveStores();
     // The store's folder is a link to a folder that holds a journal.
     box.MakeFolder("elsewhere\\Undo");
     const std::string link = UnixPathOf(base + "\\Updater");
-    if (link.empty() ||
-        !RunUnixProgram("/bin/ln -s " + UnixPathOf(box.Path("elsewhere")) + " " + link))
+    if (link.empty() || !RunOnHost("/bin/ln -s " + UnixPathOf(box.Path("elsewhere")) + " " + link))
         GTEST_SKIP() << "no link can be made here";
     Plant(Store(), planted);
     expect_refused(base + "\\Updater", "it, or a folder on its way, is a link");
-    RunUnixProgram("/bin/rm " + link);
+    RunOnHost("/bin/rm " + link);
     RemoveStores();
 }
 

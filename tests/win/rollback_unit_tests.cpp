@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/engine.h"
+#include "memory_script.h"
 #include "base/paths.h"
 #include "sandbox.h"
 #include "tree_snapshot.h"
@@ -211,23 +212,6 @@ private:
         return places.Covers(changed);
     }
     const RecordedOutput& output_;
-};
-
-struct MemoryScript : ScriptSource {
-    std::map<std::string, std::map<std::string, std::string>> sections;
-    bool ReadValue(const char* section, const char* key, size_t, TextBuffer& value) const override {
-        const auto s = sections.find(section);
-        if (s == sections.end() || s->second.count(key) == 0)
-            return false;
-        value = s->second.at(key).c_str();
-        return true;
-    }
-    void ReadSection(const char*, size_t, ByteArray& lines) const override { lines.Clear(); }
-};
-
-struct NoLookups : SystemLookups {
-    bool AppPath(const char*, AppPathValue, TextBuffer&) const override { return false; }
-    bool SpecialFolder(int, TextBuffer&) const override { return false; }
 };
 
 struct NoBoxes : BoxOutput {
