@@ -1,6 +1,7 @@
 #include "undo/undo_files.h"
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <cstring>
 
@@ -66,28 +67,77 @@ Status WriteThrough(const TextBuffer& path) {
 }
 
 // The system's own file calls, which take an open file: XP has them, and
-// they rename a file that is open already.
-struct IoStatusBlock {
-    LONG status;
-    ULONG_PTR information;
-};
-typedef LONG(WINAPI* NtSetInformationFileFn)(HANDLE, IoStatusBlock*, void*, ULONG, int);
-typedef ULONG(WINAPI* RtlNtStatusToDosErrorFn)(LONG);
+// they rename a file that is open already, or list a folder with the
+// identity of each entry. The headers declare no NtQueryDirectoryFile.
+typedef LONG(WINAPI* NtQueryDirectoryFileFn)(HANDLE, HANDLE, void*, void*, IO_STATUS_BLOCK*, void*,
+                                             ULONG, FILE_INFORMATION_CLASS, BOOLEAN,
+                                             UNICODE_STRING*, BOOLEAN);
 const int kFileRenameInformation = 10;
 const int kFileDispositionInformation = 13;
 
+template <typename Function>
+Function NtFunction(const char* name) {
+    return SystemFunction<Function>(GetModuleHandleA("ntdll.dll"), name);
+}
+
 Status SetFileInformation(HANDLE file, void* information, ULONG size, int kind) {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    const auto set = SystemFunction<NtSetInformationFileFn>(ntdll, "NtSetInformationFile");
-    const auto to_error = SystemFunction<RtlNtStatusToDosErrorFn>(ntdll, "RtlNtStatusToDosError");
+    const auto set = NtFunction<decltype(&NtSetInformationFile)>("NtSetInformationFile");
+    const auto to_error = NtFunction<decltype(&RtlNtStatusToDosError)>("RtlNtStatusToDosError");
     if (!set || !to_error)
         return Status::Failed(ERROR_CALL_NOT_IMPLEMENTED);
-    IoStatusBlock io = {};
-    const LONG status = set(file, &io, information, size, kind);
+    IO_STATUS_BLOCK io = {};
+    const LONG status =
+        set(file, &io, information, size, static_cast<FILE_INFORMATION_CLASS>(kind));
     return status >= 0 ? Status::Done() : Status::Failed(to_error(status));
 }
 
 }  // namespace
+
+namespace {
+
+const ULONG kListingBytes = 16384;
+
+}  // namespace
+
+FolderListing::FolderListing(const TextBuffer& folder)
+    : folder_(CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)),
+      buffer_(new (std::nothrow) unsigned char[kListingBytes]) {
+    BY_HANDLE_FILE_INFORMATION information;
+    if (folder_.IsValid() && GetFileInformationByHandle(folder_.Get(), &information))
+        volume_ = information.dwVolumeSerialNumber;
+}
+
+bool FolderListing::Next(TextBuffer* name, bool* folder, Fingerprint* print) {
+    const auto query = NtFunction<NtQueryDirectoryFileFn>("NtQueryDirectoryFile");
+    for (;;) {
+        if (at_ == nullptr) {
+            IO_STATUS_BLOCK io = {};
+            if (!folder_.IsValid() || !buffer_ || query == nullptr ||
+                query(folder_.Get(), nullptr, nullptr, nullptr, &io, buffer_.get(), kListingBytes,
+                      FileIdBothDirectoryInformation, FALSE, nullptr, first_) < 0) {
+                return false;
+            }
+            first_ = FALSE;
+            at_ = buffer_.get();
+        }
+        const FILE_ID_BOTH_DIR_INFORMATION& entry =
+            *reinterpret_cast<const FILE_ID_BOTH_DIR_INFORMATION*>(at_);
+        at_ = entry.NextEntryOffset != 0 ? at_ + entry.NextEntryOffset : nullptr;
+        char text[MAX_PATH * 2] = {};
+        WideCharToMultiByte(CP_ACP, 0, entry.FileName, static_cast<int>(entry.FileNameLength / 2),
+                            text, sizeof text - 1, nullptr, nullptr);
+        if (IsDotsName(text))
+            continue;
+        *name = text;
+        *folder = (entry.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        *print = {static_cast<uint64_t>(entry.EndOfFile.QuadPart),
+                  static_cast<uint64_t>(entry.LastWriteTime.QuadPart), volume_,
+                  static_cast<uint64_t>(entry.FileId.QuadPart)};
+        return true;
+    }
+}
 
 bool Exists(const TextBuffer& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

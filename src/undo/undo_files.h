@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "base/path_text.h"
 #include "base/status.h"
 #include "base/win_handles.h"
@@ -30,6 +32,25 @@ template <typename Visit>
 bool ForEachEntry(const TextBuffer& folder, Visit visit) {
     return ForEachMatch(JoinPath(folder, "*"), visit);
 }
+
+// A folder's entries with the fingerprints of its files, asked of the folder
+// as a whole in a few calls rather than of each file.
+class FolderListing {
+public:
+    explicit FolderListing(const TextBuffer& folder);
+    FolderListing(const FolderListing&) = delete;
+    FolderListing& operator=(const FolderListing&) = delete;
+    // The next entry ("." and ".." left out); false at the end, or when the
+    // folder cannot be listed.
+    bool Next(TextBuffer* name, bool* folder, Fingerprint* print);
+
+private:
+    UniqueHandle folder_;
+    uint32_t volume_ = 0;
+    BOOLEAN first_ = TRUE;
+    std::unique_ptr<unsigned char[]> buffer_;
+    const unsigned char* at_ = nullptr;  // the next entry in buffer_; null: read more
+};
 
 bool Exists(const TextBuffer& path);
 // Attributes and times; false when nothing is there.

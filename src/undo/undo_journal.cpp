@@ -13,6 +13,9 @@ namespace {
 const uint32_t kRefusesOverwrite =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
+// Files written whose fingerprints wait to be read together, at most.
+const int kMostUnprinted = 1024;
+
 // A change to a path the journal cannot name is not made; an empty path
 // fails by itself.
 Status Unnamed(const char* path) {
@@ -26,6 +29,7 @@ UndoJournal::UndoJournal(JournalOutput& output, const List<Record>& header, cons
     : writer_(output, header), aside_(writer_, aside, maker, run_number) {}
 
 bool UndoJournal::Complete(JournalFile& file) {
+    unprinted_.Clear();  // nothing of the run is undone now
     // The run is complete once its journal is gone: on one volume the
     // deletion reaches the disk before any set-aside file's does. With
     // set-aside folders on other volumes, or a journal that cannot be
@@ -41,6 +45,7 @@ bool UndoJournal::Complete(JournalFile& file) {
 }
 
 void UndoJournal::Stop() {
+    NotePrints();
     writer_.WriteNotes();
     aside_.CloseHeld(false);
 }
@@ -58,6 +63,10 @@ Status UndoJournal::Announce(RecordType type, char how, const TextBuffer& path,
 }
 
 void UndoJournal::ProcedureStarting(const Procedure& procedure, int) {
+    // How the last procedure left what it wrote goes out before this one
+    // begins, whether it writes anything or only waits.
+    NotePrints();
+    writer_.WriteNotes();
     if (!writer_.State())
         return;
     ++procedure_;
@@ -213,6 +222,12 @@ Status UndoJournal::NoteState(const char* path, char how) {
 
 Status UndoJournal::FileChanging(FileAction action, const char* path, const char* target) {
     pending_ = PendingChange();
+    // Nothing but another write may touch the files written so far before
+    // their fingerprints are read.
+    if (action != FileAction::kCopied && action != FileAction::kShortcutSaved &&
+        action != FileAction::kResourcesUpdated) {
+        NotePrints();
+    }
     if (!writer_.State())
         return writer_.State();
     switch (action) {
@@ -341,24 +356,50 @@ bool UndoJournal::TakeFolderRemoval(const char* path, Status* status) {
     return true;
 }
 
-void UndoJournal::NotePrints(const TextBuffer& written, bool tree) {
+void UndoJournal::NoteWritten(const TextBuffer& written) {
+    const TextBuffer folder = FolderAbove(written);
+    if (!EqualsNoCase(folder.c_str(), print_folder_.c_str()) ||
+        unprinted_.Count() >= kMostUnprinted)
+        NotePrints();
+    print_folder_ = folder;
+    unprinted_.Add(written.c_str());
+}
+
+void UndoJournal::NotePrints() {
+    if (unprinted_.Count() == 0)
+        return;
+    FolderListing listing(print_folder_);
+    TextBuffer name;
+    bool folder = false;
     Fingerprint print;
-    if (!tree) {
-        if (ReadPrint(written.c_str(), &print)) {
-            Record record = MakeRecord(RecordType::kPrint, '-', written);
+    while (listing.Next(&name, &folder, &print)) {
+        const TextBuffer path = JoinPath(print_folder_, name.c_str());
+        if (!folder && unprinted_.Find(path.c_str()) >= 0) {
+            Record record = MakeRecord(RecordType::kPrint, '-', path);
             record.SetPrint(print);
             writer_.Note(record);
         }
-        return;
     }
-    // What the shell made, entry by entry, so that an undo removes only that.
-    ForEachEntry(written, [this](const TextBuffer& path, const WIN32_FIND_DATAA& entry) {
-        const bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    unprinted_.Clear();
+}
+
+void UndoJournal::NoteTree(const TextBuffer& tree) {
+    FolderListing listing(tree);
+    TextBuffer name;
+    bool folder = false;
+    Fingerprint print;
+    while (listing.Next(&name, &folder, &print)) {
+        const TextBuffer path = JoinPath(tree, name.c_str());
         writer_.Note(MakeRecord(RecordType::kMade, folder ? 't' : 'f', path));
-        NotePrints(path, folder);
-        return true;
-    });
-    writer_.Note(MakeRecord(RecordType::kPrint, 't', written));
+        if (folder) {
+            NoteTree(path);
+        } else {
+            Record record = MakeRecord(RecordType::kPrint, '-', path);
+            record.SetPrint(print);
+            writer_.Note(record);
+        }
+    }
+    writer_.Note(MakeRecord(RecordType::kPrint, 't', tree));
 }
 
 void UndoJournal::PutBackUnneeded() {
@@ -382,10 +423,12 @@ void UndoJournal::PutBackUnneeded() {
 }
 
 void UndoJournal::FileActed(FileAction, const char*, const char*, uint32_t error) {
-    if (error == 0) {
-        if (!pending_.written.IsEmpty())
-            NotePrints(pending_.written, pending_.tree);
-    } else {
+    if (error == 0 && pending_.tree) {
+        NotePrints();
+        NoteTree(pending_.written);
+    } else if (error == 0 && !pending_.written.IsEmpty()) {
+        NoteWritten(pending_.written);
+    } else if (error != 0) {
         // A move that failed moved nothing: its record must not move anything back.
         if (!pending_.moved_from.IsEmpty())
             Announce(RecordType::kCancelled, '-', pending_.moved_from, FileState(),

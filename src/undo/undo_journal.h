@@ -87,8 +87,14 @@ private:
     bool TakeDeletion(const char* path, Status* status);
     bool TakeShellDeletion(const char* path, Status* status);
     bool TakeFolderRemoval(const char* path, Status* status);
-    // The fingerprints of what the change wrote, noted for the next write.
-    void NotePrints(const TextBuffer& written, bool tree);
+    // A file the change wrote: its fingerprint is read with those of the
+    // other files written in its folder, all at once.
+    void NoteWritten(const TextBuffer& written);
+    // The fingerprints of the files written since the last time, noted for
+    // the next write.
+    void NotePrints();
+    // What the shell made, entry by entry, so that an undo removes only that.
+    void NoteTree(const TextBuffer& tree);
     void PutBackUnneeded();
 
     JournalWriter writer_;
@@ -97,4 +103,6 @@ private:
     uint32_t procedure_ = 0;
     uint32_t single_slots_ = 0;
     PendingChange pending_;
+    TextBuffer print_folder_;  // where the files written and not yet printed are
+    PathIndex unprinted_;
 };

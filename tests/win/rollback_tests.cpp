@@ -599,24 +599,33 @@ TEST(Rollback, AStoppedRunIsUndoneBeforeAnotherFolderUpdatesTheSamePlaces) {
 }
 
 // After a kill, the user goes on working in a folder the update wrote: the
-// next start puts the update's changes back and leaves the user's own.
+// next start puts the update's changes back and leaves the user's own, also
+// a file the update wrote that the user changed since (and says so).
 TEST(Rollback, WhatTheUserMakesAfterAKillStays) {
     Sandbox box("rollback_users_work");
     Fill(box);
     const TreeSnapshot before = SnapshotOf(box.Path("app"));
     KillWhileWaiting(box, "C,D", before);
+    TreeSnapshot before_without_edit = before;
     box.MakeFolder("app\\data\\mine");
     box.WriteFile("app\\data\\my-work-since-the-crash.doc", "work");
     box.WriteFile("app\\data\\mine\\notes.txt", "notes");
-    ExpectShownBoxes(box.Run("", {IDNO}), {{"Update?", 0x10024}}, "N");
+    box.WriteFile("app\\data\\deep\\two.txt", "two, edited");
+    ExpectShownBoxes(box.Run("", {IDOK, IDNO}),
+                     {{ExpectedMessage(19, {box.Path("app\\data\\deep\\two.txt")}), kErrorBoxFlags},
+                      {"Update?", 0x10024}},
+                     "N");
     TreeSnapshot after = SnapshotOf(box.Path("app"));
     EXPECT_EQ(after["DATA\\MY-WORK-SINCE-THE-CRASH.DOC"].bytes, "work");
     EXPECT_EQ(after["DATA\\MINE\\NOTES.TXT"].bytes, "notes");
-    for (const char* mine :
-         {"DATA\\MY-WORK-SINCE-THE-CRASH.DOC", "DATA\\MINE\\NOTES.TXT", "DATA\\MINE"})
+    EXPECT_EQ(after["DATA\\DEEP\\TWO.TXT"].bytes, "two, edited");
+    for (const char* mine : {"DATA\\MY-WORK-SINCE-THE-CRASH.DOC", "DATA\\MINE\\NOTES.TXT",
+                             "DATA\\MINE", "DATA\\DEEP\\TWO.TXT", "DATA\\DEEP"}) {
         after.erase(mine);
-    EXPECT_EQ("", TreeDifferences(before, after));
-    ExpectNothingLeft();
+        before_without_edit.erase(mine);
+    }
+    EXPECT_EQ("", TreeDifferences(before_without_edit, after));
+    RemoveStores();  // the journal is kept, retired
     helpers::WaitForFile(box.Path("sleeper.exe.ended"));
 }
 
