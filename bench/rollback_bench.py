@@ -3,9 +3,12 @@
 in one run: 2,000 small files (20 folders of 100) and one 200 MiB file. Each
 run starts from a fresh copy of the installed tree (not timed); the settings
 take turns. Prints medians and the ratio ROLLBACK/without. With --before and
-a second updater.exe (an earlier build), both programs take turns as well,
-and the growth of ROLLBACK's overhead (its time less the time without) is
-printed.
+a second updater.exe (an earlier build), both programs take turns as well
+(in the other order every second round), and the growth of ROLLBACK's
+overhead (its time less the time without) is printed: in elapsed time, and
+in the processor time of the program itself, which other work on a busy
+machine disturbs less (Wine's server, which does part of the program's
+file work, is not counted there).
 
 The figures depend on the file system the trees are on, because an undo
 makes a new file for each one it replaces where a plain run writes over the
@@ -17,6 +20,7 @@ measure; it is made and removed.
 usage: bench/rollback_bench.py build/win/updater.exe [runs] [folder] [--before OLD.exe]
 """
 import os
+import resource
 import shutil
 import statistics
 import subprocess
@@ -62,36 +66,48 @@ def timed_run(tree, rollback, program="updater.exe"):
         f.write("[UPDATER]\nNAME=bench\n%sPROC=C\n[C]\nMODE=COPY\nFROM=<Src>\\new-%s\n"
                 "TO=<Src>\\app\n" % ("ROLLBACK=YES\n" if rollback else "", tree))
     subprocess.run(["sync"])
+    used = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
     subprocess.run([wine, os.path.join(work, program)], check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     elapsed = time.perf_counter() - start
+    now = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cpu = now.ru_utime + now.ru_stime - used.ru_utime - used.ru_stime
     # The update must be complete either way.
     for folder, _, files in os.walk(target):
         for name in files:
             with open(os.path.join(folder, name), "rb") as f:
                 assert f.read(1) == b"n", os.path.join(folder, name)
-    return elapsed
+    return elapsed, cpu
 
 
 def bench(tree, label):
     programs = ["updater.exe"] + (["before.exe"] if before else [])
     times = {(p, r): [] for p in programs for r in (False, True)}
-    for _ in range(runs):
-        for program in programs:
+    for round_ in range(runs):
+        for program in programs if round_ % 2 == 0 else programs[::-1]:
             for rollback in (False, True):
                 times[(program, rollback)].append(timed_run(tree, rollback, program))
-    overhead = {}
-    for program in programs:
-        a = statistics.median(times[(program, False)])
-        b = statistics.median(times[(program, True)])
-        overhead[program] = b - a
-        print("%-34s %-11s without %.3f s   ROLLBACK %.3f s   ratio %.2f  (median of %d)"
-              % (label, program, a, b, b / a, runs))
-    if before:
-        print("%-34s ROLLBACK's overhead %.3f s before, %.3f s now: %+.0f %%"
-              % (label, overhead["before.exe"], overhead["updater.exe"],
-                 100 * (overhead["updater.exe"] / overhead["before.exe"] - 1)))
+    for measure, what in ((0, "elapsed"), (1, "processor")):
+        overhead = {}
+        for program in programs:
+            a = statistics.median(t[measure] for t in times[(program, False)])
+            b = statistics.median(t[measure] for t in times[(program, True)])
+            overhead[program] = b - a
+            print("%-34s %-9s %-11s without %.3f s   ROLLBACK %.3f s   ratio %.2f  (median of %d)"
+                  % (label, what, program, a, b, b / a, runs))
+        if before:
+            # Also round by round, which the machine's drift touches less.
+            paired = statistics.median(
+                (times[("updater.exe", True)][r][measure] -
+                 times[("updater.exe", False)][r][measure]) -
+                (times[("before.exe", True)][r][measure] - times[("before.exe", False)][r][measure])
+                for r in range(runs))
+            print("%-34s %-9s ROLLBACK's overhead %.3f s before, %.3f s now: %+.0f %%; "
+                  "round by round %+.3f s (%+.0f %%)"
+                  % (label, what, overhead["before.exe"], overhead["updater.exe"],
+                     100 * (overhead["updater.exe"] / overhead["before.exe"] - 1), paired,
+                     100 * paired / overhead["before.exe"]))
 
 
 shutil.rmtree(work, ignore_errors=True)

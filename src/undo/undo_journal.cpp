@@ -362,7 +362,7 @@ void UndoJournal::NoteWritten(const TextBuffer& written) {
         unprinted_.Count() >= kMostUnprinted)
         NotePrints();
     print_folder_ = folder;
-    unprinted_.Add(written.c_str());
+    unprinted_.Add(written.Item(-1, "\\").c_str());
 }
 
 void UndoJournal::NotePrints() {
@@ -373,9 +373,9 @@ void UndoJournal::NotePrints() {
     bool folder = false;
     Fingerprint print;
     while (listing.Next(&name, &folder, &print)) {
-        const TextBuffer path = JoinPath(print_folder_, name.c_str());
-        if (!folder && unprinted_.Find(path.c_str()) >= 0) {
-            Record record = MakeRecord(RecordType::kPrint, '-', path);
+        if (!folder && unprinted_.Find(name.c_str()) >= 0) {
+            Record record =
+                MakeRecord(RecordType::kPrint, '-', JoinPath(print_folder_, name.c_str()));
             record.SetPrint(print);
             writer_.Note(record);
         }

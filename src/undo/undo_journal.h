@@ -104,5 +104,5 @@ private:
     uint32_t single_slots_ = 0;
     PendingChange pending_;
     TextBuffer print_folder_;  // where the files written and not yet printed are
-    PathIndex unprinted_;
+    PathIndex unprinted_;      // their names
 };
