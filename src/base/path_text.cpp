@@ -6,6 +6,10 @@
 
 namespace {
 
+char FoldAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 // Position of the last backslash that is a separator, or -1.
 ptrdiff_t LastSeparator(const char* path) {
     ptrdiff_t last = -1;
@@ -64,21 +68,34 @@ TextBuffer FoldedPath(const char* path) {
         const unsigned char c = static_cast<unsigned char>(*p);
         if (IsLeadByte(c) && p[1] != '\0') {
             ++p;  // a trail byte is never a letter
-        } else if (c >= 'a' && c <= 'z') {
-            *p = static_cast<char>(c - 'a' + 'A');
+        } else {
+            *p = FoldAscii(*p);
         }
     }
     return folded;
 }
 
 bool IsAtOrBelow(const char* path, const char* folder) {
-    const TextBuffer a = FoldedPath(path), b = FoldedPath(folder);
-    const size_t length = b.Length();
-    if (length == 0 || strncmp(a.c_str(), b.c_str(), length) != 0)
+    if (*folder == '\0')
         return false;
-    // A root ends in its separator already: everything behind it lies below.
-    const char next = a.c_str()[length];
-    return next == '\0' || next == '\\' || b.Item(-1, "\\").IsEmpty();
+    // Character by character, as FoldedPath compares; last: whether the
+    // folder's last character is a separator (a root's is).
+    bool last_separator = false;
+    for (; *folder != '\0'; ++path, ++folder) {
+        const unsigned char c = static_cast<unsigned char>(*folder);
+        if (IsLeadByte(c) && folder[1] != '\0') {
+            if (path[0] != folder[0] || path[1] != folder[1])
+                return false;
+            ++path;
+            ++folder;
+            last_separator = false;
+            continue;
+        }
+        if (FoldAscii(*path) != FoldAscii(*folder))
+            return false;
+        last_separator = *folder == '\\';
+    }
+    return *path == '\0' || *path == '\\' || last_separator;
 }
 
 int PathDepth(const char* path) {

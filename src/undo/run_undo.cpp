@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstring>
 #include <new>
 
 #include "base/paths.h"

@@ -357,12 +357,17 @@ bool UndoJournal::TakeFolderRemoval(const char* path, Status* status) {
 }
 
 void UndoJournal::NoteWritten(const TextBuffer& written) {
-    const TextBuffer folder = FolderAbove(written);
+    TextBuffer folder;
+    if (!FolderOfPath(written.c_str(), folder))
+        return;
+    const char* name = written.c_str() + folder.Length() + 1;
+    if (folder.Length() == 2 && folder.c_str()[1] == ':')
+        folder.Append("\\");  // a drive's root
     if (!EqualsNoCase(folder.c_str(), print_folder_.c_str()) ||
         unprinted_.Count() >= kMostUnprinted)
         NotePrints();
     print_folder_ = folder;
-    unprinted_.Add(written.Item(-1, "\\").c_str());
+    unprinted_.Add(name);
 }
 
 void UndoJournal::NotePrints() {
