@@ -267,32 +267,30 @@ bool UndoJournal::TakeChange(FileAction action, const char* path, const char*, S
     }
 }
 
-UndoJournal::Deletion UndoJournal::DeletionOf(const char* path, TextBuffer& full, FileState& state,
-                                              Status* status) {
-    full = FullPathOf(path);
-    if (full.IsEmpty() && path[0] != '\0') {
+UndoJournal::Deletion UndoJournal::DeletionOf(const char* path, Found* found, Status* status) {
+    found->full = FullPathOf(path);
+    if (found->full.IsEmpty() && path[0] != '\0') {
         *status = Unnamed(path);
         return Deletion::kRefused;
     }
-    return full.IsEmpty() || !ReadState(full.c_str(), &state) ? Deletion::kNothingThere
-                                                              : Deletion::kThere;
+    if (found->full.IsEmpty() || !ReadState(found->full.c_str(), &found->state))
+        return Deletion::kNothingThere;
+    found->standing = book_.StandingOf(found->full, true, &found->place);
+    return Deletion::kThere;
 }
 
 bool UndoJournal::TakeDeletion(const char* path, Status* status) {
-    TextBuffer full;
-    FileState state;
-    const Deletion deletion = DeletionOf(path, full, state, status);
+    Found found;
+    const Deletion deletion = DeletionOf(path, &found, status);
     if (deletion != Deletion::kThere)
         return deletion == Deletion::kRefused;
-    int place = -1;
-    const Standing standing = book_.StandingOf(full, true, &place);
-    if (standing == Standing::kNew || standing == Standing::kKept)
+    if (found.standing == Standing::kNew || found.standing == Standing::kKept)
         return false;
     bool renamed = false;
-    const Status kept = Keep(full, state, place, Use::kDelete, &renamed);
+    const Status kept = Keep(found.full, found.state, found.place, Use::kDelete, &renamed);
     pending_.renamed = PendingChange::Undoable();  // a deletion taken has nothing to put back
-    if (kept && place >= 0)
-        book_.SetKept(place, true);
+    if (kept && found.place >= 0)
+        book_.SetKept(found.place, true);
     if (kept && !renamed)
         return false;  // copied: the deletion itself runs
     *status = kept;
@@ -327,16 +325,13 @@ bool UndoJournal::TakeShellDeletion(const char* path, Status* status) {
 }
 
 bool UndoJournal::TakeFolderRemoval(const char* path, Status* status) {
-    TextBuffer full;
-    FileState state;
-    const Deletion deletion = DeletionOf(path, full, state, status);
+    Found found;
+    const Deletion deletion = DeletionOf(path, &found, status);
     if (deletion != Deletion::kThere)
         return deletion == Deletion::kRefused;
-    int place = -1;
-    const Standing standing = book_.StandingOf(full, true, &place);
-    if (standing == Standing::kUnknown) {
+    if (found.standing == Standing::kUnknown) {
         // Made again, with its attributes and times, if the run is undone.
-        const Status noted = Announce(RecordType::kState, 'd', full, state);
+        const Status noted = Announce(RecordType::kState, 'd', found.full, found.state);
         if (noted)
             return false;
         *status = noted;
@@ -345,13 +340,13 @@ bool UndoJournal::TakeFolderRemoval(const char* path, Status* status) {
     // Renamed aside, keeping its permissions, only where removing it would
     // have worked; otherwise the removal runs and an undo makes it again.
     TextBuffer slot;
-    if (standing != Standing::kOriginal || !IsEmptyFolder(full.c_str()) ||
-        (state.attributes & FILE_ATTRIBUTE_READONLY) ||
-        !aside_.PutAside(full, SlotName(procedure_, "", static_cast<uint32_t>(place)),
-                         Aside::kRename, nullptr, false, state, &slot)) {
+    if (found.standing != Standing::kOriginal || !IsEmptyFolder(found.full.c_str()) ||
+        (found.state.attributes & FILE_ATTRIBUTE_READONLY) ||
+        !aside_.PutAside(found.full, SlotName(procedure_, "", static_cast<uint32_t>(found.place)),
+                         Aside::kRename, nullptr, false, found.state, &slot)) {
         return false;
     }
-    book_.SetKept(place, true);
+    book_.SetKept(found.place, true);
     *status = Status::Done();
     return true;
 }

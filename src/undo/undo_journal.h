@@ -81,9 +81,16 @@ private:
     Status NoteMade(const TextBuffer& full, char how);
     Status NoteState(const char* path, char how);
     // What a deletion finds at path: a name that cannot be told (refused,
-    // with *status), nothing (left to the deletion), or something to keep.
+    // with *status), nothing (left to the deletion), or something to keep,
+    // described in *found.
     enum class Deletion { kRefused, kNothingThere, kThere };
-    Deletion DeletionOf(const char* path, TextBuffer& full, FileState& state, Status* status);
+    struct Found {
+        TextBuffer full;
+        FileState state;
+        int place = -1;
+        Standing standing = Standing::kUnknown;
+    };
+    Deletion DeletionOf(const char* path, Found* found, Status* status);
     bool TakeDeletion(const char* path, Status* status);
     bool TakeShellDeletion(const char* path, Status* status);
     bool TakeFolderRemoval(const char* path, Status* status);
