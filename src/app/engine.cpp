@@ -8,12 +8,11 @@ bool Engine::RunTopList(const TextBuffer& names) {
     const int count = names.ItemCount(",");
     if (count == 0) {
         run_.reporter.Fail(kMsgBadItemCount, {"UPDATER", "PROC"});
-        run_.events.RunEnded(RunEnd::kFailed, "");
+        NoteStop("", RunEnd::kFailed);
         return false;
     }
-    const bool completed = RunList(names, count);
-    run_.events.RunEnded(completed ? RunEnd::kCompleted : end_, stopped_at_.c_str());
-    return completed;
+    completed_ = RunList(names, count);
+    return completed_;
 }
 
 bool Engine::RunNestedList(const TextBuffer& names) {

@@ -14,8 +14,12 @@ public:
     Engine& operator=(const Engine&) = delete;
 
     // The top-level list (UPDATER/PROC); an empty one is reported with
-    // message 4. Tells the sink how the run ended.
+    // message 4.
     bool RunTopList(const TextBuffer& names);
+    // How the top-level list ended, and the procedure that stopped it ("" when
+    // it completed or stopped before any procedure).
+    RunEnd End() const { return completed_ ? RunEnd::kCompleted : end_; }
+    const TextBuffer& StoppedAt() const { return stopped_at_; }
     bool RunNestedList(const TextBuffer& names) override;
     const Procedure* FindProcedure(const char* name) const override;
 
@@ -41,5 +45,6 @@ private:
     const ProcList* running_[kMaxListDepth] = {};
     int depth_ = 0;
     RunEnd end_ = RunEnd::kCompleted;
+    bool completed_ = false;
     TextBuffer stopped_at_;
 };

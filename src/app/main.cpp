@@ -7,9 +7,9 @@
 #include "app/engine.h"
 #include "app/outcome.h"
 #include "app/startup.h"
-#include "app/undo_journal.h"
 #include "base/system.h"
 #include "script/system_lookups.h"
+#include "undo/run_undo.h"
 
 namespace {
 
@@ -48,15 +48,23 @@ Outcome RunUpdate(const char* command_line, const CallerRequest& caller) {
     run.events.Add(&outcome);
     ProfileFile script;
     RunLogger log;
-    // A run of this script cut short is undone before this one starts.
-    UndoJournal undo(run);
-    if (!InitializeRun(run, script, command_line, caller, log) || !undo.Begin()) {
+    // Runs cut short are undone before this one starts.
+    RunUndo undo(run);
+    if (!InitializeRun(run, script, command_line, caller, log)) {
         run.events.RunEnded(RunEnd::kFailed, "");
-    } else {
-        Engine engine(run);
-        undo.End(engine.RunTopList(run.proc));
+        return outcome.Result(false);
     }
-    return outcome.Result(run.reporter.HasReported(kMsgNotRestored));
+    const UndoOutcome begun = undo.Begin();
+    if (begun == UndoOutcome::kNotFinished || begun == UndoOutcome::kNoStore) {
+        run.events.RunEnded(RunEnd::kFailed, "");
+        return outcome.Result(begun == UndoOutcome::kNotFinished);
+    }
+    Engine engine(run);
+    const bool completed = engine.RunTopList(run.proc);
+    const UndoOutcome ended = undo.End(completed);
+    // Last, after the failure boxes and the undo.
+    run.events.RunEnded(engine.End(), engine.StoppedAt().c_str());
+    return outcome.Result(LeftUndone(begun) || LeftUndone(ended));
 }
 
 }  // namespace

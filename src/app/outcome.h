@@ -19,7 +19,8 @@ public:
     void ProcedureStarting(const Procedure&, int) override { ran_ = true; }
     void RunEnded(RunEnd end, const char*) override { end_ = end; }
 
-    // not_undone: message 18 was shown, at the start or after the run.
+    // not_undone: an undo left something undone (message 18 or 19), at the
+    // start or after the run.
     Outcome Result(bool not_undone) const;
 
 private:

@@ -117,6 +117,38 @@ const char* UseOfPath(FileAction action) {
     return nullptr;
 }
 
+const char* ReasonText(UndoReason reason) {
+    switch (reason) {
+        case UndoReason::kNone:
+            return "";
+        case UndoReason::kChanged:
+            return "it changed since its run";
+        case UndoReason::kNotMade:
+            return "its run did not make it";
+        case UndoReason::kHoldsOthers:
+            return "it holds what its run did not make";
+        case UndoReason::kNoCopy:
+            return "its set-aside copy is gone";
+        case UndoReason::kOutside:
+            return "it lies outside the places its journal listed";
+        case UndoReason::kOwner:
+            return "another account owns it";
+        case UndoReason::kOthersWrite:
+            return "others may change what it holds, or who may";
+        case UndoReason::kInherits:
+            return "its access list takes entries from the folder above";
+        case UndoReason::kUnreadable:
+            return "its owner and access list cannot be read";
+        case UndoReason::kLink:
+            return "it, or a folder on its way, is a link";
+        case UndoReason::kNoVersion:
+            return "it is of another version, or of none";
+        case UndoReason::kIncomplete:
+            break;
+    }
+    return "some of it can never be put back";
+}
+
 const char* AnswerName(int answer) {
     switch (answer) {
         case kAnswerOk:
@@ -224,6 +256,7 @@ void RunLog::Begin(const LogHeader& header, const TextBuffer& log_path) {
     write("elevated: ", header.elevated);
     if (!header.caller.IsEmpty())
         write("caller: ", header.caller);
+    write("undo (ROLLBACK): ", header.undo ? "on" : "off");
     sink_.HeaderWritten();
     sink_.Flush();
 }
@@ -347,6 +380,65 @@ void RunLog::CrcComputed(const char* file, bool read, uint32_t crc, bool checked
         AppendHex(line, expected);
         if (read)
             line.Append(crc == expected ? ": matches" : ": does not match");
+    }
+    WriteEntry();
+}
+
+void RunLog::Undone(const UndoEvent& event) {
+    // The steps of one undo are indented under the line that begins it.
+    const bool step = event.step >= UndoStep::kPutBack;
+    TextBuilder& line = Entry(step ? 2 : 0);
+    switch (event.step) {
+        case UndoStep::kStore:
+            line.Append("undo store: ");
+            break;
+        case UndoStep::kStoreRefused:
+            line.Append("left undo store ");
+            break;
+        case UndoStep::kBegun:
+            line.Append("undo of the run of ");
+            break;
+        case UndoStep::kInUse:
+            line.Append("left journal ");
+            break;
+        case UndoStep::kPutBack:
+            line.Append("put back ");
+            break;
+        case UndoStep::kRemoved:
+            line.Append("removed ");
+            break;
+        case UndoStep::kLeft:
+            line.Append("left ");
+            break;
+        case UndoStep::kFailed:
+            line.Append("failed to put back ");
+            break;
+        case UndoStep::kFinished:
+            line.Append("undo finished: everything is put back");
+            break;
+        case UndoStep::kRetired:
+            line.Append("kept journal ");
+            line.Append(event.other);
+            line.Append(" as ");
+            break;
+    }
+    if (event.step != UndoStep::kFinished)
+        line.Append(event.path);
+    if (event.step == UndoStep::kBegun) {
+        line.Append(", journal ");
+        line.Append(event.other);
+    } else if (event.step == UndoStep::kInUse) {
+        line.Append(" to the update that holds it");
+    } else if (event.step == UndoStep::kRetired) {
+        line.Append(", never to be obeyed");
+    } else if (event.step == UndoStep::kFailed) {
+        line.Append(": ");
+        AppendError(event.error);
+        line.Append("; the next start tries again");
+    }
+    if (event.reason != UndoReason::kNone) {
+        line.Append(event.step == UndoStep::kRetired ? ": " : " as it is: ");
+        line.Append(ReasonText(event.reason));
     }
     WriteEntry();
 }

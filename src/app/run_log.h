@@ -49,6 +49,7 @@ struct LogHeader {
     TextBuffer windows;   // the version the system reports
     TextBuffer elevated;  // "yes", "no", or why it is not known
     TextBuffer caller;    // what the caller's UPDATER_ variables ask; "" for nothing
+    bool undo = false;    // ROLLBACK=YES
 };
 
 class RunLog : public RunEvents, public ReportListener {
@@ -69,6 +70,7 @@ public:
     void Waited(const char* program, uint32_t waited_ms, WaitEnd end) override;
     void CrcComputed(const char* file, bool read, uint32_t crc, bool checked,
                      uint32_t expected) override;
+    void Undone(const UndoEvent& event) override;
     void RunEnded(RunEnd end, const char* procedure) override;
 
     void BoxComing(const ReportedBox& box) override;

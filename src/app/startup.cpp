@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "procs/file/paths.h"
+#include "base/paths.h"
 #include "script/system_lookups.h"
 
 const char* const kDefaultCaption = "フォルネア アップデータ";

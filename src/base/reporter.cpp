@@ -91,8 +91,6 @@ void Reporter::FailText(const TextBuffer& text, uint32_t error) {
 
 void Reporter::Failure(int message, const TextBuffer& text, uint32_t error) {
     ++failures_;
-    if (message > 0 && message < 32)
-        reported_ |= 1u << message;
     if (holding_ && held_count_ < kMostHeld) {
         held_[held_count_++] = {message, text, error};
         return;

@@ -109,8 +109,6 @@ public:
 
     // Failures reported so far, held ones included.
     int FailureCount() const { return failures_; }
-    // Whether a failure with that catalogue message was reported.
-    bool HasReported(MessageId id) const { return (reported_ >> id & 1u) != 0; }
 
     // While held, failure boxes wait; ReleaseFailures shows them in order.
     void HoldFailures() { holding_ = true; }
@@ -131,7 +129,6 @@ private:
     TextBuffer caption_;
     bool holding_ = false;
     int failures_ = 0;
-    uint32_t reported_ = 0;  // bit id for each catalogue message reported
     // A failure ends the run, so there are hardly ever more; any beyond
     // these are shown at once.
     static const int kMostHeld = 4;

@@ -19,6 +19,14 @@ bool RunningWindows(OSVERSIONINFOA* info);
 // Its version number; the 9x family keeps the build number in the low word only.
 VersionNumber NumberOf(const OSVERSIONINFOA& info);
 
+// Whether the process runs with an administrator's full rights: its token is
+// elevated; on systems without elevation (XP), it is a member of
+// Administrators.
+bool IsElevated();
+
+// Wine, which Windows never is: its ntdll exports wine_get_version.
+bool RunsUnderWine();
+
 // Loads a DLL of the system folder by its full path, never from the program's
 // folder or the current folder.
 HMODULE LoadSystemLibrary(const char* file_name);

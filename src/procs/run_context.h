@@ -33,6 +33,42 @@ enum class FileAction {
 // Why a wait ended.
 enum class WaitEnd { kEnded, kReady, kTimedOut, kFailed, kNotRunning };
 
+// One step of an undo, as a log tells it.
+enum class UndoStep {
+    kStore,         // path: the store this run's journal goes to
+    kStoreRefused,  // path: a store folder left as it is, for reason
+    kBegun,         // the run of script path is undone, from journal other
+    kInUse,         // journal path is held by an update still going: left to it
+    kPutBack,       // path is as before its run again
+    kRemoved,       // path, which the run made, is gone again
+    kLeft,          // path is left as it is, for reason
+    kFailed,        // path could not be put back: error; the next start tries again
+    kFinished,      // the undo of the journal is over; everything is put back
+    kRetired,       // journal other is kept as path, never obeyed, for reason
+};
+enum class UndoReason {
+    kNone,
+    kChanged,      // it changed since its run
+    kNotMade,      // the run did not make it
+    kHoldsOthers,  // it holds what the run did not make
+    kNoCopy,       // its set-aside copy is gone
+    kOutside,      // it lies outside the places its journal listed
+    kOwner,        // another account owns it
+    kOthersWrite,  // others may write in it, or change its access list
+    kInherits,     // its access list takes entries from the folder above
+    kUnreadable,   // its owner and access list cannot be read
+    kLink,         // it, or a folder on its path, is a link
+    kNoVersion,    // a journal of another version, or of none
+    kIncomplete,   // something could not be put back and never will be
+};
+struct UndoEvent {
+    UndoStep step;
+    UndoReason reason;
+    const char* path;
+    const char* other;
+    uint32_t error;
+};
+
 // How a run ended.
 enum class RunEnd {
     kCompleted,  // every procedure of PROC ran
@@ -74,6 +110,8 @@ public:
     // tells whether it is compared with expected, or only reported.
     virtual void CrcComputed(const char* /*file*/, bool /*read*/, uint32_t /*crc*/,
                              bool /*checked*/, uint32_t /*expected*/) {}
+    // What an undo did; also the undo of an earlier run at a start.
+    virtual void Undone(const UndoEvent&) {}
     // The run is over. procedure names where it stopped: the innermost
     // procedure that stopped it, or one that could not be built; "" when it
     // completed or stopped before any procedure.
@@ -122,6 +160,9 @@ public:
     void CrcComputed(const char* file, bool read, uint32_t crc, bool checked,
                      uint32_t expected) override {
         for (RunEvents* l : listeners_) l->CrcComputed(file, read, crc, checked, expected);
+    }
+    void Undone(const UndoEvent& event) override {
+        for (RunEvents* l : listeners_) l->Undone(event);
     }
     void RunEnded(RunEnd end, const char* procedure) override {
         for (RunEvents* l : listeners_) l->RunEnded(end, procedure);

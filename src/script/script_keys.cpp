@@ -41,6 +41,11 @@ bool ScriptKeys::ReadUpdater(const char* key, TextBuffer& value) const {
     return ReadText(updater.mode, key, value);
 }
 
+bool UndoAsked(const ScriptKeys& keys) {
+    TextBuffer value;
+    return keys.ReadUpdater("ROLLBACK", value) && EqualsNoCase(value.c_str(), "YES");
+}
+
 void ReadDefinitions(const ScriptSource& source, SymbolTable& symbols) {
     ByteArray lines;
     source.ReadSection("DEFINE", kValueCapacity, lines);

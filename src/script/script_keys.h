@@ -39,6 +39,10 @@ private:
     Reporter& reporter_;
 };
 
+// UPDATER/ROLLBACK says YES, in any letter case: what the run changes is
+// undone when it stops before its end.
+bool UndoAsked(const ScriptKeys& keys);
+
 // Adds the lines of the DEFINE section that do not begin with ";" to the table.
 void ReadDefinitions(const ScriptSource& source, SymbolTable& symbols);
 

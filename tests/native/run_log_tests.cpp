@@ -1,6 +1,6 @@
 // The run log's lines from the run's events and boxes: values whole and as
-// data, waits, answers and errors without a name; and which changes reach the
-// log file.
+// data, waits, answers, errors without a name and the steps of an undo; and
+// which changes reach the log file.
 #include <gtest/gtest.h>
 
 #include "code_page_cases.h"
@@ -208,6 +208,41 @@ TEST_F(RunLogTest, ACallersLogMustBeALogFile) {
         {"CON .log", false},
     };
     for (const Case& c : cases) EXPECT_EQ(IsLogFileName(c.path), c.accepted) << c.path;
+}
+
+// Each step of an undo on a line of its own, under the line that begins it.
+TEST_F(RunLogTest, UndoStepsAndWhy) {
+    const struct {
+        UndoEvent event;
+        const char* line;
+    } cases[] = {
+        {{UndoStep::kStore, UndoReason::kNone, "C:\\S", "", 0}, "undo store: C:\\S"},
+        {{UndoStep::kStoreRefused, UndoReason::kOwner, "C:\\S", "", 0},
+         "left undo store C:\\S as it is: another account owns it"},
+        {{UndoStep::kBegun, UndoReason::kNone, "C:\\" HYO "\\u.ini", "C:\\S\\1.jnl", 0},
+         "undo of the run of C:\\" HYO "\\u.ini, journal C:\\S\\1.jnl"},
+        {{UndoStep::kInUse, UndoReason::kNone, "C:\\S\\2.jnl", "", 32},
+         "left journal C:\\S\\2.jnl to the update that holds it"},
+        {{UndoStep::kPutBack, UndoReason::kNone, "C:\\a", "", 0}, "  put back C:\\a"},
+        {{UndoStep::kRemoved, UndoReason::kNone, "C:\\b", "", 0}, "  removed C:\\b"},
+        {{UndoStep::kLeft, UndoReason::kChanged, "C:\\c", "", 0},
+         "  left C:\\c as it is: it changed since its run"},
+        {{UndoStep::kLeft, UndoReason::kHoldsOthers, "C:\\d", "", 0},
+         "  left C:\\d as it is: it holds what its run did not make"},
+        {{UndoStep::kFailed, UndoReason::kNone, "C:\\e", "", 32},
+         "  failed to put back C:\\e: error 32; the next start tries again"},
+        {{UndoStep::kFinished, UndoReason::kNone, "C:\\S\\1.jnl", "", 0},
+         "  undo finished: everything is put back"},
+        {{UndoStep::kRetired, UndoReason::kNoVersion, "C:\\S\\Retired\\3.jnl", "C:\\S\\3.jnl", 0},
+         "  kept journal C:\\S\\3.jnl as C:\\S\\Retired\\3.jnl, never to be obeyed: it is of "
+         "another version, or of none"},
+    };
+    for (const auto& c : cases) {
+        sink.lines.clear();
+        log.Undone(c.event);
+        ASSERT_EQ(sink.lines.size(), 1u);
+        EXPECT_EQ(sink.lines[0], std::string("     42 ms  ") + c.line);
+    }
 }
 
 }  // namespace

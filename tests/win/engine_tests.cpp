@@ -8,27 +8,9 @@
 
 #include "app/engine.h"
 #include "helper_programs.h"
+#include "memory_script.h"
 
 namespace {
-
-// A script as section -> key -> value; the procedures' lists are read as the
-// program reads them.
-struct MemoryScript : ScriptSource {
-    std::map<std::string, std::map<std::string, std::string>> sections;
-    bool ReadValue(const char* section, const char* key, size_t, TextBuffer& value) const override {
-        const auto s = sections.find(section);
-        if (s == sections.end() || s->second.count(key) == 0)
-            return false;
-        value = s->second.at(key).c_str();
-        return true;
-    }
-    void ReadSection(const char*, size_t, ByteArray& lines) const override { lines.Clear(); }
-};
-
-struct NoLookups : SystemLookups {
-    bool AppPath(const char*, AppPathValue, TextBuffer&) const override { return false; }
-    bool SpecialFolder(int, TextBuffer&) const override { return false; }
-};
 
 // Boxes by text, answered Yes; the catalogue as "message N: args".
 struct Boxes : BoxOutput {

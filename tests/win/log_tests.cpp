@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <shlobj.h>
+
 #include "base/win_handles.h"
 #include "sandbox.h"
 #include "tree_snapshot.h"
@@ -119,13 +121,15 @@ std::vector<std::vector<std::string>> TakeStandIns(const std::set<std::string>& 
 }
 
 std::vector<std::string> Header(const std::string& command_line = "",
-                                const std::string& script = "updater.ini") {
+                                const std::string& script = "updater.ini",
+                                const std::string& undo = "off") {
     return {"====",
             "program: $\\updater.exe, version " UPDATER_VERSION_TEXT,
             "script: $\\" + script,
             "command line: " + command_line,
             "windows",
-            "elevated"};
+            "elevated",
+            "undo (ROLLBACK): " + undo};
 }
 
 std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
@@ -408,6 +412,75 @@ TEST(RunLog, BoxKindsTheStopAtAnOkBoxAndCrcValues) {
                              "  information box:", "  warning box:", "  error box:",
                              "run stopped by ISABORT in procedure Stop: its box has only an "
                              "OK button"}));
+}
+
+// With ROLLBACK the header says so, the undo tells each step, and the line
+// that tells how the run ended comes last: after the undo and the failure
+// box it held back, also when the run stops while its list is built.
+TEST(RunLog, TheUndoIsToldStepByStepBeforeTheLastLine) {
+    Sandbox box("log_undo");
+    box.MakeFolder("app");
+    box.WriteFile("app\\a.txt", "old");
+    box.WriteFile("a.txt", "new");
+    box.WriteFile("b.txt", "new");
+    box.WriteScript("[UPDATER]\nNAME=N\nROLLBACK=YES\nPROC=C,F\nLOG=<Src>\\run.log\n" +
+                    Section("C",
+                            "MODE=COPY\nFROM=<Src>\\a.txt,<Src>\\b.txt\n"
+                            "TO=<Src>\\app\\a.txt,<Src>\\app\\b.txt\n") +
+                    Section("F", "MODE=COPY\nFROM=<Src>\\gone\nTO=<Src>\\app\\c.txt\n"));
+    const std::string failed = ExpectedMessage(8, {box.Path("gone"), box.Path("app\\c.txt")});
+    ExpectShownBoxes(box.Run(), {{failed, kErrorBoxFlags}}, "N");
+    box.WriteScript("[UPDATER]\nNAME=N\nROLLBACK=YES\nPROC=C,Broken\nLOG=<Src>\\run.log\n" +
+                        Section("C", "MODE=MAKEDIR\nDIR=<Src>\\made\n") +
+                        Section("Broken", "MODE=COPY\nFROM=<Src>\\a.txt\n"),
+                    "broken.ini");
+    const std::string broken = ExpectedMessage(2, {"Broken", "TO"});
+    ExpectShownBoxes(box.Run("/ibroken.ini"), {{broken, kErrorBoxFlags}}, "N");
+
+    char common[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, common);
+    const std::string store = std::string(common) + "\\Updater\\Undo";
+    const std::string missing = "error 2: " + SystemText(ERROR_FILE_NOT_FOUND);
+    const std::vector<std::string> expected =
+        Header("", "updater.ini", "on") +
+        std::vector<std::string>{
+            "undo store: " + store,
+            "[C] MODE=COPY",
+            "  FROM=$\\a.txt,$\\b.txt",
+            "  TO=$\\app\\a.txt,$\\app\\b.txt",
+            "  copied $\\a.txt -> $\\app\\a.txt",
+            "  copied $\\b.txt -> $\\app\\b.txt",
+            "  => flag 1",
+            "[F] MODE=COPY",
+            "  FROM=$\\gone",
+            "  TO=$\\app\\c.txt",
+            "  failed to copy $\\gone -> $\\app\\c.txt: " + missing,
+            "  => flag 0, the run stops here",
+            "undo of the run of $\\updater.ini, journal " + store + "\\*.jnl",
+            "  removed $\\app\\b.txt",
+            "  put back $\\app\\a.txt",
+            "  undo finished: everything is put back",
+            "error box:",
+            "  | " + failed,
+            missing,
+            "answer: OK",
+            "run stopped at procedure F",
+        } +
+        Header("/ibroken.ini", "broken.ini", "on") +
+        std::vector<std::string>{
+            "undo store: " + store,
+            "error box:",
+            "  | " + broken,
+            "answer: OK",
+            "run stopped at procedure Broken",
+        };
+    std::vector<std::string> entries = LogEntries(box, "run.log");
+    // The journal's name differs from run to run.
+    for (std::string& line : entries)
+        line = std::regex_replace(line, std::regex("\\\\[0-9A-F]{8}\\.jnl$"), "\\*.jnl");
+    EXPECT_EQ(entries, Expected(box, expected));
+    EXPECT_EQ("old", box.ReadFile("app\\a.txt"));
+    EXPECT_FALSE(box.Exists("app\\b.txt"));
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ EOF
         echo "$name: the run went on after the failure" >&2
         failed=1
     fi
-    if [ -n "$(find "$dir/prefix/drive_c/users/$user" -path '*/Updater/*' -type f 2>/dev/null)" ]; then
+    if [ -n "$(find "$dir/prefix/drive_c/ProgramData" -path '*/Updater*/*' -type f 2>/dev/null)" ]; then
         echo "$name: the undo journal left files behind" >&2
         failed=1
     fi

@@ -2,21 +2,26 @@
 // aborts, leaves the installed tree exactly as it was (bytes, attributes,
 // times, folders), shows what the same run shows without ROLLBACK, and
 // leaves nothing of its own behind; a run killed part-way is undone by the
-// next start; a journal of another script is never replayed.
+// next start of any ROLLBACK update, never over what changed since and never
+// taking what the run did not make; a journal is obeyed only from a store
+// that only administrators (under Wine: the account) may change.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
 
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "app/undo_format.h"
+#include "base/paths.h"
+#include "undo/journal_format.h"
+#include "undo/store.h"
 #include "file_procs_helpers.h"
 #include "helper_programs.h"
 #include "sandbox.h"
-#include "text/crc32.h"
 #include "tree_snapshot.h"
 
 namespace {
@@ -89,23 +94,40 @@ std::string UpdateScript(bool rollback, const std::string& proc, const std::stri
            "PROC=" + proc + "\n" + kChangeSections + sections;
 }
 
-std::string LocalAppData() {
+std::string SpecialFolder(int csidl) {
     char path[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path);
+    SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
     return path;
 }
 
-// Journals that an earlier, failed test run left would be replayed by the
-// first start of a script of the same path: gone before the first test.
+// Under Wine every run counts as elevated: its store is the machine's.
+std::string Store() {
+    return SpecialFolder(CSIDL_COMMON_APPDATA) + "\\Updater\\Undo";
+}
+
+// Every store, and the fresh ones made when it could not be trusted.
+void RemoveStores() {
+    const std::string base = SpecialFolder(CSIDL_COMMON_APPDATA);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((base + "\\Updater*").c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+        RemoveTree(base + "\\" + found.cFileName);
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    RemoveTree(SpecialFolder(CSIDL_LOCAL_APPDATA) + "\\Updater");
+}
+
+// Journals that an earlier, failed test run left would be finished by the
+// first ROLLBACK start: gone before the first test.
 class NoJournals : public ::testing::Environment {
-    void SetUp() override { RemoveTree(LocalAppData() + "\\Updater"); }
+    void SetUp() override { RemoveStores(); }
 };
 const ::testing::Environment* const kNoJournals =
     ::testing::AddGlobalTestEnvironment(new NoJournals);
 
-// The journal and set-aside folders of every script: none is left once a run is over.
+// The journals and set-aside folders: none is left once a run is over.
 void ExpectNothingLeft() {
-    const TreeSnapshot left = SnapshotOf(LocalAppData() + "\\Updater");
+    const TreeSnapshot left = SnapshotOf(Store());
     EXPECT_TRUE(left.empty()) << TreeDifferences({}, left, false);
 }
 
@@ -257,49 +279,6 @@ TEST(Rollback, CompletedRunKeepsTheUpdateAndLeavesNothingBehind) {
     ExpectNothingLeft();
 }
 
-// The key of a script's journal, as the program names it.
-std::string JournalOf(const std::string& script) {
-    char full[MAX_PATH] = {};
-    GetFullPathNameA(script.c_str(), MAX_PATH, full, nullptr);
-    const TextBuffer folded = FoldedPath(full);
-    char key[16];
-    snprintf(key, sizeof key, "%08X",
-             static_cast<unsigned>(Crc32(folded.c_str(), folded.Length())));
-    return LocalAppData() + "\\Updater\\Undo\\" + key + ".jnl";
-}
-
-// A journal that names another script, found where this script's would be:
-// read at the start, found foreign, and left alone; nothing it lists is touched.
-TEST(Rollback, JournalOfAnotherScriptIsNeverReplayed) {
-    Sandbox box("rollback_foreign");
-    Fill(box);
-    box.WriteScript(UpdateScript(false, "K", ""));
-    const std::string journal = JournalOf(box.Path("updater.ini"));
-    JournalBatch batch;
-    Record record;
-    record.type = RecordType::kHeader;
-    record.path = box.Path("other.ini").c_str();
-    batch.Add(record);
-    record.type = RecordType::kCreated;
-    record.path = box.Path("app\\main.exe").c_str();
-    batch.Add(record);
-    batch.Seal();
-    CreateDirectoryA((LocalAppData() + "\\Updater").c_str(), nullptr);
-    CreateDirectoryA((LocalAppData() + "\\Updater\\Undo").c_str(), nullptr);
-    const std::string planted(batch.Bytes(), batch.Length());
-    {
-        std::ofstream out(journal, std::ios::binary);
-        out << planted;
-    }
-    ExpectNoBoxes(box.Run());
-    EXPECT_EQ("main 1.0", box.ReadFile("app\\main.exe"));
-    EXPECT_TRUE(box.Exists("app\\made\\deep"));
-    EXPECT_EQ(planted, ReadWholeFile(journal));
-    DeleteFileA(journal.c_str());
-    RemoveDirectoryA((LocalAppData() + "\\Updater\\Undo").c_str());
-    RemoveDirectoryA((LocalAppData() + "\\Updater").c_str());
-}
-
 // A question first, then the changes of proc, then a wait for a program the
 // run launched: killed there, half-way through, by the box spy's time limit.
 void KillWhileWaiting(const Sandbox& box, const std::string& proc, const TreeSnapshot& before) {
@@ -376,6 +355,360 @@ TEST(Rollback, OtherVolumeSetsFilesAsideAtItsRoot) {
     EXPECT_FALSE(SnapshotOf(std::string("V:\\") + found.cFileName).empty());
     ExpectNextStartUndoes(box, before);
     EXPECT_EQ(FindFirstFileA("V:\\updater-undo-*", &found), INVALID_HANDLE_VALUE);
+}
+
+// --- Journals bound to what their run changed ------------------------------------------------
+
+// A journal of the present version, as a run writes it: its places, then
+// records; each a batch of its own.
+std::string JournalText(const std::string& script, const std::vector<Record>& records,
+                        bool versioned = true) {
+    std::string text;
+    auto add = [&text](const std::vector<Record>& batch_records) {
+        JournalBatch batch;
+        for (const Record& record : batch_records) batch.Add(record);
+        batch.Seal();
+        text.append(batch.Bytes(), batch.Length());
+    };
+    Record version = MakeRecord(RecordType::kVersion, '-', "");
+    version.number = kJournalVersion;
+    Record header = MakeRecord(RecordType::kHeader, '-', script.c_str());
+    if (versioned)
+        add({version, header});
+    else
+        add({header});
+    add(records);
+    return text;
+}
+
+// A journal that would remove victim, a file no script here names, if obeyed.
+std::string RemovingJournal(const Sandbox& box, const std::string& victim, bool versioned = true) {
+    Record procedure = MakeRecord(RecordType::kProcedure, '-', "");
+    procedure.number = 1;
+    Record place = MakeRecord(RecordType::kPlace, static_cast<char>(PlaceKind::kAbsent),
+                              box.Path(victim).c_str());
+    return JournalText(
+        box.Path("planted.ini"),
+        {procedure, place, MakeRecord(RecordType::kMade, 'f', box.Path(victim).c_str())},
+        versioned);
+}
+
+void Plant(const std::string& folder, const std::string& bytes) {
+    SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
+    std::ofstream(folder + "\\0000ABCD.jnl", std::ios::binary) << bytes;
+}
+
+// Planted where only a less privileged process could have put it, or
+// anywhere at all for a run without ROLLBACK: never read, never obeyed.
+TEST(RollbackStore, PlantedJournalsAreNeverObeyed) {
+    Sandbox box("rollback_planted");
+    Fill(box);
+    box.WriteFile("victim.txt", "mine");
+    const std::string planted = RemovingJournal(box, "victim.txt");
+    const std::string own = SpecialFolder(CSIDL_LOCAL_APPDATA) + "\\Updater\\Undo";
+    Plant(own, planted);
+    box.WriteScript(UpdateScript(true, "K", ""));
+    ExpectNoBoxes(box.Run());
+    Plant(Store(), planted);
+    box.WriteScript(UpdateScript(false, "K", ""));
+    ExpectNoBoxes(box.Run());
+    EXPECT_EQ("mine", box.ReadFile("victim.txt"));
+    EXPECT_EQ(planted, ReadWholeFile(own + "\\0000ABCD.jnl"));
+    EXPECT_EQ(planted, ReadWholeFile(Store() + "\\0000ABCD.jnl"));
+    RemoveStores();
+}
+
+// A journal of the present program's earlier version has no version record:
+// it is kept aside for support, never obeyed, and blocks nothing.
+TEST(RollbackStore, JournalWithoutVersionIsRetired) {
+    Sandbox box("rollback_unversioned");
+    Fill(box);
+    box.WriteFile("victim.txt", "mine");
+    Plant(Store(), RemovingJournal(box, "victim.txt", false));
+    box.WriteScript(UpdateScript(true, "K", ""));
+    ExpectNoBoxes(box.Run());
+    EXPECT_EQ("mine", box.ReadFile("victim.txt"));
+    EXPECT_TRUE(box.Exists("app\\made\\deep"));
+    EXPECT_FALSE(FileExists((Store() + "\\0000ABCD.jnl").c_str()));
+    EXPECT_TRUE(FileExists((Store() + "\\Retired\\0000ABCD.jnl").c_str()));
+    RemoveStores();
+}
+
+// The lines of a log that tell of the undo's store.
+std::vector<std::string> StoreLines(const Sandbox& box) {
+    std::vector<std::string> lines;
+    std::istringstream log(box.ReadFile("run.log"));
+    for (std::string line; std::getline(log, line);) {
+        const size_t text = line.find(" ms  ") + 5;
+        if (line.find("undo store") != std::string::npos)
+            lines.push_back(line.substr(text, line.find_last_not_of("\r") + 1 - text));
+    }
+    return lines;
+}
+
+// Wine's name for a Windows path on the machine it runs on.
+std::string UnixPathOf(const std::string& path) {
+    typedef char*(CDECL * UnixName)(const wchar_t*);
+    const UnixName name = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    wchar_t wide[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    char* unix_path = name != nullptr ? name(wide) : nullptr;
+    const std::string result = unix_path != nullptr ? unix_path : "";
+    HeapFree(GetProcessHeap(), 0, unix_path);
+    return result;
+}
+
+// Runs a shell command of the machine Wine runs on, to its end; false
+// outside Wine. (Wine starts such a program, but cannot wait for it.)
+bool RunOnHost(const std::string& command) {
+    const std::string marker = SpecialFolder(CSIDL_COMMON_APPDATA) + "\\host-command.done";
+    DeleteFileA(marker.c_str());
+    const std::string unix_marker = UnixPathOf(marker);
+    // Nothing it starts may hold this program's output open.
+    std::string shell = "/bin/sh -c \"exec </dev/null >/dev/null 2>&1; " + command + "; touch '" +
+                        unix_marker + "'\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (unix_marker.empty() || !CreateProcessA(nullptr, &shell[0], nullptr, nullptr, FALSE, 0,
+                                               nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    const bool done = helpers::WaitForFile(marker, 60000);
+    DeleteFileA(marker.c_str());
+    return done;
+}
+
+// The shipped program makes its store owned by Administrators, with only
+// SYSTEM and Administrators allowed to change anything: the calls it makes,
+// as Wine's relay trace shows them. Wine keeps the folder as the account's.
+TEST(RollbackStore, IsMadeForAdministratorsAlone) {
+    RemoveStores();
+    Sandbox box("rollback_store_calls");
+    box.WriteScript(
+        "[UPDATER]\nNAME=N\nROLLBACK=YES\nPROC=K\n[K]\nMODE=MAKEDIR\nDIR=<Src>\\made\n");
+    HKEY debug = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\Debug", &debug), ERROR_SUCCESS);
+    const char relayed[] =
+        "advapi32.ConvertStringSecurityDescriptorToSecurityDescriptorA;"
+        "sechost.ConvertStringSecurityDescriptorToSecurityDescriptorA;"
+        "kernel32.CreateDirectoryA;kernelbase.CreateDirectoryA";
+    RegSetValueExA(debug, "RelayInclude", 0, REG_SZ, reinterpret_cast<const BYTE*>(relayed),
+                   sizeof relayed);
+    const bool ran =
+        RunOnHost("WINEDEBUG=-all,+relay wine '" + UnixPathOf(box.Path("updater.exe")) + "' 2> '" +
+                  UnixPathOf(box.Path()) + "/relay.txt'");
+    RegDeleteValueA(debug, "RelayInclude");
+    RegCloseKey(debug);
+    if (!ran)
+        GTEST_SKIP() << "no shell of the machine Wine runs on";
+    EXPECT_TRUE(box.Exists("made"));
+    const std::string relay = box.ReadFile("relay.txt");
+    EXPECT_NE(relay.find("\"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)\""), std::string::npos);
+    const std::string common = SpecialFolder(CSIDL_COMMON_APPDATA);
+    for (const std::string& folder : {common + "\\Updater", Store()}) {
+        std::string escaped;
+        for (char c : folder) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        // A folder made with security attributes: the second argument is not null.
+        const size_t call = relay.find("CreateDirectoryA(");
+        const size_t at = relay.find("\"" + escaped + "\",", call);
+        ASSERT_NE(at, std::string::npos) << folder;
+        EXPECT_NE(relay.substr(at + escaped.size() + 3, 8), "00000000") << folder;
+    }
+    const AccountSid account;
+    EXPECT_EQ(CheckFolder(Store().c_str(), TrustRule()), UndoReason::kOwner);
+    EXPECT_EQ(CheckFolder(Store().c_str(), StoreRule(true, account)), UndoReason::kNone);
+    RemoveStores();
+}
+
+// A store that others may change, or one reached through a link, is left as
+// it is: nothing in it is read, and a fresh store of another name is made.
+TEST(RollbackStore, StoreOthersCouldChangeIsLeftAlone) {
+    Sandbox box("rollback_untrusted");
+    Fill(box);
+    box.WriteFile("victim.txt", "mine");
+    std::string script = UpdateScript(true, "K", "");
+    script.insert(script.find("PROC="), "LOG=<Src>\\run.log\n");
+    box.WriteScript(script);
+    const std::string base = SpecialFolder(CSIDL_COMMON_APPDATA);
+    const std::string planted = RemovingJournal(box, "victim.txt");
+    auto expect_refused = [&](const std::string& folder, const std::string& reason) {
+        ExpectNoBoxes(box.Run());
+        const std::vector<std::string> told = StoreLines(box);
+        ASSERT_EQ(told.size(), 2u) << box.ReadFile("run.log");
+        EXPECT_EQ(told[0], "left undo store " + folder + " as it is: " + reason);
+        EXPECT_EQ(told[1].find("undo store: " + base + "\\Updater-"), 0u) << told[1];
+        EXPECT_EQ(planted, ReadWholeFile(Store() + "\\0000ABCD.jnl"));
+        EXPECT_EQ("mine", box.ReadFile("victim.txt"));
+        DeleteFileA(box.Path("run.log").c_str());
+    };
+    // Everyone may write: Wine shows it as an entry for Everyone.
+    Plant(Store(), planted);
+    ASSERT_TRUE(RunOnHost("/bin/chmod o+w " + UnixPathOf(Store())));
+    expect_refused(Store(), "others may change what it holds, or who may");
+    RemoveStores();
+    // The store's folder is a link to a folder that holds a journal.
+    box.MakeFolder("elsewhere\\Undo");
+    const std::string link = UnixPathOf(base + "\\Updater");
+    if (link.empty() || !RunOnHost("/bin/ln -s " + UnixPathOf(box.Path("elsewhere")) + " " + link))
+        GTEST_SKIP() << "no link can be made here";
+    Plant(Store(), planted);
+    expect_refused(base + "\\Updater", "it, or a folder on its way, is a link");
+    RunOnHost("/bin/rm " + link);
+    RemoveStores();
+}
+
+// One update, downloaded to two folders: A's run is killed half-way, B's
+// runs to its end (finishing A's journal first), then A is started again.
+TEST(Rollback, AStoppedRunIsUndoneBeforeAnotherFolderUpdatesTheSamePlaces) {
+    Sandbox installed("rollback_installed");
+    Fill(installed);
+    Sandbox a("rollback_a"), b("rollback_b");
+    const std::string script =
+        "[UPDATER]\nNAME=N\nROLLBACK=YES\nLOG=<Src>\\run.log\nPROC=C1,W,C2\n[DEFINE]\n<App>=" +
+        installed.Path("app") +
+        "\n[C1]\nMODE=COPY\nFROM=<Src>\\data\nTO=<App>\\data\n"
+        "[W]\nMODE=LAUNCH\nFILE=<Src>\\sleeper.exe\nPARAM=2500\nISWAIT=1\n"
+        "[C2]\nMODE=COPY\nFROM=<Src>\\main.exe\nTO=<App>\\main.exe\n";
+    for (const Sandbox* download : {&a, &b}) {
+        download->MakeFolder("data\\deep");
+        download->WriteFile("data\\one.txt", "one 2.0");
+        download->WriteFile("data\\deep\\two.txt", "two 2.0");
+        download->WriteFile("main.exe", "main 2.0");
+        helpers::Install(*download, "helper_sleeper", "sleeper.exe");
+        download->WriteScript(script);
+    }
+    auto expect_updated = [&installed] {
+        EXPECT_EQ("one 2.0", installed.ReadFile("app\\data\\one.txt"));
+        EXPECT_EQ("two 2.0", installed.ReadFile("app\\data\\deep\\two.txt"));
+        EXPECT_EQ("main 2.0", installed.ReadFile("app\\main.exe"));
+    };
+    const SpyResult killed = RunWithBoxSpy(a.Path("updater.exe"), "", a.Path(), {}, 1200);
+    ASSERT_TRUE(killed.timed_out) << "A was to be killed while it waited";
+    EXPECT_EQ("one 2.0", installed.ReadFile("app\\data\\one.txt"));
+    ExpectNoBoxes(b.Run());
+    expect_updated();
+    EXPECT_NE(b.ReadFile("run.log").find("undo of the run of " + a.Path("updater.ini")),
+              std::string::npos);
+    ExpectNoBoxes(a.Run());
+    expect_updated();
+    ExpectNothingLeft();
+}
+
+// After a kill, the user goes on working in a folder the update wrote: the
+// next start puts the update's changes back and leaves the user's own, also
+// a file the update wrote that the user changed since (and says so).
+TEST(Rollback, WhatTheUserMakesAfterAKillStays) {
+    Sandbox box("rollback_users_work");
+    Fill(box);
+    const TreeSnapshot before = SnapshotOf(box.Path("app"));
+    KillWhileWaiting(box, "C,D", before);
+    TreeSnapshot before_without_edit = before;
+    box.MakeFolder("app\\data\\mine");
+    box.WriteFile("app\\data\\my-work-since-the-crash.doc", "work");
+    box.WriteFile("app\\data\\mine\\notes.txt", "notes");
+    box.WriteFile("app\\data\\deep\\two.txt", "two, edited");
+    ExpectShownBoxes(box.Run("", {IDOK, IDNO}),
+                     {{ExpectedMessage(19, {box.Path("app\\data\\deep\\two.txt")}), kErrorBoxFlags},
+                      {"Update?", 0x10024}},
+                     "N");
+    TreeSnapshot after = SnapshotOf(box.Path("app"));
+    EXPECT_EQ(after["DATA\\MY-WORK-SINCE-THE-CRASH.DOC"].bytes, "work");
+    EXPECT_EQ(after["DATA\\MINE\\NOTES.TXT"].bytes, "notes");
+    EXPECT_EQ(after["DATA\\DEEP\\TWO.TXT"].bytes, "two, edited");
+    for (const char* mine : {"DATA\\MY-WORK-SINCE-THE-CRASH.DOC", "DATA\\MINE\\NOTES.TXT",
+                             "DATA\\MINE", "DATA\\DEEP\\TWO.TXT", "DATA\\DEEP"}) {
+        after.erase(mine);
+        before_without_edit.erase(mine);
+    }
+    EXPECT_EQ("", TreeDifferences(before_without_edit, after));
+    RemoveStores();  // the journal is kept, retired
+    helpers::WaitForFile(box.Path("sleeper.exe.ended"));
+}
+
+// A program the update starts puts a file into a folder the update wrote;
+// the update then fails: the file stays.
+TEST(Rollback, WhatAnotherProgramMakesDuringTheRunStays) {
+    Sandbox box("rollback_other_program");
+    Fill(box);
+    helpers::Install(box, "helper_marker", "app\\data\\marker.exe");
+    const TreeSnapshot before = SnapshotOf(box.Path("app"));
+    box.WriteScript(
+        UpdateScript(true, "C,Mark,F",
+                     "[Mark]\nMODE=LAUNCH\nFILE=<Src>\\app\\data\\marker.exe\nPARAM=\nISWAIT=1\n"
+                     "[F]\nMODE=COPY\nFROM=<Src>\\new\\gone.txt\nTO=<Src>\\app\\g.txt\n"));
+    ExpectBoxes(box.Run(),
+                {ExpectedMessage(8, {box.Path("new\\gone.txt"), box.Path("app\\g.txt")})});
+    TreeSnapshot after = SnapshotOf(box.Path("app"));
+    EXPECT_EQ(1u, after.erase("DATA\\MARKER.EXE.TXT"));
+    EXPECT_EQ("", TreeDifferences(before, after, false));
+    ExpectNothingLeft();
+}
+
+// With the set-aside files gone after a kill, the next start says so once,
+// naming a file, keeps the journal aside, and goes on; no file keeps its
+// new content under its old times.
+TEST(Rollback, LostSetAsideFilesAreToldAndTheJournalKept) {
+    Sandbox box("rollback_lost_copies");
+    Fill(box);
+    const TreeSnapshot before = SnapshotOf(box.Path("app"));
+    KillWhileWaiting(box, "C", before);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((Store() + "\\????????").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveTree(Store() + "\\" + found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    const SpyResult run = box.Run("", {IDOK, IDNO});
+    ASSERT_EQ(BoxTexts(run).size(), 2u);
+    bool named = false;
+    for (const char* file : {"app\\main.exe", "app\\data\\one.txt", "app\\data\\deep\\two.txt"})
+        named = named || run.boxes[0].text == ExpectedMessage(19, {box.Path(file)});
+    EXPECT_TRUE(named) << Cp932ToUtf8(run.boxes[0].text);
+    EXPECT_EQ(run.boxes[1].text, "Update?");
+    const TreeSnapshot after = SnapshotOf(box.Path("app"));
+    for (const char* file : {"MAIN.EXE", "DATA\\ONE.TXT", "DATA\\DEEP\\TWO.TXT"}) {
+        EXPECT_NE(after.at(file).bytes, before.at(file).bytes) << file << " was not to come back";
+        EXPECT_NE(after.at(file).written, before.at(file).written) << file;
+    }
+    EXPECT_EQ(after.count("DATA\\THREE.TXT"), 0u);
+    EXPECT_FALSE(SnapshotOf(Store() + "\\Retired").empty());
+    RemoveStores();
+    helpers::WaitForFile(box.Path("sleeper.exe.ended"));
+}
+
+// A journal held open belongs to an update still going: a start of another
+// update meanwhile leaves it, and the next start after the kill undoes it.
+TEST(Rollback, AJournalHeldByARunningUpdateIsLeftToIt) {
+    Sandbox running("rollback_running"), other("rollback_other");
+    Fill(running);
+    const TreeSnapshot before = SnapshotOf(running.Path("app"));
+    helpers::Install(running, "helper_sleeper", "sleeper.exe");
+    running.WriteScript(
+        UpdateScript(true, "Ask,C,W",
+                     "[Ask]\nMODE=MSGBOX\nFLAG=\nTYPE=QUESTION\nTEXT=Update?\nISABORT=0,1\n"
+                     "[W]\nMODE=LAUNCH\nFILE=<Src>\\sleeper.exe\nPARAM=7000\nISWAIT=1\n"));
+    other.WriteScript(
+        "[UPDATER]\nNAME=N\nROLLBACK=YES\nPROC=K\n[K]\nMODE=MAKEDIR\nDIR=<Src>\\made\n");
+    SpyResult killed;
+    std::thread update([&] {
+        killed = RunWithBoxSpy(running.Path("updater.exe"), "", running.Path(), {IDYES}, 6000);
+    });
+    ASSERT_TRUE(helpers::WaitForFile(running.Path("sleeper.exe.started")));
+    ExpectNoBoxes(other.Run());
+    EXPECT_TRUE(other.Exists("made"));
+    EXPECT_EQ("one 2.0", running.ReadFile("app\\data\\one.txt"));
+    update.join();
+    ASSERT_TRUE(killed.timed_out);
+    ExpectShownBoxes(running.Run("", {IDNO}), {{"Update?", 0x10024}}, "N");
+    EXPECT_EQ("", TreeDifferences(before, SnapshotOf(running.Path("app"))));
+    ExpectNothingLeft();
+    helpers::WaitForFile(running.Path("sleeper.exe.ended"), 10000);
 }
 
 }  // namespace

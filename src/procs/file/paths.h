@@ -1,9 +1,9 @@
-// Tests and small operations on paths: existence, folders, folder parts,
-// patterns and the creation of missing folders.
+// What the file kinds do to paths through the event sink: each change told
+// before and after, and the creation of missing folders. The path helpers
+// themselves are in base/.
 #pragma once
 
-#include <cstdint>
-
+#include "base/paths.h"
 #include "base/status.h"
 #include "procs/run_context.h"
 #include "text/text_buffer.h"
@@ -20,45 +20,5 @@ Status ActOnFile(RunEvents& events, FileAction action, const TextBuffer& path, c
     return status;
 }
 
-// True when the system's find function finds anything under path; patterns
-// count when they match. A path ending in a backslash is never found.
-bool FileExists(const char* path);
-bool IsFolder(const char* path);
 // Creates every missing level of path (component 0, the drive, excepted).
 Status MakeFolderPath(RunEvents& events, const TextBuffer& path);
-// The part of path before its last backslash; false when there is none or it
-// is the first byte.
-bool FolderOfPath(const char* path, TextBuffer& folder);
-// The folder part of path, cut at its last backslash ("" for a bare name).
-TextBuffer ParentOf(const TextBuffer& path);
-
-// What a path is, whatever its spelling (case, ".\" steps, short names, two
-// names of one share): its volume and its index there.
-struct FileIdentity {
-    uint32_t volume = 0;
-    uint32_t index_high = 0;
-    uint32_t index_low = 0;
-    bool operator==(const FileIdentity& other) const {
-        return volume == other.volume && index_high == other.index_high &&
-               index_low == other.index_low;
-    }
-};
-// False when path cannot be opened to ask (it is missing, or no rights).
-bool IdentityOf(const TextBuffer& path, FileIdentity& identity);
-// Both exist and are one file or folder.
-bool IsSameFile(const TextBuffer& a, const TextBuffer& b);
-// a and b name one place: one file or folder where both exist, else the same
-// name in one folder (compared the same way), where neither does. Spellings
-// the system takes as one ("..", "/", letter case, trailing dots and spaces,
-// short names, links, two names of one drive) count as the same.
-bool IsSamePlace(const TextBuffer& a, const TextBuffer& b);
-// path, or the nearest of its folders that exists, is the folder or lies below it.
-bool IsSameOrInside(const TextBuffer& path, const FileIdentity& folder);
-// The last components differ, if only in the case of their letters.
-bool IsSpelledDifferently(const TextBuffer& a, const TextBuffer& b);
-
-// A pattern of COPY, MOVE and the walker: a "*" in the last component. A "?"
-// alone is taken as part of a name.
-bool IsPattern(const TextBuffer& path);
-// Any wildcard anywhere: the shell expands both "*" and "?".
-bool HasWildcard(const TextBuffer& path);

@@ -5,17 +5,60 @@
 
 #include <windows.h>
 
-#include "app/undo_format.h"
+#include <memory>
+
+#include "base/path_text.h"
 #include "base/status.h"
+#include "base/win_handles.h"
+#include "undo/journal_format.h"
 
-// The full path, with ".", ".." and doubled backslashes resolved and no
-// backslash at its end (a drive's root keeps its own); "" when the system
-// cannot make one.
-TextBuffer FullPathOf(const char* path);
+// Calls visit(full path, entry) for each entry that pattern matches ("." and
+// ".." left out); false when nothing can be listed or visit returned false.
+template <typename Visit>
+bool ForEachMatch(const TextBuffer& pattern, Visit visit) {
+    const TextBuffer folder = FolderAbove(pattern);
+    WIN32_FIND_DATAA entry;
+    FindHandle search(pattern.c_str(), &entry);
+    if (!search.IsValid())
+        return false;
+    do {
+        if (!IsDotsName(entry.cFileName) && !visit(JoinPath(folder, entry.cFileName), entry))
+            return false;
+    } while (FindNextFileA(search.Get(), &entry));
+    return true;
+}
+// Each entry of folder.
+template <typename Visit>
+bool ForEachEntry(const TextBuffer& folder, Visit visit) {
+    return ForEachMatch(JoinPath(folder, "*"), visit);
+}
 
+// A folder's entries with the fingerprints of its files, asked of the folder
+// as a whole in a few calls rather than of each file.
+class FolderListing {
+public:
+    explicit FolderListing(const TextBuffer& folder);
+    FolderListing(const FolderListing&) = delete;
+    FolderListing& operator=(const FolderListing&) = delete;
+    // The next entry ("." and ".." left out); false at the end, or when the
+    // folder cannot be listed.
+    bool Next(TextBuffer* name, bool* folder, Fingerprint* print);
+
+private:
+    UniqueHandle folder_;
+    uint32_t volume_ = 0;
+    BOOLEAN first_ = TRUE;
+    std::unique_ptr<unsigned char[]> buffer_;
+    const unsigned char* at_ = nullptr;  // the next entry in buffer_; null: read more
+};
+
+bool Exists(const TextBuffer& path);
 // Attributes and times; false when nothing is there.
 bool ReadState(const char* path, FileState* state);
 bool IsFolderState(const FileState& state);
+// The fingerprint of the file at path; false for a folder, and when nothing
+// can be opened there.
+bool ReadPrint(const char* path, Fingerprint* print);
 // Sets the attributes, creation and last-write times that differ from state.
 Status PutState(const char* path, const FileState& state);
 
@@ -60,6 +103,3 @@ bool IsEmptyFolder(const char* path);
 // The root of a full path's volume: "C:\", a volume mounted in a folder, or
 // "\\server\share\".
 TextBuffer VolumeRootOf(const TextBuffer& path);
-// Makes path as a new hidden folder that only this account, administrators
-// and the system may use. Fails when path exists.
-Status MakePrivateFolder(const TextBuffer& path);

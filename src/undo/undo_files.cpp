@@ -1,12 +1,13 @@
-#include "app/undo_files.h"
+#include "undo/undo_files.h"
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <cstring>
 
+#include "base/paths.h"
 #include "base/system.h"
 #include "base/win_handles.h"
-#include "procs/file/paths.h"
 
 namespace {
 
@@ -19,30 +20,15 @@ uint64_t TimeOf(const FILETIME& time) {
     return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
+uint64_t SizeOf(const WIN32_FILE_ATTRIBUTE_DATA& data) {
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 FILETIME FileTimeOf(uint64_t time) {
     FILETIME file_time;
     file_time.dwLowDateTime = static_cast<DWORD>(time);
     file_time.dwHighDateTime = static_cast<DWORD>(time >> 32);
     return file_time;
-}
-
-bool IsDots(const char* name) {
-    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
-}
-
-// Calls visit(full path, entry) for each entry of folder; false when the
-// folder cannot be listed or visit returned false.
-template <typename Visit>
-bool ForEachEntry(const TextBuffer& folder, Visit visit) {
-    WIN32_FIND_DATAA entry;
-    FindHandle search(JoinPath(folder, "*").c_str(), &entry);
-    if (!search.IsValid())
-        return false;
-    do {
-        if (!IsDots(entry.cFileName) && !visit(JoinPath(folder, entry.cFileName), entry))
-            return false;
-    } while (FindNextFileA(search.Get(), &entry));
-    return true;
 }
 
 bool IsEnterable(DWORD attributes) {
@@ -80,92 +66,81 @@ Status WriteThrough(const TextBuffer& path) {
     return CallStatus(FlushFileBuffers(file.Get()));
 }
 
-typedef BOOL(WINAPI* CreateHardLinkFn)(LPCSTR, LPCSTR, LPSECURITY_ATTRIBUTES);
-typedef BOOL(WINAPI* GetVolumePathNameFn)(LPCSTR, LPSTR, DWORD);
-typedef BOOL(WINAPI* OpenProcessTokenFn)(HANDLE, DWORD, PHANDLE);
-typedef BOOL(WINAPI* GetTokenInformationFn)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
-typedef BOOL(WINAPI* ConvertSidToStringSidFn)(PSID, LPSTR*);
-typedef BOOL(WINAPI* ConvertStringSecurityDescriptorFn)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*,
-                                                        PULONG);
-
-// Memory the security functions hand out, freed with LocalFree.
-template <typename Pointer>
-class LocalMemory {
-public:
-    LocalMemory() = default;
-    ~LocalMemory() {
-        if (pointer_ != nullptr)
-            LocalFree(pointer_);
-    }
-    LocalMemory(const LocalMemory&) = delete;
-    LocalMemory& operator=(const LocalMemory&) = delete;
-    Pointer* Out() { return &pointer_; }
-    Pointer Get() const { return pointer_; }
-
-private:
-    Pointer pointer_ = nullptr;
-};
-
 // The system's own file calls, which take an open file: XP has them, and
-// they rename a file that is open already.
-struct IoStatusBlock {
-    LONG status;
-    ULONG_PTR information;
-};
-typedef LONG(WINAPI* NtSetInformationFileFn)(HANDLE, IoStatusBlock*, void*, ULONG, int);
-typedef ULONG(WINAPI* RtlNtStatusToDosErrorFn)(LONG);
+// they rename a file that is open already, or list a folder with the
+// identity of each entry. The headers declare no NtQueryDirectoryFile.
+typedef LONG(WINAPI* NtQueryDirectoryFileFn)(HANDLE, HANDLE, void*, void*, IO_STATUS_BLOCK*, void*,
+                                             ULONG, FILE_INFORMATION_CLASS, BOOLEAN,
+                                             UNICODE_STRING*, BOOLEAN);
 const int kFileRenameInformation = 10;
 const int kFileDispositionInformation = 13;
 
-Status SetFileInformation(HANDLE file, void* information, ULONG size, int kind) {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    const auto set = SystemFunction<NtSetInformationFileFn>(ntdll, "NtSetInformationFile");
-    const auto to_error = SystemFunction<RtlNtStatusToDosErrorFn>(ntdll, "RtlNtStatusToDosError");
-    if (!set || !to_error)
-        return Status::Failed(ERROR_CALL_NOT_IMPLEMENTED);
-    IoStatusBlock io = {};
-    const LONG status = set(file, &io, information, size, kind);
-    return status >= 0 ? Status::Done() : Status::Failed(to_error(status));
+template <typename Function>
+Function NtFunction(const char* name) {
+    return SystemFunction<Function>(GetModuleHandleA("ntdll.dll"), name);
 }
 
-// The current account's SID as "S-1-...", or "" where the system has none.
-TextBuffer AccountSid() {
-    HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    auto open_token = SystemFunction<OpenProcessTokenFn>(advapi, "OpenProcessToken");
-    auto token_information = SystemFunction<GetTokenInformationFn>(advapi, "GetTokenInformation");
-    auto sid_text = SystemFunction<ConvertSidToStringSidFn>(advapi, "ConvertSidToStringSidA");
-    HANDLE token_handle = nullptr;
-    if (!open_token || !token_information || !sid_text ||
-        !open_token(GetCurrentProcess(), TOKEN_QUERY, &token_handle)) {
-        return TextBuffer();
-    }
-    const UniqueHandle token(token_handle);
-    union {
-        TOKEN_USER user;
-        unsigned char bytes[256];
-    } information;
-    DWORD size = 0;
-    LocalMemory<char*> text;
-    if (!token_information(token.Get(), TokenUser, &information, sizeof information, &size) ||
-        !sid_text(information.user.User.Sid, text.Out())) {
-        return TextBuffer();
-    }
-    return TextBuffer(text.Get());
+Status SetFileInformation(HANDLE file, void* information, ULONG size, int kind) {
+    const auto set = NtFunction<decltype(&NtSetInformationFile)>("NtSetInformationFile");
+    const auto to_error = NtFunction<decltype(&RtlNtStatusToDosError)>("RtlNtStatusToDosError");
+    if (!set || !to_error)
+        return Status::Failed(ERROR_CALL_NOT_IMPLEMENTED);
+    IO_STATUS_BLOCK io = {};
+    const LONG status =
+        set(file, &io, information, size, static_cast<FILE_INFORMATION_CLASS>(kind));
+    return status >= 0 ? Status::Done() : Status::Failed(to_error(status));
 }
 
 }  // namespace
 
-TextBuffer FullPathOf(const char* path) {
-    char full[MAX_PATH + 1] = {};
-    char* name = nullptr;
-    const DWORD length = GetFullPathNameA(path, MAX_PATH, full, &name);
-    if (length == 0 || length >= MAX_PATH)
-        return TextBuffer();
-    TextBuffer result(full);
-    // "C:\" stays as it is; "C:\App\" loses its last backslash.
-    if (result.ItemCount("\\") > 2 || (full[0] == '\\' && full[1] == '\\'))
-        RemoveTrailingSeparators(result);
-    return result;
+namespace {
+
+const ULONG kListingBytes = 16384;
+
+}  // namespace
+
+FolderListing::FolderListing(const TextBuffer& folder)
+    : folder_(CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)),
+      buffer_(new (std::nothrow) unsigned char[kListingBytes]) {
+    BY_HANDLE_FILE_INFORMATION information;
+    if (folder_.IsValid() && GetFileInformationByHandle(folder_.Get(), &information))
+        volume_ = information.dwVolumeSerialNumber;
+}
+
+bool FolderListing::Next(TextBuffer* name, bool* folder, Fingerprint* print) {
+    const auto query = NtFunction<NtQueryDirectoryFileFn>("NtQueryDirectoryFile");
+    for (;;) {
+        if (at_ == nullptr) {
+            IO_STATUS_BLOCK io = {};
+            if (!folder_.IsValid() || !buffer_ || query == nullptr ||
+                query(folder_.Get(), nullptr, nullptr, nullptr, &io, buffer_.get(), kListingBytes,
+                      FileIdBothDirectoryInformation, FALSE, nullptr, first_) < 0) {
+                return false;
+            }
+            first_ = FALSE;
+            at_ = buffer_.get();
+        }
+        const FILE_ID_BOTH_DIR_INFORMATION& entry =
+            *reinterpret_cast<const FILE_ID_BOTH_DIR_INFORMATION*>(at_);
+        at_ = entry.NextEntryOffset != 0 ? at_ + entry.NextEntryOffset : nullptr;
+        char text[MAX_PATH * 2] = {};
+        WideCharToMultiByte(CP_ACP, 0, entry.FileName, static_cast<int>(entry.FileNameLength / 2),
+                            text, sizeof text - 1, nullptr, nullptr);
+        if (IsDotsName(text))
+            continue;
+        *name = text;
+        *folder = (entry.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        *print = {static_cast<uint64_t>(entry.EndOfFile.QuadPart),
+                  static_cast<uint64_t>(entry.LastWriteTime.QuadPart), volume_,
+                  static_cast<uint64_t>(entry.FileId.QuadPart)};
+        return true;
+    }
+}
+
+bool Exists(const TextBuffer& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool ReadState(const char* path, FileState* state) {
@@ -180,6 +155,24 @@ bool ReadState(const char* path, FileState* state) {
 
 bool IsFolderState(const FileState& state) {
     return (state.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool ReadPrint(const char* path, Fingerprint* print) {
+    const UniqueHandle file(
+        CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return false;
+    }
+    print->size =
+        (static_cast<uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    print->written = TimeOf(information.ftLastWriteTime);
+    print->volume = information.dwVolumeSerialNumber;
+    print->index =
+        (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    return true;
 }
 
 Status PutState(const char* path, const FileState& state) {
@@ -243,11 +236,8 @@ Status DeleteWhenClosed(HANDLE file) {
 }
 
 Status LinkOnVolume(const TextBuffer& existing, const TextBuffer& link) {
-    const auto create_link = KernelFunction<CreateHardLinkFn>("CreateHardLinkA");
-    if (!create_link)
-        return Status::Failed(ERROR_CALL_NOT_IMPLEMENTED);
     return MakeWithFolders(
-        link, [&] { return CallStatus(create_link(link.c_str(), existing.c_str(), nullptr)); });
+        link, [&] { return CallStatus(CreateHardLinkA(link.c_str(), existing.c_str(), nullptr)); });
 }
 
 Status CopyToDisk(const TextBuffer& from, const TextBuffer& to) {
@@ -288,6 +278,9 @@ Status RemoveTree(const TextBuffer& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return Status::Done();
+    // A link to a file is left alone: deleting it may reach what it points to.
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Status::Failed(ERROR_REPARSE_ATTRIBUTE_CONFLICT);
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return CallStatus(DeleteFileA(path.c_str()));
@@ -309,13 +302,23 @@ Status MoveBack(const TextBuffer& moved, const TextBuffer& original) {
     // One file under two spellings: only the spelling goes back.
     if (IsSameFile(moved, original))
         return CallStatus(MoveFileA(moved.c_str(), original.c_str()));
-    const bool original_exists = GetFileAttributesA(original.c_str()) != INVALID_FILE_ATTRIBUTES;
+    WIN32_FILE_ATTRIBUTE_DATA at_original, at_moved;
+    const bool original_exists =
+        GetFileAttributesExA(original.c_str(), GetFileExInfoStandard, &at_original) != FALSE;
     if (!IsEnterable(attributes)) {
-        if (original_exists)
-            return RemoveTree(moved);
-        return MakeWithFolders(original, [&] {
-            return CallStatus(MoveFileExA(moved.c_str(), original.c_str(), MOVEFILE_COPY_ALLOWED));
-        });
+        if (!original_exists)
+            return MakeWithFolders(original, [&] {
+                return CallStatus(
+                    MoveFileExA(moved.c_str(), original.c_str(), MOVEFILE_COPY_ALLOWED));
+            });
+        // A copy that a move between volumes left behind, whole or cut short,
+        // goes; anything else at both places stays where it is.
+        GetFileAttributesExA(moved.c_str(), GetFileExInfoStandard, &at_moved);
+        const uint64_t kept = SizeOf(at_original), left = SizeOf(at_moved);
+        const bool leftover =
+            left < kept || (left == kept && CompareFileTime(&at_moved.ftLastWriteTime,
+                                                            &at_original.ftLastWriteTime) == 0);
+        return leftover ? RemoveTree(moved) : Status::Failed(ERROR_FILE_EXISTS);
     }
     // A whole folder moves back at once where the volume allows it.
     if (!original_exists && RenameOnVolume(moved, original))
@@ -354,36 +357,9 @@ bool IsEmptyFolder(const char* path) {
 
 TextBuffer VolumeRootOf(const TextBuffer& path) {
     char root[MAX_PATH + 1] = {};
-    const auto volume_path = KernelFunction<GetVolumePathNameFn>("GetVolumePathNameA");
-    if (volume_path && volume_path(path.c_str(), root, MAX_PATH))
+    if (GetVolumePathNameA(path.c_str(), root, MAX_PATH))
         return TextBuffer(root);
-    // Older systems: the drive, or the share of a UNC name.
+    // The drive, or the share of a UNC name.
     const bool unc = path.c_str()[0] == '\\' && path.c_str()[1] == '\\';
     return path.Items(0, unc ? 3 : 0, "\\") + "\\";
-}
-
-Status MakePrivateFolder(const TextBuffer& path) {
-    if (!IsNtPlatform()) {
-        // No permissions to set on the older platform family.
-        if (!CreateDirectoryA(path.c_str(), nullptr))
-            return LastErrorStatus();
-    } else {
-        auto make_descriptor = SystemFunction<ConvertStringSecurityDescriptorFn>(
-            GetModuleHandleA("advapi32.dll"),
-            "ConvertStringSecurityDescriptorToSecurityDescriptorA");
-        const TextBuffer account = AccountSid();
-        if (!make_descriptor || account.IsEmpty())
-            return Status::Failed(ERROR_CALL_NOT_IMPLEMENTED);
-        // Protected from what the volume's root grants everyone below it.
-        const TextBuffer rules =
-            TextBuffer("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;") + account + ")";
-        LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
-        if (!make_descriptor(rules.c_str(), 1 /* SDDL_REVISION_1 */, descriptor.Out(), nullptr))
-            return LastErrorStatus();
-        SECURITY_ATTRIBUTES security = {sizeof security, descriptor.Get(), FALSE};
-        if (!CreateDirectoryA(path.c_str(), &security))
-            return LastErrorStatus();
-    }
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    return Status::Done();
 }

@@ -1,12 +1,14 @@
 // The undo journal's text and its places, natively: batches read back only
-// when sealed and intact, wherever a crash cut the file; paths found without
-// regard to ASCII case but never by folding a double-byte character's trail.
+// when sealed and intact, wherever a crash cut the file; only a journal of
+// this version is current; paths found without regard to ASCII case but
+// never by folding a double-byte character's trail.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/undo_format.h"
+#include "base/path_text.h"
+#include "undo/journal_format.h"
 #include "text/code_page.h"
 
 namespace {
@@ -30,6 +32,7 @@ Record Make(RecordType type, char how, const char* path, const char* other = "")
     record.state.attributes = 0x21;
     record.state.created = 0x01D0000012345678ULL;
     record.state.written = 0xFFFFFFFFFFFFFFFFULL;
+    record.SetPrint({0x123456789ULL, record.state.written, 0xCAFE0001u, 0x7000000000000001ULL});
     record.path = path;
     record.other = other;
     return record;
@@ -37,8 +40,10 @@ Record Make(RecordType type, char how, const char* path, const char* other = "")
 
 // Three batches, the last with a single record: the journal of a short run.
 std::string Journal(std::vector<size_t>* batch_ends) {
+    Record version = Make(RecordType::kVersion, '-', "");
+    version.number = kJournalVersion;
     const std::vector<std::vector<Record>> batches = {
-        {Make(RecordType::kHeader, '-', "C:\\" HYO "\\upd.ini", "D:\\aside")},
+        {version, Make(RecordType::kHeader, '-', "C:\\" HYO "\\upd.ini", "D:\\aside")},
         {Make(RecordType::kProcedure, '-', ""), Make(RecordType::kPlace, 'f', "C:\\App\\a b.exe"),
          Make(RecordType::kPlace, 'a', "C:\\" HYO "\\new")},
         {Make(RecordType::kMoved, '-', "C:\\x", "C:\\" HYO "\\y")},
@@ -59,25 +64,47 @@ TEST_F(UndoFormat, RecordsComeBackAsWritten) {
     const std::string text = Journal(&ends);
     List<Record> records;
     ParseJournal(text.data(), text.size(), records);
-    ASSERT_EQ(records.Count(), 5);
-    const Record& place = records[2];
+    ASSERT_EQ(records.Count(), 6);
+    const Record& place = records[3];
     EXPECT_EQ(place.type, RecordType::kPlace);
     EXPECT_EQ(place.how, 'f');
     EXPECT_EQ(place.number, 0x1234u);
     EXPECT_EQ(place.state.attributes, 0x21u);
     EXPECT_EQ(place.state.created, 0x01D0000012345678ULL);
     EXPECT_EQ(place.state.written, 0xFFFFFFFFFFFFFFFFULL);
+    EXPECT_TRUE(place.Print() == Make(RecordType::kPrint, '-', "").Print());
+    EXPECT_EQ(place.Print().index, 0x7000000000000001ULL);
     EXPECT_STREQ(place.path.c_str(), "C:\\App\\a b.exe");
-    EXPECT_STREQ(records[0].path.c_str(), "C:\\" HYO "\\upd.ini");
-    EXPECT_STREQ(records[0].other.c_str(), "D:\\aside");
-    EXPECT_STREQ(records[4].other.c_str(), "C:\\" HYO "\\y");
+    EXPECT_STREQ(records[1].path.c_str(), "C:\\" HYO "\\upd.ini");
+    EXPECT_STREQ(records[1].other.c_str(), "D:\\aside");
+    EXPECT_STREQ(records[5].other.c_str(), "C:\\" HYO "\\y");
+}
+
+// Only a journal that begins with this version's record and a header is obeyed.
+TEST_F(UndoFormat, OnlyAJournalOfThisVersionIsCurrent) {
+    std::vector<size_t> ends;
+    const std::string text = Journal(&ends);
+    JournalBatch older;
+    Record version = Make(RecordType::kVersion, '-', "");
+    version.number = kJournalVersion - 1;
+    older.Add(version);
+    older.Add(Make(RecordType::kHeader, '-', "C:\\u.ini"));
+    older.Seal();
+    const std::string cases[] = {text, text.substr(ends[0]),
+                                 std::string(older.Bytes(), older.Length()) + text.substr(ends[0])};
+    for (const std::string& journal : cases) {
+        List<Record> records;
+        ParseJournal(journal.data(), journal.size(), records);
+        EXPECT_GT(records.Count(), 0);
+        EXPECT_EQ(IsCurrentJournal(records), &journal == &cases[0]);
+    }
 }
 
 // Cut at every byte, as a crash may: only the batches sealed before the cut are read.
 TEST_F(UndoFormat, BatchCutShortIsNeverRead) {
     std::vector<size_t> ends;
     const std::string text = Journal(&ends);
-    const int counts[] = {1, 3, 1};
+    const int counts[] = {2, 3, 1};
     for (size_t cut = 0; cut <= text.size(); ++cut) {
         int expected = 0;
         for (size_t b = 0; b < ends.size(); ++b) expected += ends[b] <= cut ? counts[b] : 0;
@@ -94,7 +121,7 @@ TEST_F(UndoFormat, DamagedBatchEndsTheReading) {
     const struct {
         size_t at;
         int kept;
-    } cases[] = {{2, 0}, {ends[0] + 10, 1}, {ends[1] - 3, 1}, {ends[2] - 20, 4}};
+    } cases[] = {{2, 0}, {ends[0] + 10, 2}, {ends[1] - 3, 2}, {ends[2] - 20, 5}};
     for (const auto& c : cases) {
         std::string damaged = text;
         damaged[c.at] = damaged[c.at] == '0' ? '1' : '0';
@@ -129,6 +156,11 @@ TEST_F(UndoFormat, PlacesAreFoundWithoutRegardToAsciiCase) {
     place.path = "C:\\app\\MAIN.exe";
     EXPECT_EQ(places.Add(place), 0);
     EXPECT_EQ(places.Count(), 304);
+    // A record is obeyed at a place or below one, nowhere else.
+    EXPECT_TRUE(places.Covers("C:\\many\\7\\deep\\x"));
+    EXPECT_TRUE(places.Covers("c:\\app\\MAIN.exe"));
+    EXPECT_FALSE(places.Covers("C:\\App"));
+    EXPECT_FALSE(places.Covers("C:\\many\\3000"));
 }
 
 TEST_F(UndoFormat, PathsBelowAFolderAndTheirDepth) {
@@ -136,6 +168,8 @@ TEST_F(UndoFormat, PathsBelowAFolderAndTheirDepth) {
     EXPECT_TRUE(IsAtOrBelow("C:\\App", "c:\\app"));
     EXPECT_FALSE(IsAtOrBelow("C:\\Apple", "C:\\App"));
     EXPECT_TRUE(IsAtOrBelow("C:\\" HYO "\\x", "C:\\" HYO));
+    EXPECT_FALSE(IsAtOrBelow("C:\\" HYO "x", "C:\\" HYO));
+    EXPECT_TRUE(IsAtOrBelow("C:\\x", "C:\\"));
     EXPECT_EQ(PathDepth("C:\\" HYO "\\x"), 2);
     EXPECT_EQ(PathDepth("\\\\server\\share\\x"), 2);
     EXPECT_STREQ(SlotName(0x1F, "e", 130).c_str(), "0000001F\\e000002\\02");
