@@ -185,7 +185,9 @@ TEST(ExitStatus, AnUndoThatCannotFinishIs3) {
     EXPECT_EQ(BoxTexts(box.RunWith({kStatus}, 3)), std::vector<std::string>{not_restored});
     box.WriteFile("holder.exe.stop", "");
     ASSERT_TRUE(helpers::WaitForFile(box.Path("holder.exe.ended")));
-    box.WriteScript(Script("V", Section("V", "MODE=VERIFY\nARG1=\nARG2=\n")));
+    // Only a run that asks for an undo finishes an earlier one.
+    box.WriteScript("[UPDATER]\nNAME=N\nROLLBACK=YES\nPROC=V\n" +
+                    Section("V", "MODE=VERIFY\nARG1=\nARG2=\n"));
     EXPECT_TRUE(BoxTexts(box.RunWith({kStatus}, 0)).empty());
     EXPECT_FALSE(box.Exists("app\\a.txt"));
 }
