@@ -214,8 +214,10 @@ for k in range(kills):
     elif without_times(now) == completed:
         outcomes["completed"] += 1
     else:
-        sys.exit("kill %d after %.3f s: the tree is neither as before nor updated:\n%s"
-                 % (k, delay, diff(before, now)))
+        sys.exit("kill %d after %.3f s%s: the tree is neither as before nor updated:\n"
+                 "against before:\n%s\nagainst updated (times aside):\n%s"
+                 % (k, delay, " (and the next start killed)" if k % 4 == 3 else "",
+                    diff(before, now), diff(completed, without_times(now))))
     if leftovers():
         sys.exit("kill %d: the journal or set-aside files are left: %s" % (k, leftovers()[:3]))
 print("%d kills: %d during the update (%d with records of what it made), %d as before, "
