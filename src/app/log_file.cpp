@@ -160,5 +160,5 @@ void RunLogger::Start(RunContext& run, const CallerRequest& caller, bool script_
     header.caller = caller.summary;
     log_.Begin(header, file_.Path());
     run.events.Add(&log_);
-    run.reporter.SetListener(&log_);
+    run.reporter.AddListener(&log_);
 }

@@ -6,6 +6,7 @@
 #include "app/caller.h"
 #include "app/engine.h"
 #include "app/outcome.h"
+#include "app/progress_window.h"
 #include "app/startup.h"
 #include "app/undo_journal.h"
 #include "base/system.h"
@@ -48,9 +49,14 @@ Outcome RunUpdate(const char* command_line, const CallerRequest& caller) {
     run.events.Add(&outcome);
     ProfileFile script;
     RunLogger log;
+    ProgressWindow progress;
     // A run of this script cut short is undone before this one starts.
     UndoJournal undo(run);
-    if (!InitializeRun(run, script, command_line, caller, log) || !undo.Begin()) {
+    const bool started = InitializeRun(run, script, command_line, caller, log);
+    // Before the undo listens, so that a Cancel refuses a change before it is recorded.
+    if (started)
+        progress.Start(run);
+    if (!started || !undo.Begin()) {
         run.events.RunEnded(RunEnd::kFailed, "");
     } else {
         Engine engine(run);

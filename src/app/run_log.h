@@ -53,6 +53,9 @@ public:
     Status FileChanging(FileAction action, const char* path, const char* target) override;
     void FileActed(FileAction action, const char* path, const char* target,
                    uint32_t error) override;
+    void FileHeld(FileAction action, const char* path, const char* target, uint32_t error,
+                  uint32_t waited_ms, HeldWait wait) override;
+    void Unavailable(const char* what, const char* why) override;
     void Waited(const char* program, uint32_t waited_ms, WaitEnd end) override;
     void CrcComputed(const char* file, bool read, uint32_t crc) override;
     void RunEnded(RunEnd end, const char* procedure) override;
@@ -71,6 +74,8 @@ private:
     // Each line of text on a line of its own, marked "| ".
     void WriteText(const TextBuffer& text, int indent);
     void AppendError(uint32_t error);
+    // path, and " -> " target where there is one.
+    void AppendPaths(const char* path, const char* target);
 
     LogSink& sink_;
     TextBuffer log_path_;

@@ -67,5 +67,14 @@ bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_lin
         return false;
     if (!name.IsEmpty())
         run.reporter.SetCaption(name);
+    TextBuffer retry;
+    uint32_t seconds = 0;
+    if (keys.ReadOptionalText("UPDATER", "RETRY", retry) && !ParseRetrySeconds(retry, &seconds)) {
+        run.reporter.Fail(kMsgBadFormat, {"UPDATER", "RETRY"});
+        return false;
+    }
+    // No wait for a person's program lasts longer in an unattended run.
+    const uint32_t patience = seconds * 1000;
+    run.events.SetHeldFilePatience(patience < run.longest_wait_ms ? patience : run.longest_wait_ms);
     return true;
 }

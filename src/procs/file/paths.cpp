@@ -19,6 +19,16 @@ ptrdiff_t LastSeparator(const char* path) {
 
 }  // namespace
 
+void HeldFileEvents::Begins(uint32_t error) {
+    events_.FileHeld(action_, path_, target_, error, 0, HeldWait::kBegins);
+}
+
+void HeldFileEvents::Ended(const Status& last, uint32_t waited_ms) {
+    const bool held = !last && IsHeldFileError(last.Error());
+    events_.FileHeld(action_, path_, target_, last.Error(), waited_ms,
+                     held ? HeldWait::kStillHeld : HeldWait::kLetGo);
+}
+
 bool FileExists(const char* path) {
     WIN32_FIND_DATAA entry;
     FindHandle search(path, &entry);

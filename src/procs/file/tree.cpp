@@ -71,8 +71,12 @@ Status CopyOneFile(RunEvents& events, const TextBuffer& source, const TextBuffer
 
 Status ReplaceByMove(RunEvents& events, const TextBuffer& source, const TextBuffer& target) {
     return ActOnFile(events, FileAction::kMoved, source, target.c_str(), [&] {
-        if (FileExists(target.c_str()))
-            DeleteFileA(target.c_str());  // a refusal shows in the move
+        // A refusal shows in the move, but a hold only here: the move would
+        // then fail for the name that is still taken.
+        if (FileExists(target.c_str()) && !DeleteFileA(target.c_str()) &&
+            IsHeldFileError(GetLastError())) {
+            return LastErrorStatus();
+        }
         // Between volumes a move is a copy: it can fail part-way.
         const TargetBefore before(target);
         const Status moved = CallStatus(MoveFileA(source.c_str(), target.c_str()));

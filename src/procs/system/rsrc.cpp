@@ -100,7 +100,13 @@ struct RsrcProcedure : Procedure {
         const TextBuffer& target = Value("TO");
         ResourceUpdate update;
         uint32_t error = 0;
-        const Gathered gathered = Gather(update, &error);
+        Gathered gathered = kGathered;
+        // Either file may be held by another program for a moment.
+        RetryHeldFile(run.events, FileAction::kResourcesUpdated, source.c_str(), target.c_str(),
+                      [&] {
+                          gathered = Gather(update, &error);
+                          return gathered == kGathered ? Status::Done() : Status::Failed(error);
+                      });
         if (gathered == kSourceNotLoaded) {
             run.reporter.Fail(kMsgFileNotFound, {source}, error);
             return false;
@@ -109,14 +115,20 @@ struct RsrcProcedure : Procedure {
             run.reporter.Fail(kMsgFileNotFound, {target}, error);
             return false;
         }
-        // A commit that fails has not changed the target either.
-        const Status committed = gathered != kGathered
-                                     ? Status::Failed(error)
-                                     : ActOnFile(run.events, FileAction::kResourcesUpdated, source,
-                                                 target.c_str(), [&] { return update.Commit(); });
+        // A commit that fails has not changed the target either; one tried
+        // again gathers anew, as the handle is gone.
+        const Status committed =
+            gathered != kGathered
+                ? Status::Failed(error)
+                : ActOnFile(run.events, FileAction::kResourcesUpdated, source, target.c_str(), [&] {
+                      if (update.Get() == nullptr && Gather(update, &error) != kGathered)
+                          return Status::Failed(error);
+                      return update.Commit();
+                  });
         if (!committed) {
             update.Discard();
-            ReportItemFailure(run, 0, committed.Error());
+            if (!run.events.StopRequested())
+                ReportItemFailure(run, 0, committed.Error());
             return false;
         }
         result = true;

@@ -1,0 +1,100 @@
+#include "app/progress_window.h"
+
+#include <cstring>
+
+#include "procs/file/tree.h"
+
+namespace {
+
+// Known from Vista on; older systems show the bar empty, and Cancel.
+const DWORD kMarqueeProgress = 0x20;  // PROGDLG_MARQUEEPROGRESS
+const DWORD kNoCancel = 0x40;         // PROGDLG_NOCANCEL
+
+}  // namespace
+
+bool ShellProgress::Show(const TextBuffer& title, bool cancel, bool marquee, TextBuffer* why) {
+    // Without a display the dialog's thread can make no window, and the
+    // dialog would wait for it for ever.
+    if (OwnedWindow(CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                    nullptr, nullptr))
+            .Get() == nullptr) {
+        *why = "no display";
+        return false;
+    }
+    HRESULT result = S_OK;
+    if (dialog_.Get() == nullptr)
+        result = CoCreateInstance(CLSID_ProgressDialog, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IProgressDialog, dialog_.Out());
+    if (SUCCEEDED(result)) {
+        dialog_->SetTitle(Wide(title.c_str()));
+        result = dialog_->StartProgressDialog(
+            nullptr, nullptr, (cancel ? 0 : kNoCancel) | (marquee ? kMarqueeProgress : 0), nullptr);
+    }
+    if (FAILED(result)) {
+        *why = FormatText("the shell's progress dialog cannot be shown (0x%08X)",
+                          {static_cast<uint32_t>(result)});
+        return false;
+    }
+    shown_ = true;
+    marquee_ = marquee;
+    // Windows XP knows no kNoCancel: its button is hidden instead.
+    ComPtr<IOleWindow> window;
+    HWND handle = nullptr;
+    if (!cancel && SUCCEEDED(dialog_->QueryInterface(IID_IOleWindow, window.Out())) &&
+        SUCCEEDED(window->GetWindow(&handle))) {
+        ShowWindow(GetDlgItem(handle, IDCANCEL), SW_HIDE);
+    }
+    return true;
+}
+
+void ShellProgress::Close() {
+    if (shown_)
+        dialog_->StopProgressDialog();
+    shown_ = false;
+}
+
+void ShellProgress::Update(const char* procedure, const char* file, uint64_t done, uint64_t total) {
+    dialog_->SetLine(1, Wide(procedure), FALSE, nullptr);
+    dialog_->SetLine(2, Wide(file), TRUE, nullptr);  // a long path is shortened to fit
+    if (!marquee_)
+        dialog_->SetProgress64(done, total);
+}
+
+bool ShellProgress::Cancelled() {
+    return shown_ && dialog_->HasUserCancelled();
+}
+
+uint64_t ShellProgress::FileBytes(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+uint64_t ShellProgress::ItemBytes(const TextBuffer& path) {
+    return SizeOfTree(path).bytes;
+}
+
+const wchar_t* ShellProgress::Wide(const char* text) {
+    const size_t length = strlen(text) + 1;
+    wide_.Clear();
+    wchar_t* wide = reinterpret_cast<wchar_t*>(wide_.Room(length * sizeof(wchar_t)));
+    if (wide == nullptr ||
+        MultiByteToWideChar(CP_ACP, 0, text, -1, wide, static_cast<int>(length)) == 0) {
+        return L"";
+    }
+    return wide;
+}
+
+void ProgressWindow::Start(RunContext& run) {
+    const ScriptKeys keys = run.Keys();
+    if (run.unattended || !keys.IsYes("UPDATER", "PROGRESS"))
+        return;
+    TextBuffer why;
+    if (!meter_.Start(run.reporter.Caption(), keys.IsYes("UPDATER", "ROLLBACK"), &why)) {
+        run.events.Unavailable("progress window", why.c_str());
+        return;
+    }
+    run.events.Add(&meter_);
+    run.reporter.AddListener(&meter_);
+}
