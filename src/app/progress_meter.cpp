@@ -3,7 +3,7 @@
 namespace {
 
 // The window is updated at most this often, not once per file.
-const uint32_t kUpdateEveryMs = 100;
+const uint32_t kUpdateEveryMs = 250;
 // A file this large is shown at once: it takes a while by itself.
 const uint64_t kLargeFile = 4u << 20;
 
@@ -24,17 +24,17 @@ bool MovesBytes(FileAction action) {
 bool ProgressMeter::Start(const TextBuffer& title, bool cancel, TextBuffer* why) {
     title_ = title;
     cancel_ = cancel;
-    open_ = output_.Show(title_, cancel_, marquee_, why);
-    finished_ = !open_;
-    return open_;
+    finished_ = !output_.Ready(why);
+    return !finished_;
 }
 
 bool ProgressMeter::Show(bool marquee) {
-    StopRequested();  // a Cancel pressed in the old window counts
-    output_.Close();
+    if (open_) {
+        StopRequested();  // a Cancel pressed in the old window counts
+        output_.Close();
+    }
     marquee_ = marquee;
-    TextBuffer why;
-    open_ = output_.Show(title_, cancel_, marquee_, &why);
+    open_ = output_.Show(title_, cancel_, marquee_);
     finished_ = !open_;
     return open_;
 }
@@ -52,7 +52,7 @@ void ProgressMeter::ProcedureStarting(const Procedure& procedure, int) {
         for (int i = 0; i < count; ++i) total_ += output_.ItemBytes(procedure.Item(key, i));
     }
     // The shell's window takes its mode only when it is shown.
-    if (counted == marquee_ && !Show(!counted))
+    if ((!open_ || counted == marquee_) && !Show(!counted))
         return;
     Refresh(true);
 }

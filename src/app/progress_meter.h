@@ -18,9 +18,11 @@ const uint32_t kStoppedByUser = 1223;
 class ProgressOutput {
 public:
     virtual ~ProgressOutput() = default;
+    // Whether the window can be shown; false, and why, when it cannot.
+    virtual bool Ready(TextBuffer* why) = 0;
     // Shows the window titled title, with a Cancel button or without, its
-    // bar counting bytes or in marquee mode. False, and why, when it cannot.
-    virtual bool Show(const TextBuffer& title, bool cancel, bool marquee, TextBuffer* why) = 0;
+    // bar counting bytes or in marquee mode.
+    virtual bool Show(const TextBuffer& title, bool cancel, bool marquee) = 0;
     virtual void Close() = 0;
     // Line 1, line 2, and the bar at done of total bytes (counting only).
     virtual void Update(const char* procedure, const char* file, uint64_t done, uint64_t total) = 0;
@@ -39,8 +41,9 @@ public:
     ProgressMeter(const ProgressMeter&) = delete;
     ProgressMeter& operator=(const ProgressMeter&) = delete;
 
-    // Shows the window titled title; with cancel it offers Cancel, and a
-    // press stops the run. False, and why, when it cannot be shown.
+    // The window, titled title, shows from the first procedure on; with
+    // cancel it offers Cancel, and a press stops the run. False, and why,
+    // when it cannot be shown.
     bool Start(const TextBuffer& title, bool cancel, TextBuffer* why);
 
     void ProcedureStarting(const Procedure& procedure, int depth) override;
@@ -68,9 +71,9 @@ private:
     TextBuffer title_;
     bool cancel_ = false;
     bool open_ = false;
-    bool finished_ = false;  // closed for good
+    bool finished_ = true;  // not to be shown (again)
     bool cancelled_ = false;
-    bool marquee_ = true;
+    bool marquee_ = false;
     TextBuffer procedure_;
     TextBuffer file_;
     uint64_t done_ = 0;

@@ -12,7 +12,7 @@ const DWORD kNoCancel = 0x40;         // PROGDLG_NOCANCEL
 
 }  // namespace
 
-bool ShellProgress::Show(const TextBuffer& title, bool cancel, bool marquee, TextBuffer* why) {
+bool ShellProgress::Ready(TextBuffer* why) {
     // Without a display the dialog's thread can make no window, and the
     // dialog would wait for it for ever.
     if (OwnedWindow(CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
@@ -21,18 +21,21 @@ bool ShellProgress::Show(const TextBuffer& title, bool cancel, bool marquee, Tex
         *why = "no display";
         return false;
     }
-    HRESULT result = S_OK;
-    if (dialog_.Get() == nullptr)
-        result = CoCreateInstance(CLSID_ProgressDialog, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IProgressDialog, dialog_.Out());
-    if (SUCCEEDED(result)) {
-        dialog_->SetTitle(Wide(title.c_str()));
-        result = dialog_->StartProgressDialog(
-            nullptr, nullptr, (cancel ? 0 : kNoCancel) | (marquee ? kMarqueeProgress : 0), nullptr);
+    const HRESULT made = CoCreateInstance(CLSID_ProgressDialog, nullptr, CLSCTX_INPROC_SERVER,
+                                          IID_IProgressDialog, dialog_.Out());
+    if (FAILED(made)) {
+        *why = FormatText("the shell's progress dialog cannot be made (0x%08X)",
+                          {static_cast<uint32_t>(made)});
+        return false;
     }
-    if (FAILED(result)) {
-        *why = FormatText("the shell's progress dialog cannot be shown (0x%08X)",
-                          {static_cast<uint32_t>(result)});
+    return true;
+}
+
+bool ShellProgress::Show(const TextBuffer& title, bool cancel, bool marquee) {
+    dialog_->SetTitle(Wide(title.c_str()));
+    if (FAILED(dialog_->StartProgressDialog(
+            nullptr, nullptr, (cancel ? 0 : kNoCancel) | (marquee ? kMarqueeProgress : 0),
+            nullptr))) {
         return false;
     }
     shown_ = true;

@@ -15,7 +15,8 @@ public:
     ShellProgress(const ShellProgress&) = delete;
     ShellProgress& operator=(const ShellProgress&) = delete;
 
-    bool Show(const TextBuffer& title, bool cancel, bool marquee, TextBuffer* why) override;
+    bool Ready(TextBuffer* why) override;
+    bool Show(const TextBuffer& title, bool cancel, bool marquee) override;
     void Close() override;
     void Update(const char* procedure, const char* file, uint64_t done, uint64_t total) override;
     bool Cancelled() override;

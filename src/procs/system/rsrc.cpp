@@ -13,6 +13,18 @@ const WORD kJapanese = 0x0411;  // used until the source names a language
 // Maps the file as an image without running it; unknown before Vista.
 const DWORD kLoadAsImageResource = 0x00000020;
 
+// The error of a resource update that gave none (Wine's gives none for a file
+// that another program holds): what opening the file for writing says.
+uint32_t ErrorOfUpdate(const char* path) {
+    const DWORD error = GetLastError();
+    if (error != 0)
+        return error;
+    UniqueHandle file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.IsValid() ? 0 : GetLastError();
+}
+
 // The pending changes of BeginUpdateResourceA; discarded unless committed.
 class ResourceUpdate {
 public:
@@ -24,6 +36,7 @@ public:
     // The target's own resources are kept.
     bool Begin(const char* path) {
         Discard();
+        path_ = path;
         handle_ = BeginUpdateResourceA(path, FALSE);
         return handle_ != nullptr;
     }
@@ -32,7 +45,8 @@ public:
     Status Commit() {
         HANDLE handle = handle_;
         handle_ = nullptr;
-        return CallStatus(EndUpdateResourceA(handle, FALSE));
+        return EndUpdateResourceA(handle, FALSE) ? Status::Done()
+                                                 : Status::Failed(ErrorOfUpdate(path_));
     }
     void Discard() {
         if (handle_ != nullptr)
@@ -42,6 +56,7 @@ public:
 
 private:
     HANDLE handle_ = nullptr;
+    const char* path_ = "";
 };
 
 BOOL CALLBACK TakeFirstLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR context) {
@@ -81,7 +96,7 @@ struct RsrcProcedure : Procedure {
             return kSourceNotLoaded;
         }
         if (!update.Begin(Value("TO").c_str())) {
-            *error = GetLastError();
+            *error = ErrorOfUpdate(Value("TO").c_str());
             return kTargetNotOpened;
         }
         return AddResources(module.Get(), update.Get(), Value("TYPE"), Value("NAME"), error)
