@@ -47,9 +47,10 @@ void ProgressMeter::ProcedureStarting(const Procedure& procedure, int) {
     done_ = total_ = pending_ = 0;
     const bool counted = procedure.kind != nullptr && CountsBytes(procedure.kind->id);
     if (counted) {
-        const char* key = MainKey(*procedure.kind)->name;
-        const int count = procedure.Value(key).ItemCount(",");
-        for (int i = 0; i < count; ++i) total_ += output_.ItemBytes(procedure.Item(key, i));
+        const KindSpec& kind = *procedure.kind;
+        const TextBuffer& items = procedure.values[KeyIndex(kind, MainKey(kind)->name)];
+        const int count = items.ItemCount(",");
+        for (int i = 0; i < count; ++i) total_ += output_.ItemBytes(ListItem(items, i));
     }
     // The shell's window takes its mode only when it is shown.
     if ((!open_ || counted == marquee_) && !Show(!counted))

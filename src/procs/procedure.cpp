@@ -33,12 +33,6 @@ int Procedure::MainItemCount(RunContext& run) const {
     return count;
 }
 
-TextBuffer ListItem(const TextBuffer& list, int i) {
-    TextBuffer item = list.Item(i, ",");
-    item.Trim(" ", " ");
-    return item;
-}
-
 bool IsCurrentDriveRootPath(const TextBuffer& path) {
     const char* p = path.c_str();
     const auto separator = [](char c) { return c == '\\' || c == '/'; };

@@ -73,9 +73,6 @@ protected:
     }
 };
 
-// Item i of a "," list, trimmed of spaces at both ends; "" when absent.
-TextBuffer ListItem(const TextBuffer& list, int i);
-
 // A path that names the root of the current drive without a drive letter:
 // one "\" or "/" at the start, not two (a UNC name). A symbol that expanded
 // to nothing leaves such a path behind.

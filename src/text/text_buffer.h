@@ -85,6 +85,9 @@ enum class GroupRounds { kUnchanged, kReplaced, kTooLong };
 GroupRounds ReplaceGroupsInRounds(TextBuffer& text, const char* open, const char* close,
                                   size_t limit, GroupResolver& resolver);
 
+// Item i of a "," list, trimmed of spaces at both ends; "" when absent.
+TextBuffer ListItem(const TextBuffer& list, int i);
+
 // Removes the backslashes at the end of path that are separators, never the
 // trail byte of a double-byte character (which Trim would take).
 void RemoveTrailingSeparators(TextBuffer& path);

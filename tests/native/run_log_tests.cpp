@@ -133,6 +133,30 @@ TEST_F(RunLogTest, TheCallersRequestAnswersTakenWithoutABoxAndOptionalKeys) {
                           }));
 }
 
+// A wait for a held file, from its beginning to how it ended; a feature the
+// run goes without; a run the user cancelled.
+TEST_F(RunLogTest, HeldFilesWhatIsNotAvailableAndCancel) {
+    log.Unavailable("progress window", "no display");
+    FakeProcedure copy("Files", "COPY", {"C:\\a", "D:\\" HYO});
+    log.ProcedureStarting(copy, 1);
+    log.FileHeld(FileAction::kCopied, "C:\\a", "D:\\" HYO, 32, 0, HeldWait::kBegins);
+    log.FileHeld(FileAction::kCopied, "C:\\a", "D:\\" HYO, 0, 1016, HeldWait::kLetGo);
+    log.FileHeld(FileAction::kDeleted, "C:\\b", "", 33, 1000, HeldWait::kStillHeld);
+    log.RunEnded(RunEnd::kCancelled, "Files");
+    EXPECT_EQ(sink.lines, (std::vector<std::string>{
+                              "     42 ms  progress window not available: no display",
+                              "     42 ms  [Files] MODE=COPY",
+                              "     42 ms    FROM=C:\\a",
+                              "     42 ms    TO=D:\\" HYO,
+                              "     42 ms    waiting for C:\\a -> D:\\" HYO
+                              ", held by another program: error 32",
+                              "     42 ms    waited 1016 ms for C:\\a -> D:\\" HYO ": let go",
+                              "     42 ms    waited 1000 ms for C:\\b: still held",
+                              "     42 ms  run stopped by the user in procedure Files",
+                              "<flush>",
+                          }));
+}
+
 // A caller's log may be any .log file of the file system, but neither a
 // device nor a stream of another file.
 TEST_F(RunLogTest, ACallersLogMustBeALogFile) {

@@ -1,0 +1,123 @@
+// What the progress window shows and when: the procedure, the file, bytes
+// against the total counted first, a marquee where there is none, at most
+// four updates a second; closed before a failure box; Cancel stops the run
+// only where the window offers it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/progress_meter.h"
+
+namespace {
+
+struct FakeOutput : ProgressOutput {
+    bool Ready(TextBuffer* why) override {
+        if (!ready)
+            *why = "no display";
+        return ready;
+    }
+    bool Show(const TextBuffer& title, bool cancel, bool marquee) override {
+        calls.push_back(std::string("show ") + title.c_str() + (cancel ? " cancel" : "") +
+                        (marquee ? " marquee" : ""));
+        return true;
+    }
+    void Close() override { calls.push_back("close"); }
+    void Update(const char* procedure, const char* file, uint64_t done, uint64_t total) override {
+        calls.push_back(std::string(procedure) + " " + file + " " + std::to_string(done) + "/" +
+                        std::to_string(total));
+    }
+    bool Cancelled() override { return cancelled; }
+    uint32_t Milliseconds() override { return now; }
+    uint64_t FileBytes(const char* path) override {
+        return std::string(path).find("big") != std::string::npos ? 8u << 20 : 100;
+    }
+    uint64_t ItemBytes(const TextBuffer& path) override {
+        return std::string(path.c_str()) == "C:\\new" ? 9000000 : 7;
+    }
+    bool ready = true;
+    bool cancelled = false;
+    uint32_t now = 0;
+    std::vector<std::string> calls;
+};
+
+struct FakeProcedure : Procedure {
+    FakeProcedure(const char* section, const char* mode_value, std::vector<std::string> keys) {
+        name = section;
+        mode = mode_value;
+        kind = FindKind(mode_value);
+        for (size_t i = 0; i < keys.size(); ++i) values[i] = keys[i].c_str();
+    }
+    bool Run(RunContext&) override { return true; }
+};
+
+TEST(ProgressMeter, ShowsProceduresFilesAndBytesAFewTimesASecond) {
+    FakeOutput output;
+    ProgressMeter meter(output);
+    TextBuffer why;
+    ASSERT_TRUE(meter.Start("Cap", false, &why));
+    EXPECT_TRUE(output.calls.empty());  // nothing shows before the first procedure
+    meter.ProcedureStarting(FakeProcedure("Wait", "WAITAPP", {"a.exe", ""}), 1);
+    meter.ProcedureStarting(FakeProcedure("Files", "COPY", {"C:\\new, C:\\x.txt", "D:\\a"}), 1);
+    for (int i = 0; i < 30; ++i) {
+        output.now += 10;
+        const std::string file = "C:\\new\\f" + std::to_string(i);
+        EXPECT_TRUE(meter.FileChanging(FileAction::kCopied, file.c_str(), "D:\\a"));
+        meter.FileActed(FileAction::kCopied, file.c_str(), "D:\\a", 0);
+    }
+    meter.FileChanging(FileAction::kFolderMade, "D:\\a\\sub", "");  // no bytes
+    meter.FileActed(FileAction::kFolderMade, "D:\\a\\sub", "", 0);
+    meter.FileChanging(FileAction::kCopied, "C:\\new\\big", "D:\\a\\big");  // shown at once
+    meter.FileActed(FileAction::kCopied, "C:\\new\\big", "D:\\a\\big", 5);  // failed: no bytes
+    const TextBuffer question("Go on?");
+    meter.BoxComing({BoxPurpose::kQuestion, 0, question, 0x24, 0, 0});
+    const TextBuffer failure("failed");
+    meter.BoxComing({BoxPurpose::kFailure, 8, failure, 0x10010, 5, 0});
+    meter.ProcedureStarting(FakeProcedure("Next", "COPY", {"C:\\x.txt", "D:\\x"}), 1);
+    meter.RunEnded(RunEnd::kFailed, "Files");
+    EXPECT_EQ(output.calls, (std::vector<std::string>{
+                                "show Cap marquee",
+                                "Wait  0/0",
+                                "close",
+                                "show Cap",
+                                "Files  0/9000007",
+                                "Files C:\\new\\f24 2400/9000007",
+                                "Files C:\\new\\big 3000/9000007",
+                                "close",
+                            }));
+}
+
+TEST(ProgressMeter, CancelStopsTheRunOnlyWhereTheWindowOffersIt) {
+    for (const bool offered : {false, true}) {
+        FakeOutput output;
+        ProgressMeter meter(output);
+        TextBuffer why;
+        meter.Start("Cap", offered, &why);
+        meter.ProcedureStarting(FakeProcedure("Files", "DELETE", {"C:\\x.txt"}), 1);
+        EXPECT_FALSE(meter.StopRequested());
+        output.cancelled = true;
+        EXPECT_EQ(meter.StopRequested(), offered);
+        const Status change = meter.FileChanging(FileAction::kDeleted, "C:\\x.txt", "");
+        EXPECT_EQ(static_cast<bool>(change), !offered);
+        EXPECT_EQ(change.Error(), offered ? kStoppedByUser : 0u);
+        // A Cancel pressed in a window that has closed still counts.
+        meter.RunEnded(RunEnd::kCancelled, "Files");
+        EXPECT_EQ(meter.StopRequested(), offered);
+        EXPECT_EQ(output.calls.front(), offered ? "show Cap cancel" : "show Cap");
+    }
+}
+
+TEST(ProgressMeter, AWindowThatCannotBeShownIsNeverAskedFor) {
+    FakeOutput output;
+    output.ready = false;
+    ProgressMeter meter(output);
+    TextBuffer why;
+    EXPECT_FALSE(meter.Start("Cap", true, &why));
+    EXPECT_STREQ(why.c_str(), "no display");
+    meter.ProcedureStarting(FakeProcedure("Files", "COPY", {"C:\\new", "D:\\a"}), 1);
+    meter.CrcComputed("C:\\x", true, 1);
+    EXPECT_TRUE(meter.FileChanging(FileAction::kCopied, "C:\\new\\a", "D:\\a"));
+    EXPECT_TRUE(output.calls.empty());
+}
+
+}  // namespace
