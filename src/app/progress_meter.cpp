@@ -28,15 +28,15 @@ bool ProgressMeter::Start(const TextBuffer& title, bool cancel, TextBuffer* why)
     return !finished_;
 }
 
-bool ProgressMeter::Show(bool marquee) {
+void ProgressMeter::Show(bool marquee) {
     if (open_) {
         StopRequested();  // a Cancel pressed in the old window counts
         output_.Close();
     }
     marquee_ = marquee;
-    open_ = output_.Show(title_, cancel_, marquee_);
+    open_ = output_.Show(title_, procedure_.c_str(), cancel_, marquee_);
     finished_ = !open_;
-    return open_;
+    updated_ = output_.Milliseconds();
 }
 
 void ProgressMeter::ProcedureStarting(const Procedure& procedure, int) {
@@ -52,10 +52,13 @@ void ProgressMeter::ProcedureStarting(const Procedure& procedure, int) {
         const int count = items.ItemCount(",");
         for (int i = 0; i < count; ++i) total_ += output_.ItemBytes(ListItem(items, i));
     }
-    // The shell's window takes its mode only when it is shown.
-    if ((!open_ || counted == marquee_) && !Show(!counted))
-        return;
-    Refresh(true);
+    // The shell's window takes its mode only when it is shown; it comes up
+    // showing the procedure.
+    if (open_ && counted != marquee_) {
+        Refresh(true);
+    } else {
+        Show(!counted);
+    }
 }
 
 Status ProgressMeter::FileChanging(FileAction action, const char* path, const char*) {

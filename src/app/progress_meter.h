@@ -20,9 +20,10 @@ public:
     virtual ~ProgressOutput() = default;
     // Whether the window can be shown; false, and why, when it cannot.
     virtual bool Ready(TextBuffer* why) = 0;
-    // Shows the window titled title, with a Cancel button or without, its
-    // bar counting bytes or in marquee mode.
-    virtual bool Show(const TextBuffer& title, bool cancel, bool marquee) = 0;
+    // Shows the window titled title, procedure on its first line, with a
+    // Cancel button or without, its bar counting bytes or in marquee mode.
+    virtual bool Show(const TextBuffer& title, const char* procedure, bool cancel,
+                      bool marquee) = 0;
     virtual void Close() = 0;
     // Line 1, line 2, and the bar at done of total bytes (counting only).
     virtual void Update(const char* procedure, const char* file, uint64_t done, uint64_t total) = 0;
@@ -62,7 +63,7 @@ public:
     void BoxAnswered(const ReportedBox&) override {}
 
 private:
-    bool Show(bool marquee);
+    void Show(bool marquee);
     // Shows what is under way: now, or when the last update is long enough ago.
     void Refresh(bool now);
     void Finish();

@@ -31,7 +31,11 @@ bool ShellProgress::Ready(TextBuffer* why) {
     return true;
 }
 
-bool ShellProgress::Show(const TextBuffer& title, bool cancel, bool marquee) {
+bool ShellProgress::Show(const TextBuffer& title, const char* procedure, bool cancel,
+                         bool marquee) {
+    // Set before the window is made, they cost no update of it.
+    marquee_ = marquee;
+    Update(procedure, "", 0, 1);
     dialog_->SetTitle(Wide(title.c_str()));
     if (FAILED(dialog_->StartProgressDialog(
             nullptr, nullptr, (cancel ? 0 : kNoCancel) | (marquee ? kMarqueeProgress : 0),
@@ -39,7 +43,6 @@ bool ShellProgress::Show(const TextBuffer& title, bool cancel, bool marquee) {
         return false;
     }
     shown_ = true;
-    marquee_ = marquee;
     // Windows XP knows no kNoCancel: its button is hidden instead.
     ComPtr<IOleWindow> window;
     HWND handle = nullptr;

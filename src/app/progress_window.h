@@ -16,7 +16,7 @@ public:
     ShellProgress& operator=(const ShellProgress&) = delete;
 
     bool Ready(TextBuffer* why) override;
-    bool Show(const TextBuffer& title, bool cancel, bool marquee) override;
+    bool Show(const TextBuffer& title, const char* procedure, bool cancel, bool marquee) override;
     void Close() override;
     void Update(const char* procedure, const char* file, uint64_t done, uint64_t total) override;
     bool Cancelled() override;

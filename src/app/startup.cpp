@@ -73,8 +73,6 @@ bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_lin
         run.reporter.Fail(kMsgBadFormat, {"UPDATER", "RETRY"});
         return false;
     }
-    // No wait for a person's program lasts longer in an unattended run.
-    const uint32_t patience = seconds * 1000;
-    run.events.SetHeldFilePatience(patience < run.longest_wait_ms ? patience : run.longest_wait_ms);
+    run.events.SetHeldFilePatience(seconds * 1000);
     return true;
 }

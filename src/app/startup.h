@@ -14,7 +14,7 @@ bool FindOption(const TextBuffer& command_line, char letter, TextBuffer& value);
 
 // Reads the command line, finds the script (message 1 when it is missing),
 // builds the symbol table, starts the log the caller or the script asks for,
-// and reads UPDATER/NAME and UPDATER/PROC into run; script is the file every
+// and reads UPDATER/NAME, PROC and RETRY into run; script is the file every
 // later read uses. False when the run cannot start.
 bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_line,
                    const CallerRequest& caller, RunLogger& log);

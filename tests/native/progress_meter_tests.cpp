@@ -17,9 +17,9 @@ struct FakeOutput : ProgressOutput {
             *why = "no display";
         return ready;
     }
-    bool Show(const TextBuffer& title, bool cancel, bool marquee) override {
-        calls.push_back(std::string("show ") + title.c_str() + (cancel ? " cancel" : "") +
-                        (marquee ? " marquee" : ""));
+    bool Show(const TextBuffer& title, const char* procedure, bool cancel, bool marquee) override {
+        calls.push_back(std::string("show ") + title.c_str() + " " + procedure +
+                        (cancel ? " cancel" : "") + (marquee ? " marquee" : ""));
         return true;
     }
     void Close() override { calls.push_back("close"); }
@@ -76,11 +76,9 @@ TEST(ProgressMeter, ShowsProceduresFilesAndBytesAFewTimesASecond) {
     meter.ProcedureStarting(FakeProcedure("Next", "COPY", {"C:\\x.txt", "D:\\x"}), 1);
     meter.RunEnded(RunEnd::kFailed, "Files");
     EXPECT_EQ(output.calls, (std::vector<std::string>{
-                                "show Cap marquee",
-                                "Wait  0/0",
+                                "show Cap Wait marquee",
                                 "close",
-                                "show Cap",
-                                "Files  0/9000007",
+                                "show Cap Files",
                                 "Files C:\\new\\f24 2400/9000007",
                                 "Files C:\\new\\big 3000/9000007",
                                 "close",
@@ -103,7 +101,7 @@ TEST(ProgressMeter, CancelStopsTheRunOnlyWhereTheWindowOffersIt) {
         // A Cancel pressed in a window that has closed still counts.
         meter.RunEnded(RunEnd::kCancelled, "Files");
         EXPECT_EQ(meter.StopRequested(), offered);
-        EXPECT_EQ(output.calls.front(), offered ? "show Cap cancel" : "show Cap");
+        EXPECT_EQ(output.calls.front(), offered ? "show Cap Files cancel" : "show Cap Files");
     }
 }
 
