@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/progress_meter.h"
+#include "fake_procedure.h"
 
 namespace {
 
@@ -39,16 +40,6 @@ struct FakeOutput : ProgressOutput {
     bool cancelled = false;
     uint32_t now = 0;
     std::vector<std::string> calls;
-};
-
-struct FakeProcedure : Procedure {
-    FakeProcedure(const char* section, const char* mode_value, std::vector<std::string> keys) {
-        name = section;
-        mode = mode_value;
-        kind = FindKind(mode_value);
-        for (size_t i = 0; i < keys.size(); ++i) values[i] = keys[i].c_str();
-    }
-    bool Run(RunContext&) override { return true; }
 };
 
 TEST(ProgressMeter, ShowsProceduresFilesAndBytesAFewTimesASecond) {

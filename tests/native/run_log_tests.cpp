@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "code_page_cases.h"
+#include "fake_procedure.h"
 
 #include <string>
 #include <vector>
@@ -20,16 +21,6 @@ struct FakeSink : LogSink {
     uint32_t Milliseconds() override { return 42; }
     TextBuffer ErrorText(uint32_t) override { return ""; }
     std::vector<std::string> lines;
-};
-
-struct FakeProcedure : Procedure {
-    FakeProcedure(const char* section, const char* mode_value, std::vector<std::string> keys) {
-        name = section;
-        mode = mode_value;
-        kind = FindKind(mode_value);
-        for (size_t i = 0; i < keys.size(); ++i) values[i] = keys[i].c_str();
-    }
-    bool Run(RunContext&) override { return true; }
 };
 
 class RunLogTest : public ::testing::Test {
