@@ -2,8 +2,10 @@
 
 namespace {
 
-// The window is updated at most this often, not once per file.
-const uint32_t kUpdateEveryMs = 250;
+// The window is updated at most this often, not once per file; moving the
+// bar costs it a repaint.
+const uint32_t kFileEveryMs = 250;
+const uint32_t kBarEveryMs = 500;
 // A file this large is shown at once: it takes a while by itself.
 const uint64_t kLargeFile = 4u << 20;
 
@@ -36,7 +38,7 @@ void ProgressMeter::Show(bool marquee) {
     marquee_ = marquee;
     open_ = output_.Show(title_, procedure_.c_str(), cancel_, marquee_);
     finished_ = !open_;
-    updated_ = output_.Milliseconds();
+    updated_ = moved_ = output_.Milliseconds();
 }
 
 void ProgressMeter::ProcedureStarting(const Procedure& procedure, int) {
@@ -55,6 +57,7 @@ void ProgressMeter::ProcedureStarting(const Procedure& procedure, int) {
     // The shell's window takes its mode only when it is shown; it comes up
     // showing the procedure.
     if (open_ && counted != marquee_) {
+        output_.SetText(1, procedure_.c_str());
         Refresh(true);
     } else {
         Show(!counted);
@@ -114,10 +117,14 @@ void ProgressMeter::Refresh(bool now) {
     if (!open_)
         return;
     const uint32_t time = output_.Milliseconds();
-    if (!now && time - updated_ < kUpdateEveryMs)
+    if (!now && time - updated_ < kFileEveryMs)
         return;
     updated_ = time;
-    output_.Update(procedure_.c_str(), file_.c_str(), done_ < total_ ? done_ : total_, total_);
+    output_.SetText(2, file_.c_str());
+    if (!marquee_ && (now || time - moved_ >= kBarEveryMs)) {
+        moved_ = time;
+        output_.SetBytes(done_ < total_ ? done_ : total_, total_);
+    }
 }
 
 void ProgressMeter::Finish() {

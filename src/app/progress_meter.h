@@ -1,7 +1,8 @@
 // PROGRESS=YES: what the progress window shows, taken from the run's events
 // and boxes: line 1 the procedure, line 2 the file, and a bar of the bytes
 // done against a total counted before COPY, MOVE, DELETE and CRC begin (a
-// marquee for the other kinds). Updated at most about ten times a second.
+// marquee for the other kinds). The file is shown at most four times a
+// second, the bar moved at most twice.
 // With Cancel (ROLLBACK=YES), the run stops at the next file. No Win32 in
 // here: the window is a ProgressOutput.
 #pragma once
@@ -25,8 +26,10 @@ public:
     virtual bool Show(const TextBuffer& title, const char* procedure, bool cancel,
                       bool marquee) = 0;
     virtual void Close() = 0;
-    // Line 1, line 2, and the bar at done of total bytes (counting only).
-    virtual void Update(const char* procedure, const char* file, uint64_t done, uint64_t total) = 0;
+    // Line 1 (the procedure) or 2 (the file).
+    virtual void SetText(int line, const char* text) = 0;
+    // The bar at done of total bytes, when it counts them.
+    virtual void SetBytes(uint64_t done, uint64_t total) = 0;
     // The user pressed Cancel while the window was shown.
     virtual bool Cancelled() = 0;
     virtual uint32_t Milliseconds() = 0;
@@ -80,5 +83,6 @@ private:
     uint64_t done_ = 0;
     uint64_t total_ = 0;
     uint64_t pending_ = 0;  // the bytes of the file being acted on
-    uint32_t updated_ = 0;  // when the window was last updated
+    uint32_t updated_ = 0;  // when the file was last shown
+    uint32_t moved_ = 0;    // when the bar was last moved
 };

@@ -34,8 +34,10 @@ bool ShellProgress::Ready(TextBuffer* why) {
 bool ShellProgress::Show(const TextBuffer& title, const char* procedure, bool cancel,
                          bool marquee) {
     // Set before the window is made, they cost no update of it.
-    marquee_ = marquee;
-    Update(procedure, "", 0, 1);
+    SetText(1, procedure);
+    SetText(2, "");
+    if (!marquee)
+        SetBytes(0, 1);
     dialog_->SetTitle(Wide(title.c_str()));
     if (FAILED(dialog_->StartProgressDialog(
             nullptr, nullptr, (cancel ? 0 : kNoCancel) | (marquee ? kMarqueeProgress : 0),
@@ -59,11 +61,12 @@ void ShellProgress::Close() {
     shown_ = false;
 }
 
-void ShellProgress::Update(const char* procedure, const char* file, uint64_t done, uint64_t total) {
-    dialog_->SetLine(1, Wide(procedure), FALSE, nullptr);
-    dialog_->SetLine(2, Wide(file), TRUE, nullptr);  // a long path is shortened to fit
-    if (!marquee_)
-        dialog_->SetProgress64(done, total);
+void ShellProgress::SetText(int line, const char* text) {
+    dialog_->SetLine(line, Wide(text), line == 2, nullptr);  // a long path is shortened to fit
+}
+
+void ShellProgress::SetBytes(uint64_t done, uint64_t total) {
+    dialog_->SetProgress64(done, total);
 }
 
 bool ShellProgress::Cancelled() {

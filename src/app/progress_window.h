@@ -18,7 +18,8 @@ public:
     bool Ready(TextBuffer* why) override;
     bool Show(const TextBuffer& title, const char* procedure, bool cancel, bool marquee) override;
     void Close() override;
-    void Update(const char* procedure, const char* file, uint64_t done, uint64_t total) override;
+    void SetText(int line, const char* text) override;
+    void SetBytes(uint64_t done, uint64_t total) override;
     bool Cancelled() override;
     uint32_t Milliseconds() override { return GetTickCount(); }
     uint64_t FileBytes(const char* path) override;
@@ -30,7 +31,6 @@ private:
 
     ComPtr<IProgressDialog> dialog_;
     bool shown_ = false;
-    bool marquee_ = false;
     TextBuilder wide_;
 };
 

@@ -1,7 +1,7 @@
 // What the progress window shows and when: the procedure, the file, bytes
-// against the total counted first, a marquee where there is none, at most
-// four updates a second; closed before a failure box; Cancel stops the run
-// only where the window offers it.
+// against the total counted first, a marquee where there is none, not once
+// per file; closed before a failure box; Cancel stops the run only where the
+// window offers it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,9 +24,11 @@ struct FakeOutput : ProgressOutput {
         return true;
     }
     void Close() override { calls.push_back("close"); }
-    void Update(const char* procedure, const char* file, uint64_t done, uint64_t total) override {
-        calls.push_back(std::string(procedure) + " " + file + " " + std::to_string(done) + "/" +
-                        std::to_string(total));
+    void SetText(int line, const char* text) override {
+        calls.push_back(std::to_string(line) + " " + text);
+    }
+    void SetBytes(uint64_t done, uint64_t total) override {
+        calls.push_back(std::to_string(done) + "/" + std::to_string(total));
     }
     bool Cancelled() override { return cancelled; }
     uint32_t Milliseconds() override { return now; }
@@ -42,6 +44,8 @@ struct FakeOutput : ProgressOutput {
     std::vector<std::string> calls;
 };
 
+// The file every 250 ms at most, the bar every 500 ms; both at once before a
+// large file, and what the window comes up with costs no update.
 TEST(ProgressMeter, ShowsProceduresFilesAndBytesAFewTimesASecond) {
     FakeOutput output;
     ProgressMeter meter(output);
@@ -50,7 +54,7 @@ TEST(ProgressMeter, ShowsProceduresFilesAndBytesAFewTimesASecond) {
     EXPECT_TRUE(output.calls.empty());  // nothing shows before the first procedure
     meter.ProcedureStarting(FakeProcedure("Wait", "WAITAPP", {"a.exe", ""}), 1);
     meter.ProcedureStarting(FakeProcedure("Files", "COPY", {"C:\\new, C:\\x.txt", "D:\\a"}), 1);
-    for (int i = 0; i < 30; ++i) {
+    for (int i = 0; i < 60; ++i) {
         output.now += 10;
         const std::string file = "C:\\new\\f" + std::to_string(i);
         EXPECT_TRUE(meter.FileChanging(FileAction::kCopied, file.c_str(), "D:\\a"));
@@ -70,8 +74,11 @@ TEST(ProgressMeter, ShowsProceduresFilesAndBytesAFewTimesASecond) {
                                 "show Cap Wait marquee",
                                 "close",
                                 "show Cap Files",
-                                "Files C:\\new\\f24 2400/9000007",
-                                "Files C:\\new\\big 3000/9000007",
+                                "2 C:\\new\\f24",
+                                "2 C:\\new\\f49",
+                                "4900/9000007",
+                                "2 C:\\new\\big",
+                                "6000/9000007",
                                 "close",
                             }));
 }
