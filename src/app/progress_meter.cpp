@@ -5,7 +5,7 @@ namespace {
 // The window is updated at most this often, not once per file; moving the
 // bar costs it a repaint.
 const uint32_t kFileEveryMs = 250;
-const uint32_t kBarEveryMs = 500;
+const uint32_t kBarEveryMs = 1000;
 // A file this large is shown at once: it takes a while by itself.
 const uint64_t kLargeFile = 4u << 20;
 

@@ -2,7 +2,7 @@
 // and boxes: line 1 the procedure, line 2 the file, and a bar of the bytes
 // done against a total counted before COPY, MOVE, DELETE and CRC begin (a
 // marquee for the other kinds). The file is shown at most four times a
-// second, the bar moved at most twice.
+// second, the bar moved at most once.
 // With Cancel (ROLLBACK=YES), the run stops at the next file. No Win32 in
 // here: the window is a ProgressOutput.
 #pragma once

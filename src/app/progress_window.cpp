@@ -81,7 +81,7 @@ uint64_t ShellProgress::FileBytes(const char* path) {
 }
 
 uint64_t ShellProgress::ItemBytes(const TextBuffer& path) {
-    return SizeOfTree(path).bytes;
+    return SizeOfTree(path, true).bytes;
 }
 
 const wchar_t* ShellProgress::Wide(const char* text) {

@@ -44,7 +44,7 @@ struct FakeOutput : ProgressOutput {
     std::vector<std::string> calls;
 };
 
-// The file every 250 ms at most, the bar every 500 ms; both at once before a
+// The file every 250 ms at most, the bar every second; both at once before a
 // large file, and what the window comes up with costs no update.
 TEST(ProgressMeter, ShowsProceduresFilesAndBytesAFewTimesASecond) {
     FakeOutput output;
@@ -54,7 +54,7 @@ TEST(ProgressMeter, ShowsProceduresFilesAndBytesAFewTimesASecond) {
     EXPECT_TRUE(output.calls.empty());  // nothing shows before the first procedure
     meter.ProcedureStarting(FakeProcedure("Wait", "WAITAPP", {"a.exe", ""}), 1);
     meter.ProcedureStarting(FakeProcedure("Files", "COPY", {"C:\\new, C:\\x.txt", "D:\\a"}), 1);
-    for (int i = 0; i < 60; ++i) {
+    for (int i = 0; i < 110; ++i) {
         output.now += 10;
         const std::string file = "C:\\new\\f" + std::to_string(i);
         EXPECT_TRUE(meter.FileChanging(FileAction::kCopied, file.c_str(), "D:\\a"));
@@ -76,9 +76,11 @@ TEST(ProgressMeter, ShowsProceduresFilesAndBytesAFewTimesASecond) {
                                 "show Cap Files",
                                 "2 C:\\new\\f24",
                                 "2 C:\\new\\f49",
-                                "4900/9000007",
+                                "2 C:\\new\\f74",
+                                "2 C:\\new\\f99",
+                                "9900/9000007",
                                 "2 C:\\new\\big",
-                                "6000/9000007",
+                                "11000/9000007",
                                 "close",
                             }));
 }

@@ -209,6 +209,7 @@ Status TransferTree(RunEvents& events, const TextBuffer& source, const TextBuffe
 
 class SizeVisitor : public TreeVisitor {
 public:
+    explicit SizeVisitor(bool as_listed) : as_listed_(as_listed) {}
     Status VisitFile(const TextBuffer& path) override {
         WIN32_FILE_ATTRIBUTE_DATA data;
         if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
@@ -217,15 +218,25 @@ public:
         }
         return Status::Done();
     }
+    Status VisitListedFile(const TextBuffer& path, uint64_t bytes) override {
+        if (!as_listed_)
+            return VisitFile(path);
+        ++size.files;
+        size.bytes += bytes;
+        return Status::Done();
+    }
     Status EnterFolder(const TextBuffer&) override { return Status::Done(); }
     Status LeaveFolder(const TextBuffer&) override { return Status::Done(); }
     TreeSize size;
+
+private:
+    bool as_listed_;
 };
 
 }  // namespace
 
-TreeSize SizeOfTree(const TextBuffer& path) {
-    SizeVisitor visitor;
+TreeSize SizeOfTree(const TextBuffer& path, bool as_listed) {
+    SizeVisitor visitor(as_listed);
     WalkFiles(path, visitor, true);
     return visitor.size;
 }
@@ -270,7 +281,8 @@ Status WalkFiles(const TextBuffer& path, TreeVisitor& visitor, bool recursive) {
             if (!status)
                 return status;
         } else {
-            const Status status = visitor.VisitFile(full);
+            const Status status = visitor.VisitListedFile(
+                full, (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
             if (!status)
                 return status;
         }
