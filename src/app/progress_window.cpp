@@ -6,7 +6,8 @@
 
 namespace {
 
-// Known from Vista on; older systems show the bar empty, and Cancel.
+// Known from Vista on: Windows XP shows the bar empty, and a Cancel button
+// (which the meter then does not heed).
 const DWORD kMarqueeProgress = 0x20;  // PROGDLG_MARQUEEPROGRESS
 const DWORD kNoCancel = 0x40;         // PROGDLG_NOCANCEL
 
@@ -45,13 +46,6 @@ bool ShellProgress::Show(const TextBuffer& title, const char* procedure, bool ca
         return false;
     }
     shown_ = true;
-    // Windows XP knows no kNoCancel: its button is hidden instead.
-    ComPtr<IOleWindow> window;
-    HWND handle = nullptr;
-    if (!cancel && SUCCEEDED(dialog_->QueryInterface(IID_IOleWindow, window.Out())) &&
-        SUCCEEDED(window->GetWindow(&handle))) {
-        ShowWindow(GetDlgItem(handle, IDCANCEL), SW_HIDE);
-    }
     return true;
 }
 
