@@ -7,7 +7,10 @@ PROGRESS/without, and the median of the ratios of the pairs.
 
 Wine, on a display without a window manager, waits two seconds for one to
 let each closed window go; tests/wine-setup.sh turns that off in the
-prefix (X11 Driver, Managed=N), as a real desktop would not wait.
+prefix (X11 Driver, Managed=N), as a real desktop would not wait. The bench
+has a Wine prefix of its own (build/wine-bench), set up on the display:
+Wine shows windows only where its desktop has a display, and the tests'
+desktop has none.
 
 usage: bench/progress_bench.py build/win/updater.exe [runs]
 """
@@ -23,6 +26,7 @@ exe = os.path.abspath(sys.argv[1])
 runs = int(sys.argv[2]) if len(sys.argv) > 2 else 9
 work = os.path.join(top, "build", "bench-progress")
 wine = os.path.join(top, "tests", "run-wine.sh")
+os.environ["UPDATER_WINE_ROOT"] = os.path.join(top, "build", "wine-bench")
 
 
 def start_display():
@@ -69,10 +73,12 @@ for folder in range(20):
             f.write(os.urandom(1024))
 plain = prepare("plain", False)
 shown = prepare("progress", True)
-subprocess.run(["sh", os.path.join(top, "tests", "wine-setup.sh")], check=True)
 xvfb, display = start_display()
 try:
     environment = dict(os.environ, DISPLAY=display)
+    # The prefix's desktop, made here, has the display.
+    subprocess.run(["sh", os.path.join(top, "tests", "wine-setup.sh")], check=True,
+                   env=environment)
     # The window must really be shown: its log has no word against it.
     log = os.path.join(work, "check.log")
     timed_run(shown, dict(environment, UPDATER_LOG="Z:" + log.replace("/", "\\")))
@@ -88,6 +94,7 @@ try:
     print("COPY of 2,000 small files   without %.3f s   PROGRESS %.3f s   ratio %.3f   "
           "median of pair ratios %.3f  (median of %d)" % (a, b, b / a, pairs, runs))
 finally:
+    subprocess.run(["sh", os.path.join(top, "tests", "wine-setup.sh"), "stop"])
     xvfb.terminate()
     xvfb.wait()
     shutil.rmtree(work, ignore_errors=True)
