@@ -212,8 +212,60 @@ EOF
     shoot crc-report
 }
 
+# The progress window of PROGRESS=YES while a COPY waits (RETRY) for its last
+# file, which the test helper helper_holder keeps open until it is told to
+# stop: the bar stands where the files before it brought it.
+shot_progress() {
+    holder=$top/build/wintest/tests/win/helper_holder.exe
+    if [ ! -f "$holder" ]; then
+        make -C "$top" wintest-configure >/dev/null
+        cmake --build "$top/build/wintest" --target helper_holder >/dev/null
+    fi
+    prepare
+    cp "$holder" "$box/holder.exe"
+    mkdir -p "$box/new/data"
+    for n in $(seq 1 40); do head -c 65536 /dev/zero >"$box/new/data/file$n.dat"; done
+    head -c 65536 /dev/zero >"$box/new/manual.pdf"
+    write_script <<'EOF'
+[UPDATER]
+NAME=Example Update
+PROGRESS=YES
+RETRY=60
+LOG=<Src>\update.log
+PROC=Scanner,CopyFiles
+
+[DEFINE]
+<App>=C:\Program Files\Example
+
+[Scanner]
+MODE=LAUNCH
+FILE=<Src>\holder.exe
+PARAM=<Src>\new\manual.pdf
+ISWAIT=0
+
+[CopyFiles]
+MODE=COPY
+FROM=<Src>\new\data, <Src>\new\manual.pdf
+TO=<App>\data, <App>\manual.pdf
+EOF
+    (cd "$box" && exec "$wine_run" "$box/updater.exe") >"$work/progress.log" 2>&1 &
+    pid=$!
+    for _ in $(seq 300); do
+        grep -q "waiting for" "$box/update.log" 2>/dev/null && break
+        sleep 0.1
+    done
+    id=$(find_box) || { echo "progress: no window appeared" >&2; kill "$pid"; return 1; }
+    sleep 1  # let it paint
+    import -window "$id" -strip "$out/progress.png"
+    touch "$box/holder.exe.stop"
+    wait "$pid" 2>/dev/null || true
+    rm -rf "$prefix/drive_c/Program Files/Example"
+    echo "$out/progress.png: $(identify -format '%wx%h' "$out/progress.png")"
+}
+
 mkdir -p "$out"
 shot_error_copy
 if built MSGBOX; then shot_question; fi
 if built CRC; then shot_crc_report; fi
+shot_progress
 rm -rf "$box"

@@ -58,12 +58,17 @@ bool Engine::RunList(const TextBuffer& names, int count) {
     for (Procedure* procedure : list.procedures) {
         run_.events.ProcedureStarting(*procedure, depth_);
         // A procedure that stops the run without a failure does so on the
-        // user's answer.
+        // user's answer or Cancel; after Cancel nothing more runs.
         const int failures = run_.reporter.FailureCount();
         went_on = !RefuseMisaimedItems(run_, *procedure) && procedure->Run(run_);
-        if (!went_on)
-            NoteStop(procedure->name,
-                     run_.reporter.FailureCount() > failures ? RunEnd::kFailed : RunEnd::kAnswered);
+        if (!went_on && run_.reporter.FailureCount() > failures) {
+            NoteStop(procedure->name, RunEnd::kFailed);
+        } else if (run_.events.StopRequested()) {
+            went_on = false;
+            NoteStop(procedure->name, RunEnd::kCancelled);
+        } else if (!went_on) {
+            NoteStop(procedure->name, RunEnd::kAnswered);
+        }
         run_.events.ProcedureEnded(*procedure, depth_, went_on);
         if (!went_on)
             break;

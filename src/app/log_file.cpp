@@ -312,8 +312,8 @@ void RunLogger::Start(RunContext& run, const CallerRequest& caller, bool script_
     header.windows = WindowsText();
     header.elevated = ElevationText(file_);
     header.caller = caller.summary;
-    header.undo = script_readable && UndoAsked(run.Keys());
+    header.undo = script_readable && run.Keys().IsYes("ROLLBACK");
     log_.Begin(header, file_.Path());
     run.events.Add(&log_);
-    run.reporter.SetListener(&log_);
+    run.reporter.AddListener(&log_);
 }

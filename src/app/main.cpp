@@ -6,6 +6,7 @@
 #include "app/caller.h"
 #include "app/engine.h"
 #include "app/outcome.h"
+#include "app/progress_window.h"
 #include "app/startup.h"
 #include "base/system.h"
 #include "script/system_lookups.h"
@@ -48,12 +49,15 @@ Outcome RunUpdate(const char* command_line, const CallerRequest& caller) {
     run.events.Add(&outcome);
     ProfileFile script;
     RunLogger log;
+    ProgressWindow progress;
     // Runs cut short are undone before this one starts.
     RunUndo undo(run);
     if (!InitializeRun(run, script, command_line, caller, log)) {
         run.events.RunEnded(RunEnd::kFailed, "");
         return outcome.Result(false);
     }
+    // Before the undo listens, so that a Cancel refuses a change before it is recorded.
+    progress.Start(run);
     const UndoOutcome begun = undo.Begin();
     if (begun == UndoOutcome::kNotFinished || begun == UndoOutcome::kNoStore) {
         run.events.RunEnded(RunEnd::kFailed, "");

@@ -5,8 +5,8 @@ Outcome OutcomeWatch::Result(bool not_undone) const {
     // not because of its script.
     if (!ran_ && end_ == RunEnd::kFailed)
         return not_undone ? Outcome::kNotUndone : Outcome::kNothingRan;
-    const Outcome ended = end_ == RunEnd::kCompleted  ? Outcome::kCompleted
-                          : end_ == RunEnd::kAnswered ? Outcome::kStopped
-                                                      : Outcome::kFailed;
+    const Outcome ended = end_ == RunEnd::kCompleted ? Outcome::kCompleted
+                          : end_ == RunEnd::kFailed  ? Outcome::kFailed
+                                                     : Outcome::kStopped;
     return not_undone && ended < Outcome::kNotUndone ? Outcome::kNotUndone : ended;
 }

@@ -7,7 +7,7 @@
 enum class Outcome {
     kCompleted = 0,
     kFailed = 1,      // stopped at a failed procedure
-    kStopped = 2,     // stopped by the user (an answer with ISABORT)
+    kStopped = 2,     // stopped by the user (an answer with ISABORT, or Cancel)
     kNotUndone = 3,   // an undo could not finish (message 18)
     kNothingRan = 4,  // the script could not be read, or NAME, PROC or a procedure built
     kCrashed = 5,     // the program itself failed: set by the exception filter

@@ -330,19 +330,49 @@ Status RunLog::FileChanging(FileAction action, const char* path, const char* tar
     return Status::Done();
 }
 
+void RunLog::AppendPaths(const char* path, const char* target) {
+    line_.Append(path);
+    if (*target != '\0') {
+        line_.Append(" -> ");
+        line_.Append(target);
+    }
+}
+
 void RunLog::FileActed(FileAction action, const char* path, const char* target, uint32_t error) {
     const ActionWords words = WordsOf(action);
     TextBuilder& line = Entry(ItemIndent());
     line.Append(error == 0 ? words.done : words.failed);
-    line.Append(path);
-    if (*target != '\0') {
-        line.Append(" -> ");
-        line.Append(target);
-    }
+    AppendPaths(path, target);
     if (error != 0) {
         line.Append(": ");
         AppendError(error);
     }
+    WriteEntry();
+}
+
+void RunLog::FileHeld(FileAction, const char* path, const char* target, uint32_t error,
+                      uint32_t waited_ms, HeldWait wait) {
+    TextBuilder& line = Entry(ItemIndent());
+    if (wait == HeldWait::kBegins) {
+        line.Append("waiting for ");
+        AppendPaths(path, target);
+        line.Append(", held by another program: ");
+        AppendError(error);
+    } else {
+        line.Append("waited ");
+        AppendDecimal(line, waited_ms);
+        line.Append(" ms for ");
+        AppendPaths(path, target);
+        line.Append(wait == HeldWait::kLetGo ? ": let go" : ": still held");
+    }
+    WriteEntry();
+}
+
+void RunLog::Unavailable(const char* what, const char* why) {
+    TextBuilder& line = Entry(ItemIndent());
+    line.Append(what);
+    line.Append(" not available: ");
+    line.Append(why);
     WriteEntry();
 }
 
@@ -450,16 +480,15 @@ void RunLog::RunEnded(RunEnd end, const char* procedure) {
         line.Append("run completed");
     } else if (*procedure == '\0') {
         line.Append("run stopped before any procedure ran");
-    } else if (end != RunEnd::kAnswered) {
-        line.Append("run stopped at procedure ");
-        line.Append(procedure);
-    } else if (ok_only_box_) {
+    } else if (end == RunEnd::kAnswered && ok_only_box_) {
         // The user could only acknowledge the box: ISABORT chose the stop.
         line.Append("run stopped by ISABORT in procedure ");
         line.Append(procedure);
         line.Append(": its box has only an OK button");
     } else {
-        line.Append("run stopped by the user's answer in procedure ");
+        line.Append(end == RunEnd::kAnswered    ? "run stopped by the user's answer in procedure "
+                    : end == RunEnd::kCancelled ? "run stopped by the user in procedure "
+                                                : "run stopped at procedure ");
         line.Append(procedure);
     }
     WriteEntry();

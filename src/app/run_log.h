@@ -67,6 +67,9 @@ public:
     Status FileChanging(FileAction action, const char* path, const char* target) override;
     void FileActed(FileAction action, const char* path, const char* target,
                    uint32_t error) override;
+    void FileHeld(FileAction action, const char* path, const char* target, uint32_t error,
+                  uint32_t waited_ms, HeldWait wait) override;
+    void Unavailable(const char* what, const char* why) override;
     void Waited(const char* program, uint32_t waited_ms, WaitEnd end) override;
     void CrcComputed(const char* file, bool read, uint32_t crc, bool checked,
                      uint32_t expected) override;
@@ -89,6 +92,8 @@ private:
     void AppendError(uint32_t error);
     // The procedure that started last reads (or writes) the log's own file.
     void GiveUpFile(const char* use);
+    // path, and " -> " target where there is one.
+    void AppendPaths(const char* path, const char* target);
 
     LogSink& sink_;
     TextBuffer log_path_;

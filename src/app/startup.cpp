@@ -54,5 +54,12 @@ bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_lin
         return false;
     if (!name.IsEmpty())
         run.reporter.SetCaption(name);
+    TextBuffer retry;
+    uint32_t seconds = 0;
+    if (keys.ReadUpdater("RETRY", retry) && !ParseRetrySeconds(retry, &seconds)) {
+        run.reporter.Fail(kMsgBadFormat, {"UPDATER", "RETRY"});
+        return false;
+    }
+    run.events.SetHeldFilePatience(seconds * 1000);
     return true;
 }

@@ -10,7 +10,7 @@ extern const char* const kDefaultCaption;
 
 // Reads the command line, finds the script (message 1 when it is missing),
 // builds the symbol table, starts the log the caller or the script asks for,
-// and reads UPDATER/NAME and UPDATER/PROC into run; script is the file every
+// and reads UPDATER/NAME, PROC and RETRY into run; script is the file every
 // later read uses. False when the run cannot start.
 bool InitializeRun(RunContext& run, ProfileFile& script, const char* command_line,
                    const CallerRequest& caller, RunLogger& log);

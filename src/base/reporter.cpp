@@ -111,14 +111,12 @@ int Reporter::Show(BoxPurpose purpose, const TextBuffer& text, unsigned style) {
 }
 
 int Reporter::Present(const ReportedBox& box) {
-    if (listener_ != nullptr)
-        listener_->BoxComing(box);
+    for (ReportListener* listener : listeners_) listener->BoxComing(box);
     ReportedBox answered = box;
     TextBuffer how;
     if (answers_ == nullptr || !answers_->Take(box.style, &answered.answer, &how))
         answered.answer = output_.Show(box.text.c_str(), caption_.c_str(), box.style);
     answered.answered_how = how.c_str();
-    if (listener_ != nullptr)
-        listener_->BoxAnswered(answered);
+    for (ReportListener* listener : listeners_) listener->BoxAnswered(answered);
     return answered.answer;
 }

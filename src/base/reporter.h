@@ -10,6 +10,7 @@
 
 #include "base/box_answers.h"
 #include "base/messages.h"
+#include "text/list.h"
 #include "text/text_buffer.h"
 
 // Box styles, as MessageBoxA takes them.
@@ -95,7 +96,8 @@ public:
 
     void SetCaption(const TextBuffer& caption) { caption_ = caption; }
     const TextBuffer& Caption() const { return caption_; }
-    void SetListener(ReportListener* listener) { listener_ = listener; }
+    // Each listener hears of every box, in the order they were added.
+    bool AddListener(ReportListener* listener) { return listeners_.Add(listener); }
     // Answers that boxes take instead of being shown, as far as they go.
     void SetAnswers(BoxAnswers* answers) { answers_ = answers; }
 
@@ -124,7 +126,7 @@ private:
     void Failure(int message, const TextBuffer& text, uint32_t error);
 
     BoxOutput& output_;
-    ReportListener* listener_ = nullptr;
+    List<ReportListener*> listeners_;
     BoxAnswers* answers_ = nullptr;
     TextBuffer caption_;
     bool holding_ = false;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "base/reporter.h"
+#include "base/retry.h"
 #include "base/status.h"
 #include "text/version_number.h"
 
@@ -51,6 +52,13 @@ inline Status CallStatus(BOOL ok) {
 inline Status LastErrorStatus() {
     return Status::Failed(GetLastError());
 }
+
+// The system's clock: milliseconds since the system started, and Sleep.
+class SystemClock : public WaitClock {
+public:
+    uint32_t Milliseconds() override { return GetTickCount(); }
+    void Pause(uint32_t ms) override { Sleep(ms); }
+};
 
 // The program's boxes: the catalogue from its own string table, shown by
 // MessageBoxA without owner window.

@@ -31,6 +31,23 @@ private:
     HANDLE handle_ = nullptr;
 };
 
+// A window of the program's own, destroyed with DestroyWindow.
+class OwnedWindow {
+public:
+    explicit OwnedWindow(HWND window) : window_(window) {}
+    ~OwnedWindow() {
+        if (window_ != nullptr)
+            DestroyWindow(window_);
+    }
+    OwnedWindow(const OwnedWindow&) = delete;
+    OwnedWindow& operator=(const OwnedWindow&) = delete;
+
+    HWND Get() const { return window_; }
+
+private:
+    HWND window_;
+};
+
 // A search of FindFirstFileA, closed with FindClose.
 class FindHandle {
 public:

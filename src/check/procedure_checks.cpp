@@ -5,6 +5,7 @@
 #include "check/checks.h"
 #include "check/nearest.h"
 #include "script/condition.h"
+#include "script/script_keys.h"
 #include "text/code_page.h"
 #include "text/version_number.h"
 
@@ -124,6 +125,11 @@ void CheckValue(Check& check, const ProcedureInfo& info, const KeySpec& key, con
                                          " is not YES, so it is off" +
                                          MeantAs(Nearest(value.c_str(), yes)));
     }
+    uint32_t seconds = 0;
+    if (key.items == ItemForm::kSeconds && !ParseRetrySeconds(value, &seconds))
+        check.findings.Error(line, key.name + (" " + Quoted(value)) +
+                                       " is not a number of whole seconds from 0 to 600 "
+                                       "(message 2)");
     VersionNumber version;
     if (key.items == ItemForm::kVersion && !ParseVersion(value.c_str(), &version))
         check.findings.Error(line, key.name + (" " + Quoted(value)) +

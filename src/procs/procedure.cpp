@@ -34,12 +34,6 @@ int Procedure::MainItemCount(RunContext& run) const {
     return count;
 }
 
-TextBuffer ListItem(const TextBuffer& list, int i) {
-    TextBuffer item = list.Item(i, ",");
-    item.Trim(" ", " ");
-    return item;
-}
-
 bool IsCurrentDriveRootPath(const TextBuffer& path) {
     return MisaimOf(path, 0, static_cast<ptrdiff_t>(path.Length()) - 1, EmptyExpansions()) ==
            Misaim::kDriveRoot;

@@ -34,26 +34,28 @@ protected:
     int MainItemCount(RunContext& run) const;
 
     enum class Items { kEmpty, kAll, kStopped };
-    // Calls step(i) for each item of the main list until one returns false.
-    // An empty list is reported with message 4 and gives kEmpty.
+    // Calls step(i) for each item of the main list until one returns false,
+    // or the user asks the run to stop. An empty list is reported with
+    // message 4 and gives kEmpty.
     template <typename Step>
     Items ForEachItem(RunContext& run, Step step) {
         const int count = MainItemCount(run);
         if (count == 0)
             return Items::kEmpty;
         for (int i = 0; i < count; ++i) {
-            if (!step(i))
+            if (run.events.StopRequested() || !step(i))
                 return Items::kStopped;
         }
         return Items::kAll;
     }
     // An action: act(i) gives a Status for each item; the first failure is
     // reported and stops the run. The flag is set when every item was done.
+    // A change refused because the user stops the run is no failure to report.
     template <typename Act>
     bool ActOnEachItem(RunContext& run, Act act) {
         const Items items = ForEachItem(run, [&](int i) {
             const Status status = act(i);
-            if (!status)
+            if (!status && !run.events.StopRequested())
                 ReportItemFailure(run, i, status.Error());
             return static_cast<bool>(status);
         });
@@ -71,9 +73,6 @@ protected:
         return true;
     }
 };
-
-// Item i of a "," list, trimmed of spaces at both ends; "" when absent.
-TextBuffer ListItem(const TextBuffer& list, int i);
 
 // A path that names the root of the current drive without a drive letter:
 // one "\" or "/" at the start, not two (a UNC name). A symbol that expanded

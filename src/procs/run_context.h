@@ -74,6 +74,14 @@ enum class RunEnd {
     kCompleted,  // every procedure of PROC ran
     kFailed,     // a failure was reported and stopped it
     kAnswered,   // the user's answer to a question ended it
+    kCancelled,  // the user pressed Cancel in the progress window
+};
+
+// Where a wait for a file that another program holds stands.
+enum class HeldWait {
+    kBegins,     // a change failed because the file is held: waiting begins
+    kLetGo,      // the waiting is over: the file was let go
+    kStillHeld,  // the waiting is over, the file still held
 };
 
 // Told what the run does as it does it; a log or an undo journal listens
@@ -102,6 +110,18 @@ public:
     // It was acted on; error is the Windows error code when that failed, else 0.
     virtual void FileActed(FileAction, const char* /*path*/, const char* /*target*/,
                            uint32_t /*error*/) {}
+    // A change to path waits for another program to let the file go
+    // (RETRY): error is the last call's, waited_ms how long it has waited.
+    virtual void FileHeld(FileAction, const char* /*path*/, const char* /*target*/,
+                          uint32_t /*error*/, uint32_t /*waited_ms*/, HeldWait) {}
+    // How long a file change that another program's hold refuses is made
+    // again, in milliseconds; 0 for not at all.
+    virtual uint32_t HeldFilePatience() { return 0; }
+    // True once the user has asked the run to stop (Cancel in the progress
+    // window): no further file is changed and no further procedure runs.
+    virtual bool StopRequested() { return false; }
+    // Something the script asked for cannot be had; the run goes on without it.
+    virtual void Unavailable(const char* /*what*/, const char* /*why*/) {}
     // A MSGBOX question and its answer.
     virtual void Answered(const TextBuffer& /*text*/, int /*answer*/) {}
     // A wait for a program (WAITAPP) or a started one (LAUNCH).
@@ -151,6 +171,23 @@ public:
                    uint32_t error) override {
         for (RunEvents* l : listeners_) l->FileActed(action, path, target, error);
     }
+    void FileHeld(FileAction action, const char* path, const char* target, uint32_t error,
+                  uint32_t waited_ms, HeldWait wait) override {
+        for (RunEvents* l : listeners_) l->FileHeld(action, path, target, error, waited_ms, wait);
+    }
+    // RETRY, from start-up.
+    void SetHeldFilePatience(uint32_t ms) { patience_ms_ = ms; }
+    uint32_t HeldFilePatience() override { return patience_ms_; }
+    bool StopRequested() override {
+        for (RunEvents* l : listeners_) {
+            if (l->StopRequested())
+                return true;
+        }
+        return false;
+    }
+    void Unavailable(const char* what, const char* why) override {
+        for (RunEvents* l : listeners_) l->Unavailable(what, why);
+    }
     void Answered(const TextBuffer& text, int answer) override {
         for (RunEvents* l : listeners_) l->Answered(text, answer);
     }
@@ -170,6 +207,7 @@ public:
 
 private:
     List<RunEvents*> listeners_;
+    uint32_t patience_ms_ = 0;
 };
 
 // The engine, as procedures see it.

@@ -69,6 +69,8 @@ const KeySpec kUpdaterKeys[] = {
 const KeySpec kUpdaterOptionalKeys[] = {
     {"LOG", T, no, no, no, no, kPath, nullptr},
     {"ROLLBACK", T, no, no, no, no, ItemForm::kYes, nullptr},
+    {"PROGRESS", T, no, no, no, no, ItemForm::kYes, nullptr},
+    {"RETRY", T, no, no, no, no, ItemForm::kSeconds, nullptr},
 };
 
 #define KEYS(array) array, static_cast<int>(sizeof array / sizeof array[0])

@@ -47,6 +47,7 @@ enum class ItemForm : uint8_t {
     kVersion,  // a Windows version, "major.minor" or "major.minor.build"
     kYes,      // "YES" in any letter case turns it on; any other value leaves it off
     kProse,    // text shown to the user: may hold brackets and braces of its own
+    kSeconds,  // whole seconds, spaces around them allowed, none for 0 (ParseRetrySeconds)
 };
 
 struct KeySpec {
@@ -102,7 +103,7 @@ inline int KeyCount(const KindSpec& kind) {
     return kind.key_count + kind.optional_count;
 }
 // No kind reads more keys than this, optional ones included.
-const int kMostKeys = 4;
+const int kMostKeys = 6;
 
 // Lists deeper than this are refused (message 11), so that a SWITCH that
 // selects itself cannot recurse without end. PROC of UPDATER is the first.

@@ -23,6 +23,24 @@ bool ScriptKeys::Has(const char* section, const char* key) const {
     return source_.ReadValue(section, key, kNumberCapacity, value);
 }
 
+bool ScriptKeys::IsYes(const char* key) const {
+    TextBuffer value;
+    return ReadUpdater(key, value) && EqualsNoCase(value.c_str(), "YES");
+}
+
+bool ParseRetrySeconds(const TextBuffer& value, uint32_t* seconds) {
+    TextBuffer digits = value;
+    digits.Trim(" ", " ");
+    const char* p = digits.c_str();
+    uint32_t number = 0;
+    for (; *p >= '0' && *p <= '9' && number <= kMostRetrySeconds; ++p)
+        number = number * 10 + static_cast<uint32_t>(*p - '0');
+    if (*p != '\0' || number > kMostRetrySeconds)
+        return false;
+    *seconds = number;
+    return true;
+}
+
 bool ScriptKeys::ReadNumber(const char* section, const char* key, TextBuffer& value) const {
     if (!source_.ReadValue(section, key, kNumberCapacity, value)) {
         reporter_.Fail(kMsgBadFormat, {section, key});
@@ -39,11 +57,6 @@ bool ScriptKeys::ReadUpdater(const char* key, TextBuffer& value) const {
     if (index >= updater.key_count)
         return ReadOptionalText(updater.mode, key, value);
     return ReadText(updater.mode, key, value);
-}
-
-bool UndoAsked(const ScriptKeys& keys) {
-    TextBuffer value;
-    return keys.ReadUpdater("ROLLBACK", value) && EqualsNoCase(value.c_str(), "YES");
 }
 
 void ReadDefinitions(const ScriptSource& source, SymbolTable& symbols) {

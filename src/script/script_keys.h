@@ -24,6 +24,9 @@ public:
     bool ReadOptionalText(const char* section, const char* key, TextBuffer& value) const;
     // True when the section has the key (with a value other than "NO_DATA").
     bool Has(const char* section, const char* key) const;
+    // True when the [UPDATER] key says YES, in any letter case; a missing
+    // key and any other value are off.
+    bool IsYes(const char* key) const;
     // A value that is read as a number ("%d", ToInt): unexpanded, and only
     // its first 259 bytes. False (message 2 shown) when the key is missing.
     bool ReadNumber(const char* section, const char* key, TextBuffer& value) const;
@@ -39,9 +42,11 @@ private:
     Reporter& reporter_;
 };
 
-// UPDATER/ROLLBACK says YES, in any letter case: what the run changes is
-// undone when it stops before its end.
-bool UndoAsked(const ScriptKeys& keys);
+// UPDATER/RETRY: how many seconds a file change waits for a file that
+// another program holds. Whole seconds, spaces around them allowed, none
+// for 0; false for anything else, or more than this.
+const uint32_t kMostRetrySeconds = 600;
+bool ParseRetrySeconds(const TextBuffer& value, uint32_t* seconds);
 
 // Adds the lines of the DEFINE section that do not begin with ";" to the table.
 void ReadDefinitions(const ScriptSource& source, SymbolTable& symbols);

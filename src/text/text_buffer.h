@@ -105,6 +105,9 @@ struct TextRange {
 bool FindEachGroup(const TextBuffer& text, const char* open, const char* close,
                    List<TextRange>& groups);
 
+// Item i of a "," list, trimmed of spaces at both ends; "" when absent.
+TextBuffer ListItem(const TextBuffer& list, int i);
+
 // Removes the backslashes at the end of path that are separators, never the
 // trail byte of a double-byte character (which Trim would take).
 void RemoveTrailingSeparators(TextBuffer& path);

@@ -363,6 +363,12 @@ void TextBuffer::Trim(const char* head, const char* tail) {
     *this = Slice(static_cast<ptrdiff_t>(start), static_cast<ptrdiff_t>(stop) - 1);
 }
 
+TextBuffer ListItem(const TextBuffer& list, int i) {
+    TextBuffer item = list.Item(i, ",");
+    item.Trim(" ", " ");
+    return item;
+}
+
 void RemoveTrailingSeparators(TextBuffer& path) {
     const char* text = path.c_str();
     ptrdiff_t run_start = -1;  // where the trailing run of separators begins

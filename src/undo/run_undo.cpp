@@ -44,7 +44,7 @@ bool RunUndo::Report(JournalEnd end, const TextBuffer& failed, UndoOutcome* outc
 }
 
 UndoOutcome RunUndo::Begin() {
-    if (!UndoAsked(run_.Keys()))
+    if (!run_.Keys().IsYes("ROLLBACK"))
         return UndoOutcome::kDone;
     // An elevated run trusts only what administrators alone can change.
     const bool elevated = IsElevated();

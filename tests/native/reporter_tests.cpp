@@ -85,7 +85,7 @@ struct Recorder : BoxOutput, ReportListener {
 TEST(Reporter, ShowsCatalogueMessagesAndQuestionsWithTheCaption) {
     Recorder boxes;
     Reporter reporter(boxes);
-    reporter.SetListener(&boxes);
+    reporter.AddListener(&boxes);
     reporter.SetCaption("Cap");
     reporter.Fail(kMsgCopyFailed, {"a", "b"}, 32);
     reporter.Fail(kMsgAttributesFailed, {"f", 0x21u});
@@ -177,7 +177,7 @@ TEST(Reporter, AnAnsweredBoxIsNotShownAndTheListenerHearsHow) {
         }
         std::vector<std::string> heard;
     } listener;
-    reporter.SetListener(&listener);
+    reporter.AddListener(&listener);
     BoxAnswers answers("No", false);
     reporter.SetAnswers(&answers);
     EXPECT_EQ(reporter.Show(BoxPurpose::kScript, "a?", kBoxIconQuestion | kBoxYesNo), kAnswerNo);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "code_page_cases.h"
+#include "fake_procedure.h"
 
 #include <string>
 #include <vector>
@@ -26,16 +27,6 @@ struct FakeSink : LogSink {
     uint32_t Milliseconds() override { return 42; }
     TextBuffer ErrorText(uint32_t) override { return ""; }
     std::vector<std::string> lines;
-};
-
-struct FakeProcedure : Procedure {
-    FakeProcedure(const char* section, const char* mode_value, std::vector<std::string> keys) {
-        name = section;
-        mode = mode_value;
-        kind = FindKind(mode_value);
-        for (size_t i = 0; i < keys.size(); ++i) values[i] = keys[i].c_str();
-    }
-    bool Run(RunContext&) override { return true; }
 };
 
 class RunLogTest : public ::testing::Test {
@@ -176,6 +167,30 @@ TEST_F(RunLogTest, TheCallersRequestAnswersTakenWithoutABoxAndOptionalKeys) {
                               "     42 ms  [Win10] MODE=OSVER",
                               "     42 ms    MIN=10.0",
                               "     42 ms    answer: Yes (from UPDATER_ANSWERS answer 1)",
+                          }));
+}
+
+// A wait for a held file, from its beginning to how it ended; a feature the
+// run goes without; a run the user cancelled.
+TEST_F(RunLogTest, HeldFilesWhatIsNotAvailableAndCancel) {
+    log.Unavailable("progress window", "no display");
+    FakeProcedure copy("Files", "COPY", {"C:\\a", "D:\\" HYO});
+    log.ProcedureStarting(copy, 1);
+    log.FileHeld(FileAction::kCopied, "C:\\a", "D:\\" HYO, 32, 0, HeldWait::kBegins);
+    log.FileHeld(FileAction::kCopied, "C:\\a", "D:\\" HYO, 0, 1016, HeldWait::kLetGo);
+    log.FileHeld(FileAction::kDeleted, "C:\\b", "", 33, 1000, HeldWait::kStillHeld);
+    log.RunEnded(RunEnd::kCancelled, "Files");
+    EXPECT_EQ(sink.lines, (std::vector<std::string>{
+                              "     42 ms  progress window not available: no display",
+                              "     42 ms  [Files] MODE=COPY",
+                              "     42 ms    FROM=C:\\a",
+                              "     42 ms    TO=D:\\" HYO,
+                              "     42 ms    waiting for C:\\a -> D:\\" HYO
+                              ", held by another program: error 32",
+                              "     42 ms    waited 1016 ms for C:\\a -> D:\\" HYO ": let go",
+                              "     42 ms    waited 1000 ms for C:\\b: still held",
+                              "     42 ms  run stopped by the user in procedure Files",
+                              "<flush>",
                           }));
 }
 

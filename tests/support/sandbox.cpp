@@ -258,3 +258,32 @@ std::string Script(const std::string& proc, const std::string& sections,
 std::string Section(const std::string& name, const std::string& lines) {
     return "[" + name + "]\n" + lines;
 }
+
+std::vector<std::string> LogLines(const std::string& path) {
+    const std::string bytes = ReadWholeFile(path);
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; start < bytes.size(); start = end + 2) {
+        end = bytes.find("\r\n", start);
+        if (end == std::string::npos)
+            break;
+        const std::string utf8 = bytes.substr(start, end - start);
+        std::wstring wide(utf8.size() + 1, L'\0');
+        wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                        &wide[0], static_cast<int>(wide.size())));
+        std::string text(wide.size() * 2 + 1, '\0');
+        text.resize(WideCharToMultiByte(932, 0, wide.data(), static_cast<int>(wide.size()),
+                                        &text[0], static_cast<int>(text.size()), nullptr, nullptr));
+        lines.push_back(text);
+    }
+    return lines;
+}
+
+std::vector<std::string> Matching(const std::vector<std::string>& lines, const std::string& part) {
+    std::vector<std::string> found;
+    for (const std::string& line : lines) {
+        const size_t at = line.find(part);
+        if (at != std::string::npos)
+            found.push_back(line.substr(at));
+    }
+    return found;
+}

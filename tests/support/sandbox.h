@@ -85,6 +85,12 @@ void ExpectShownBoxes(const SpyResult& run, const std::vector<ExpectedBox>& expe
 // The texts of the boxes a run showed, in order.
 std::vector<std::string> BoxTexts(const SpyResult& run);
 
+// The lines of a run's log file, from UTF-8 to code page 932 as the tests
+// write their texts.
+std::vector<std::string> LogLines(const std::string& path);
+// The lines of a log that hold part, each from part on.
+std::vector<std::string> Matching(const std::vector<std::string>& lines, const std::string& part);
+
 // A script with the caption NAME running the sections of proc (a PROC list).
 std::string Script(const std::string& proc, const std::string& sections,
                    const std::string& caption = "N");

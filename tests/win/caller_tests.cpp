@@ -56,37 +56,6 @@ std::string Inherited(const Sandbox& box) {
     return seen;
 }
 
-// The log file's lines, from UTF-8 to code page 932 as the tests write them.
-std::vector<std::string> LogLines(const std::string& path) {
-    const std::string bytes = ReadWholeFile(path);
-    std::vector<std::string> lines;
-    for (size_t start = 0, end; start < bytes.size(); start = end + 2) {
-        end = bytes.find("\r\n", start);
-        if (end == std::string::npos)
-            break;
-        const std::string utf8 = bytes.substr(start, end - start);
-        std::wstring wide(utf8.size() + 1, L'\0');
-        wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                        &wide[0], static_cast<int>(wide.size())));
-        std::string text(wide.size() * 2 + 1, '\0');
-        text.resize(WideCharToMultiByte(932, 0, wide.data(), static_cast<int>(wide.size()),
-                                        &text[0], static_cast<int>(text.size()), nullptr, nullptr));
-        lines.push_back(text);
-    }
-    return lines;
-}
-
-// The lines of a log that hold part, each from part on.
-std::vector<std::string> Matching(const std::vector<std::string>& lines, const std::string& part) {
-    std::vector<std::string> found;
-    for (const std::string& line : lines) {
-        const size_t at = line.find(part);
-        if (at != std::string::npos)
-            found.push_back(line.substr(at));
-    }
-    return found;
-}
-
 // The result flag of each procedure, by name, as the log tells it.
 std::map<std::string, int> Flags(const std::vector<std::string>& lines) {
     std::map<std::string, int> flags;

@@ -44,12 +44,16 @@ public:
         : handle_(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {
         EXPECT_NE(handle_, INVALID_HANDLE_VALUE) << path;
     }
-    ~HeldFile() {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
+    ~HeldFile() { Release(); }
     HeldFile(const HeldFile&) = delete;
     HeldFile& operator=(const HeldFile&) = delete;
+
+    // Lets the file go before the object does.
+    void Release() {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
 
 private:
     HANDLE handle_;

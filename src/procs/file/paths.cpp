@@ -4,6 +4,16 @@
 
 #include "base/system.h"
 
+void HeldFileEvents::Begins(uint32_t error) {
+    events_.FileHeld(action_, path_, target_, error, 0, HeldWait::kBegins);
+}
+
+void HeldFileEvents::Ended(const Status& last, uint32_t waited_ms) {
+    const bool held = !last && IsHeldFileError(last.Error());
+    events_.FileHeld(action_, path_, target_, last.Error(), waited_ms,
+                     held ? HeldWait::kStillHeld : HeldWait::kLetGo);
+}
+
 Status MakeFolderPath(RunEvents& events, const TextBuffer& path) {
     if (FileExists(path.c_str()))
         return Status::Done();

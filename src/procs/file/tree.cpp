@@ -71,8 +71,12 @@ Status CopyOneFile(RunEvents& events, const TextBuffer& source, const TextBuffer
 
 Status ReplaceByMove(RunEvents& events, const TextBuffer& source, const TextBuffer& target) {
     return ActOnFile(events, FileAction::kMoved, source, target.c_str(), [&] {
-        if (FileExists(target.c_str()))
-            DeleteFileA(target.c_str());  // a refusal shows in the move
+        // A refusal shows in the move, but a hold only here: the move would
+        // then fail for the name that is still taken.
+        if (FileExists(target.c_str()) && !DeleteFileA(target.c_str()) &&
+            IsHeldFileError(GetLastError())) {
+            return LastErrorStatus();
+        }
         // Between volumes a move is a copy: it can fail part-way.
         const TargetBefore before(target);
         const Status moved = CallStatus(MoveFileA(source.c_str(), target.c_str()));
@@ -179,6 +183,7 @@ Status TransferTree(RunEvents& events, const TextBuffer& source, const TextBuffe
 
 class SizeVisitor : public TreeVisitor {
 public:
+    explicit SizeVisitor(bool as_listed) : as_listed_(as_listed) {}
     Status VisitFile(const TextBuffer& path) override {
         WIN32_FILE_ATTRIBUTE_DATA data;
         if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
@@ -187,9 +192,19 @@ public:
         }
         return Status::Done();
     }
+    Status VisitListedFile(const TextBuffer& path, uint64_t bytes) override {
+        if (!as_listed_)
+            return VisitFile(path);
+        ++size.files;
+        size.bytes += bytes;
+        return Status::Done();
+    }
     Status EnterFolder(const TextBuffer&) override { return Status::Done(); }
     Status LeaveFolder(const TextBuffer&) override { return Status::Done(); }
     TreeSize size;
+
+private:
+    bool as_listed_;
 };
 
 }  // namespace
@@ -217,8 +232,8 @@ bool IsInsideSource(const TextBuffer& source, bool source_is_folder, const TextB
     return false;
 }
 
-TreeSize SizeOfTree(const TextBuffer& path) {
-    SizeVisitor visitor;
+TreeSize SizeOfTree(const TextBuffer& path, bool as_listed) {
+    SizeVisitor visitor(as_listed);
     WalkFiles(path, visitor, true);
     return visitor.size;
 }
@@ -263,7 +278,8 @@ Status WalkFiles(const TextBuffer& path, TreeVisitor& visitor, bool recursive) {
             if (!status)
                 return status;
         } else {
-            const Status status = visitor.VisitFile(full);
+            const Status status = visitor.VisitListedFile(
+                full, (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
             if (!status)
                 return status;
         }

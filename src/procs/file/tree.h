@@ -15,6 +15,11 @@ class TreeVisitor {
 public:
     virtual ~TreeVisitor() = default;
     virtual Status VisitFile(const TextBuffer& path) = 0;
+    // What the walk calls for a file, with its size as its folder's listing
+    // gives it.
+    virtual Status VisitListedFile(const TextBuffer& path, uint64_t /*bytes*/) {
+        return VisitFile(path);
+    }
     virtual Status EnterFolder(const TextBuffer& path) = 0;
     virtual Status LeaveFolder(const TextBuffer& path) = 0;
 };
@@ -25,12 +30,14 @@ public:
 Status WalkFiles(const TextBuffer& path, TreeVisitor& visitor, bool recursive);
 
 // How many files, and how many bytes in them, path holds: a file, a folder
-// with everything below it, or the matches of a pattern.
+// with everything below it, or the matches of a pattern. Each file is asked,
+// unless the sizes of the folders' listings are good enough (as_listed): a
+// listing can lag behind a file that is open for writing.
 struct TreeSize {
     uint32_t files = 0;
     uint64_t bytes = 0;
 };
-TreeSize SizeOfTree(const TextBuffer& path);
+TreeSize SizeOfTree(const TextBuffer& path, bool as_listed = false);
 
 // Whether place lies in a folder that a transfer of source reads from: the
 // source folder itself, or a folder that the source's pattern matches. The

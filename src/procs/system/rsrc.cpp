@@ -9,6 +9,18 @@
 
 namespace {
 
+// The error of a resource update that gave none (Wine's gives none for a file
+// that another program holds): what opening the file for writing says.
+uint32_t ErrorOfUpdate(const char* path) {
+    const DWORD error = GetLastError();
+    if (error != 0)
+        return error;
+    UniqueHandle file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.IsValid() ? 0 : GetLastError();
+}
+
 // The pending changes of BeginUpdateResourceA; discarded unless committed.
 class ResourceUpdate {
 public:
@@ -20,6 +32,7 @@ public:
     // The target's own resources are kept.
     bool Begin(const char* path) {
         Discard();
+        path_ = path;
         handle_ = BeginUpdateResourceA(path, FALSE);
         return handle_ != nullptr;
     }
@@ -28,7 +41,8 @@ public:
     Status Commit() {
         HANDLE handle = handle_;
         handle_ = nullptr;
-        return CallStatus(EndUpdateResourceA(handle, FALSE));
+        return EndUpdateResourceA(handle, FALSE) ? Status::Done()
+                                                 : Status::Failed(ErrorOfUpdate(path_));
     }
     void Discard() {
         if (handle_ != nullptr)
@@ -38,6 +52,7 @@ public:
 
 private:
     HANDLE handle_ = nullptr;
+    const char* path_ = "";
 };
 
 enum Gathered { kGathered, kSourceNotLoaded, kTargetNotOpened, kResourceRefused };
@@ -50,7 +65,7 @@ struct RsrcProcedure : Procedure {
         if (!module.Open(Value("FROM").c_str(), error))
             return kSourceNotLoaded;
         if (!update.Begin(Value("TO").c_str())) {
-            *error = GetLastError();
+            *error = ErrorOfUpdate(Value("TO").c_str());
             return kTargetNotOpened;
         }
         return AddResources(module, update.Get(), Value("TYPE"), Value("NAME"), error)
@@ -69,7 +84,13 @@ struct RsrcProcedure : Procedure {
         const TextBuffer& target = Value("TO");
         ResourceUpdate update;
         uint32_t error = 0;
-        const Gathered gathered = Gather(update, &error);
+        Gathered gathered = kGathered;
+        // Either file may be held by another program for a moment.
+        RetryHeldFile(run.events, FileAction::kResourcesUpdated, source.c_str(), target.c_str(),
+                      [&] {
+                          gathered = Gather(update, &error);
+                          return gathered == kGathered ? Status::Done() : Status::Failed(error);
+                      });
         if (gathered == kSourceNotLoaded) {
             run.reporter.Fail(kMsgFileNotFound, {source}, error);
             return false;
@@ -78,14 +99,20 @@ struct RsrcProcedure : Procedure {
             run.reporter.Fail(kMsgFileNotFound, {target}, error);
             return false;
         }
-        // A commit that fails has not changed the target either.
-        const Status committed = gathered != kGathered
-                                     ? Status::Failed(error)
-                                     : ActOnFile(run.events, FileAction::kResourcesUpdated, source,
-                                                 target.c_str(), [&] { return update.Commit(); });
+        // A commit that fails has not changed the target either; one tried
+        // again gathers anew, as the handle is gone.
+        const Status committed =
+            gathered != kGathered
+                ? Status::Failed(error)
+                : ActOnFile(run.events, FileAction::kResourcesUpdated, source, target.c_str(), [&] {
+                      if (update.Get() == nullptr && Gather(update, &error) != kGathered)
+                          return Status::Failed(error);
+                      return update.Commit();
+                  });
         if (!committed) {
             update.Discard();
-            ReportItemFailure(run, 0, committed.Error());
+            if (!run.events.StopRequested())
+                ReportItemFailure(run, 0, committed.Error());
             return false;
         }
         result = true;
