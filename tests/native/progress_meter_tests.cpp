@@ -65,7 +65,7 @@ TEST(ProgressMeter, ShowsProceduresFilesAndBytesAFewTimesASecond) {
     meter.FileChanging(FileAction::kCopied, "C:\\new\\big", "D:\\a\\big");  // shown at once
     meter.FileActed(FileAction::kCopied, "C:\\new\\big", "D:\\a\\big", 5);  // failed: no bytes
     const TextBuffer question("Go on?");
-    meter.BoxComing({BoxPurpose::kQuestion, 0, question, 0x24, 0, 0});
+    meter.BoxComing({BoxPurpose::kScript, 0, question, 0x24, 0, 0});
     const TextBuffer failure("failed");
     meter.BoxComing({BoxPurpose::kFailure, 8, failure, 0x10010, 5, 0});
     meter.ProcedureStarting(FakeProcedure("Next", "COPY", {"C:\\x.txt", "D:\\x"}), 1);
@@ -113,7 +113,7 @@ TEST(ProgressMeter, AWindowThatCannotBeShownIsNeverAskedFor) {
     EXPECT_FALSE(meter.Start("Cap", true, &why));
     EXPECT_STREQ(why.c_str(), "no display");
     meter.ProcedureStarting(FakeProcedure("Files", "COPY", {"C:\\new", "D:\\a"}), 1);
-    meter.CrcComputed("C:\\x", true, 1);
+    meter.CrcComputed("C:\\x", true, 1, false, 0);
     EXPECT_TRUE(meter.FileChanging(FileAction::kCopied, "C:\\new\\a", "D:\\a"));
     EXPECT_TRUE(output.calls.empty());
 }
