@@ -7,6 +7,7 @@
 #include "base/paths.h"
 #include "base/system.h"
 #include "base/win_handles.h"
+#include "procs/file/paths.h"
 #include "undo/undo_files.h"
 
 namespace {
@@ -79,6 +80,15 @@ bool IsRunsFile(const TextBuffer& path, const Left& left) {
     Fingerprint now;
     return left.decided && ReadPrint(path.c_str(), &now) && (!left.printed || now == left.print);
 }
+
+// An undo's waits for a file that another program holds, told as a change's
+// are. A Cancel pressed before does not end them: the undo puts back what the
+// user wanted back.
+class UndoWaits : public HeldFileEvents {
+public:
+    using HeldFileEvents::HeldFileEvents;
+    bool GoOn() override { return true; }
+};
 
 class Undo {
 public:
@@ -210,6 +220,28 @@ private:
         return false;
     }
 
+    // Makes a step; while another program holds its file, makes it again
+    // within the run's patience (RETRY).
+    template <typename Step>
+    Status Patiently(FileAction action, const TextBuffer& path, const TextBuffer& target,
+                     Step step) {
+        SystemClock clock;
+        UndoWaits waits(events_, action, path.c_str(), target.c_str());
+        return RetryWhileHeld(events_.HeldFilePatience(), clock, waits, step);
+    }
+    Status Remove(const TextBuffer& path) {
+        return Patiently(FileAction::kDeleted, path, TextBuffer(),
+                         [&] { return RemoveTree(path); });
+    }
+    Status MoveBackFrom(const TextBuffer& moved, const TextBuffer& original) {
+        return Patiently(FileAction::kMoved, moved, original,
+                         [&] { return MoveBack(moved, original); });
+    }
+    Status PutStateOf(const TextBuffer& path, const FileState& state) {
+        return Patiently(FileAction::kAttributesSet, path, TextBuffer(),
+                         [&] { return PutState(path.c_str(), state); });
+    }
+
     // A set-aside file or folder is put back over whatever the run left; a
     // copy goes into a file that is there, so that the file keeps its
     // permissions, and into a new file where there is none.
@@ -220,10 +252,10 @@ private:
         if (copied && !IsFolderState(kept)) {
             if (ReadState(path.c_str(), &here) && IsFolderState(here))
                 return Status::Failed(ERROR_FILE_EXISTS);
-            return CopyInto(slot, path);
+            return Patiently(FileAction::kCopied, slot, path, [&] { return CopyInto(slot, path); });
         }
-        const Status removed = RemoveTree(path);
-        return removed ? MoveBack(slot, path) : removed;
+        const Status removed = Remove(path);
+        return removed ? MoveBackFrom(slot, path) : removed;
     }
 
     bool Inside(const TextBuffer& slot) const {
@@ -293,21 +325,23 @@ private:
                 Leave(path, UndoReason::kChanged);
                 return true;
             }
-            return Check(RemoveTree(path), UndoStep::kRemoved, path);
+            return Check(Remove(path), UndoStep::kRemoved, path);
         }
         // A tree the shell was making when the run stopped is the run's as a whole.
         if (record.how == 't' && walked_.Find(path.c_str()) < 0)
-            return Check(RemoveTree(path), UndoStep::kRemoved, path);
+            return Check(Remove(path), UndoStep::kRemoved, path);
         if (!IsFolderState(now)) {
             Leave(path, UndoReason::kChanged);
             return true;
         }
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (RemoveDirectoryA(path.c_str()))
-            return Check(Status::Done(), UndoStep::kRemoved, path);
-        const DWORD error = GetLastError();
-        if (error != ERROR_DIR_NOT_EMPTY)
-            return Stop(path, error);
+        const Status removed = Patiently(FileAction::kFolderRemoved, path, TextBuffer(), [&] {
+            return CallStatus(RemoveDirectoryA(path.c_str()));
+        });
+        if (removed)
+            return Check(removed, UndoStep::kRemoved, path);
+        if (removed.Error() != ERROR_DIR_NOT_EMPTY)
+            return Stop(path, removed.Error());
         PutState(path.c_str(), now);
         Tell(UndoStep::kLeft, UndoReason::kHoldsOthers, path);
         return true;
@@ -327,11 +361,11 @@ private:
             return true;
         }
         if (!HasWildcard(original)) {
-            if (!Check(MoveBack(moved, original), UndoStep::kPutBack, original))
+            if (!Check(MoveBackFrom(moved, original), UndoStep::kPutBack, original))
                 return false;
             FileState back;
             if (record.how != 'n' && ReadState(original.c_str(), &back) && !IsFolderState(back))
-                PutState(original.c_str(), record.state);
+                PutStateOf(original, record.state);
             return true;
         }
         // A pattern's matches went into one folder, each under its own name.
@@ -339,7 +373,7 @@ private:
         bool went_on = true;
         ForEachEntry(moved, [&](const TextBuffer& match, const WIN32_FIND_DATAA& entry) {
             const TextBuffer back = JoinPath(folder, entry.cFileName);
-            went_on = Check(MoveBack(match, back), UndoStep::kPutBack, back);
+            went_on = Check(MoveBackFrom(match, back), UndoStep::kPutBack, back);
             return went_on;
         });
         RemoveDirectoryA(moved.c_str());
@@ -364,7 +398,7 @@ private:
         }
         if (!Check(PutBack(record.other, record.how == 'c', path), UndoStep::kPutBack, path))
             return false;
-        PutState(path.c_str(), record.state);
+        PutStateOf(path, record.state);
         return true;
     }
 
@@ -379,7 +413,7 @@ private:
             Leave(path, UndoReason::kChanged);  // never old attributes on new content
             return true;
         }
-        return Check(PutState(path.c_str(), record.state), UndoStep::kPutBack, path);
+        return Check(PutStateOf(path, record.state), UndoStep::kPutBack, path);
     }
 
     // The set-aside file of place index of a procedure, in any of the
@@ -457,8 +491,8 @@ private:
                 continue;
             }
             // A folder that is there again takes back what went aside with it.
-            const Status back =
-                there && folder ? MoveBack(slot, place.path) : PutBack(slot, copied, place.path);
+            const Status back = there && folder ? MoveBackFrom(slot, place.path)
+                                                : PutBack(slot, copied, place.path);
             if (!Check(back, UndoStep::kPutBack, place.path))
                 return false;
             restored.Add(place.path.c_str());
@@ -478,7 +512,7 @@ private:
                     Leave(place.path, UndoReason::kChanged);
                 continue;
             }
-            const Status put = PutState(place.path.c_str(), place.state);
+            const Status put = PutStateOf(place.path, place.state);
             // The times of a folder around the places are kept where the
             // account may set them; that it may not never blocks an undo.
             if (!put && place.kind != PlaceKind::kEnclosing)
@@ -611,6 +645,11 @@ namespace {
 class Retries : public RunEvents {
 public:
     explicit Retries(RunEvents& events) : events_(events) {}
+    uint32_t HeldFilePatience() override { return events_.HeldFilePatience(); }
+    void FileHeld(FileAction action, const char* path, const char* target, uint32_t error,
+                  uint32_t waited_ms, HeldWait wait) override {
+        events_.FileHeld(action, path, target, error, waited_ms, wait);
+    }
     void Undone(const UndoEvent& event) override {
         if (event.step == UndoStep::kFailed || event.step == UndoStep::kInUse) {
             last_ = event;
@@ -643,8 +682,15 @@ private:
 JournalEnd FinishJournalSoon(const TextBuffer& path, const TrustRule& rule, RunEvents& events,
                              TextBuffer* failed) {
     Retries told(events);
+    // With RETRY each step waits for a held file itself: the journal as a
+    // whole is tried again only within the first two seconds, so that those
+    // waits are not made again and again.
+    const bool patient = events.HeldFilePatience() > 0;
+    const DWORD start = GetTickCount();
     JournalEnd end = FinishJournal(path, rule, told, failed);
-    for (int wait = 0; wait < 20 && (end == JournalEnd::kInUse || end == JournalEnd::kNotRestored);
+    for (int wait = 0;
+         wait < 20 && (end == JournalEnd::kInUse || end == JournalEnd::kNotRestored) &&
+         (!patient || GetTickCount() - start < 2000);
          ++wait) {
         Sleep(100);
         told.Attempted();

@@ -251,7 +251,7 @@ TEST(UndoJournal, EveryChangeComesAfterTheBatchThatAnnouncesIt) {
     header.Add(MakeRecord(RecordType::kHeader, '-', box.Path("updater.ini").c_str(), aside));
     const TreeSnapshot before = SnapshotOf(box.Path());
     RecordedOutput output;
-    UndoJournal journal(output, header, aside, nullptr, 1);
+    UndoJournal journal(output, header, aside, nullptr, 1, run.events);
     FlushWatch watch(output);
     run.events.Add(&journal);
     run.events.Add(&watch);
