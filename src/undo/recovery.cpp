@@ -107,6 +107,8 @@ public:
                 if (failed_.IsEmpty())
                     failed_ = record.path;
             }
+            if (record.type == RecordType::kUndone && record.how == 'c')
+                copying_.Add(record.other.c_str());
         }
     }
 
@@ -244,7 +246,10 @@ private:
 
     // A set-aside file or folder is put back over whatever the run left; a
     // copy goes into a file that is there, so that the file keeps its
-    // permissions, and into a new file where there is none.
+    // permissions, and into a new file where there is none. The journal says
+    // so first: a copy cut short leaves a file that is neither the old one
+    // nor the run's, and an undo begun again must take it for its own. Once
+    // back, the copy goes, as a renamed file does.
     Status PutBack(const TextBuffer& slot, bool copied, const TextBuffer& path) {
         FileState kept, here;
         if (!ReadState(slot.c_str(), &kept))
@@ -252,7 +257,15 @@ private:
         if (copied && !IsFolderState(kept)) {
             if (ReadState(path.c_str(), &here) && IsFolderState(here))
                 return Status::Failed(ERROR_FILE_EXISTS);
-            return Patiently(FileAction::kCopied, slot, path, [&] { return CopyInto(slot, path); });
+            if (copying_.Find(slot.c_str()) < 0) {
+                AppendRecord(journal_, MakeRecord(RecordType::kUndone, 'c', path, slot));
+                copying_.Add(slot.c_str());
+            }
+            const Status back =
+                Patiently(FileAction::kCopied, slot, path, [&] { return CopyInto(slot, path); });
+            if (back)
+                DeleteFileA(slot.c_str());
+            return back;
         }
         const Status removed = Remove(path);
         return removed ? MoveBackFrom(slot, path) : removed;
@@ -390,7 +403,7 @@ private:
                 Leave(path, UndoReason::kNoCopy);
             return true;
         }
-        if (there && !(left.decided && IsRunsFile(path, left))) {
+        if (there && !IsOwnFile(path, left, record.other)) {
             // A copy put back by an undo begun before stays beside it.
             if (now.written != record.state.written)
                 Leave(path, left.decided ? UndoReason::kChanged : UndoReason::kNotMade);
@@ -478,7 +491,7 @@ private:
             }
             const bool folder = place.kind != PlaceKind::kFile;
             const Left run = left.Get(place.path);
-            if (there && !folder && !IsRunsFile(place.path, run)) {
+            if (there && !folder && !IsOwnFile(place.path, run, slot)) {
                 // A copy put back by an undo begun before stays beside it.
                 if (now.written == place.state.written)
                     restored.Add(place.path.c_str());
@@ -521,12 +534,19 @@ private:
         return true;
     }
 
+    // The file at path is what the run left there, or one that an undo cut
+    // short was copying the old content back into from slot.
+    bool IsOwnFile(const TextBuffer& path, const Left& left, const TextBuffer& slot) const {
+        return IsRunsFile(path, left) || copying_.Find(slot.c_str()) >= 0;
+    }
+
     const List<Record>& records_;
     RunEvents& events_;
     HANDLE journal_;
     List<TextBuffer> asides_;
     PathIndex walked_;        // trees of the shell whose every entry has its records
     PathIndex left_;          // paths left as they are
+    PathIndex copying_;       // set-aside copies that the undo copies back
     List<int> used_cancels_;  // cancelling records already matched
     TextBuffer failed_;
 };
@@ -590,8 +610,16 @@ JournalEnd FinishJournal(const TextBuffer& path, const TrustRule& rule, RunEvent
     }
     ByteArray bytes;
     List<Record> records;
-    if (ReadAll(file.Get(), bytes))
-        ParseJournal(reinterpret_cast<const char*>(bytes.Data()), bytes.Size(), records);
+    if (ReadAll(file.Get(), bytes)) {
+        const size_t sealed =
+            ParseJournal(reinterpret_cast<const char*>(bytes.Data()), bytes.Size(), records);
+        // A batch that a kill cut short goes, so that what the undo adds
+        // behind it is read again.
+        if (sealed < bytes.Size()) {
+            SetFilePointer(file.Get(), static_cast<LONG>(sealed), nullptr, FILE_BEGIN);
+            SetEndOfFile(file.Get());
+        }
+    }
     // Cut short before its header was on the disk: its run changed nothing.
     if (records.Count() == 0) {
         file.Reset();
