@@ -669,11 +669,13 @@ JournalEnd FinishJournal(const TextBuffer& path, const TrustRule& rule, RunEvent
 namespace {
 
 // Passes on what an undo tells, but each attempt's start and its failure to
-// go on only once: the start of the first, the failure of the last.
+// go on only once: the start of the first, the failure of the last. Only the
+// first attempt waits for a held file within the run's patience (RETRY): the
+// attempts after it are those of a run without it.
 class Retries : public RunEvents {
 public:
     explicit Retries(RunEvents& events) : events_(events) {}
-    uint32_t HeldFilePatience() override { return events_.HeldFilePatience(); }
+    uint32_t HeldFilePatience() override { return begun_again_ ? 0 : events_.HeldFilePatience(); }
     void FileHeld(FileAction action, const char* path, const char* target, uint32_t error,
                   uint32_t waited_ms, HeldWait wait) override {
         events_.FileHeld(action, path, target, error, waited_ms, wait);
@@ -691,7 +693,10 @@ public:
         begun_ = begun_ || event.step == UndoStep::kBegun;
         events_.Undone(event);
     }
-    void Attempted() { waiting_ = false; }
+    void Attempted() {
+        waiting_ = false;
+        begun_again_ = true;
+    }
     void End() {
         if (waiting_)
             events_.Undone(last_);
@@ -703,6 +708,7 @@ private:
     TextBuffer last_path_;
     bool begun_ = false;
     bool waiting_ = false;
+    bool begun_again_ = false;
 };
 
 }  // namespace
@@ -710,15 +716,8 @@ private:
 JournalEnd FinishJournalSoon(const TextBuffer& path, const TrustRule& rule, RunEvents& events,
                              TextBuffer* failed) {
     Retries told(events);
-    // With RETRY each step waits for a held file itself: the journal as a
-    // whole is tried again only within the first two seconds, so that those
-    // waits are not made again and again.
-    const bool patient = events.HeldFilePatience() > 0;
-    const DWORD start = GetTickCount();
     JournalEnd end = FinishJournal(path, rule, told, failed);
-    for (int wait = 0;
-         wait < 20 && (end == JournalEnd::kInUse || end == JournalEnd::kNotRestored) &&
-         (!patient || GetTickCount() - start < 2000);
+    for (int wait = 0; wait < 20 && (end == JournalEnd::kInUse || end == JournalEnd::kNotRestored);
          ++wait) {
         Sleep(100);
         told.Attempted();
