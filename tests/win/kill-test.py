@@ -7,7 +7,10 @@ or, when the kill came after the end, the completed update. The next start
 shows no box but the script's first question (message 18 or 19 would say
 that the undo could not finish), answered No, so nothing runs after the undo.
 Every fourth time that next start is itself killed first, as it undoes or
-updates again, and the one after it must still find one of the two trees.
+updates again, and the one after it must still find one of the two trees;
+every eighth time the first kill comes after the end, so that the next start
+updates the completed tree again, fails (what it moves is gone) and is killed
+while it undoes itself, or before.
 Enough kills must leave a journal that tells what the run made and wrote.
 
 usage: kill-test.py UPDATER_EXE BOXSPY_EXE TREESNAP_EXE WORK_DIR [KILLS]
@@ -189,7 +192,7 @@ interrupted = 0
 told = 0
 for k in range(kills):
     fresh_box()
-    delay = rng.uniform(0, length * 1.2)
+    delay = rng.uniform(length, length * 1.3) if k % 8 == 7 else rng.uniform(0, length * 1.2)
     process = subprocess.Popen([wine, os.path.join(box, "updater.exe")], cwd=box, env=env,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(delay)
