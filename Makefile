@@ -1,6 +1,8 @@
 # make: build updater.exe and updcheck.exe, and the script checker updcheck for Linux (static).
 # make demo: install what is missing, build, run the example update under Wine.
-# make test: install what is missing, build, run every test.
+# make test: install what is missing, build, run every test (what CI runs).
+# make check: the quick loop: the same builds, every test not labelled slow,
+#   without the fuzzing and the static Linux checker's run over the corpus.
 BUILD   := build
 WIN     := $(BUILD)/win
 WINTEST := $(BUILD)/wintest
@@ -12,7 +14,7 @@ CMAKE_Q := cmake -Wno-dev --log-level=WARNING
 # The version is written once, in cmake/version.cmake.
 VERSION := $(shell sed -n 's/^set(UPDATER_VERSION_\(MAJOR\|MINOR\|PATCH\) \([0-9]*\))/\2/p' cmake/version.cmake | paste -sd.)
 
-.PHONY: all deps build checker wintest-configure test demo dist clean fuzz fuzz-build fuzz-ci
+.PHONY: all deps build checker wintest-configure test check checker-corpus demo dist clean fuzz fuzz-build fuzz-ci
 
 all: build checker
 
@@ -32,25 +34,31 @@ wintest-configure: build
 	@$(CMAKE_Q) -S . -B $(WINTEST) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DMINGW_THREADS=posix \
 	    -DUPDATER_TESTS=ON -DUPDATER_EXE=$(CURDIR)/$(WIN)/updater.exe
 
-test: wintest-configure
+# Labels: wine (a native program that runs Windows programs), slow (left out of check).
+test: NATIVE_SKIP := wine
+check: NATIVE_SKIP := wine|slow
+check: WINE_SKIP := -LE slow
+
+test check: wintest-configure
 	@$(CMAKE_Q) -S . -B $(NATIVE) -DUPDATER_TESTS=ON -DCMAKE_BUILD_TYPE=Debug \
 	    -DUPDCHECK_EXE=$(CURDIR)/$(WIN)/updcheck.exe \
 	    -DUPDCHECK_FAULT_EXE=$(CURDIR)/$(WINTEST)/updcheck_fault.exe
 	@cmake --build $(NATIVE) -j2 -- --no-print-directory
-	@ctest --test-dir $(NATIVE) -LE wine --output-on-failure
-	@$(MAKE) --no-print-directory checker
-	@echo "the static Linux checker over the corpus, without the system's conversion modules:"
-	@CHECKER="env GCONV_PATH=/nonexistent $(CURDIR)/$(HOST)/updcheck" \
-	    $(NATIVE)/tests/native/checker_tests
-	@$(MAKE) --no-print-directory fuzz-ci
+	@ctest --test-dir $(NATIVE) -LE '$(NATIVE_SKIP)' --output-on-failure
+	@if [ $@ = test ]; then $(MAKE) --no-print-directory checker-corpus fuzz-ci; fi
 	@cmake --build $(WINTEST) -j2 -- --no-print-directory
 	@sh tests/wine-setup.sh
-	@ctest --test-dir $(WINTEST) --output-on-failure; rc=$$?; \
-	    ctest --test-dir $(NATIVE) -L wine --output-on-failure || rc=1; \
+	@ctest --test-dir $(WINTEST) $(WINE_SKIP) --output-on-failure; rc=$$?; \
+	    ctest --test-dir $(NATIVE) -L wine $(WINE_SKIP) --output-on-failure || rc=1; \
 	    sh tests/wine-setup.sh stop; exit $$rc
 	@sh tools/check-imports.sh $(WIN)/updater.exe
 	@sh tools/check-imports.sh $(WIN)/updcheck.exe
 	@sh tools/check-fast-path.sh $(WIN)/updater.exe
+
+checker-corpus: checker
+	@echo "the static Linux checker over the corpus, without the system's conversion modules:"
+	@CHECKER="env GCONV_PATH=/nonexistent $(CURDIR)/$(HOST)/updcheck" \
+	    $(NATIVE)/tests/native/checker_tests
 
 demo: wintest-configure
 	@cmake --build $(WINTEST) -j2 --target boxspy -- --no-print-directory

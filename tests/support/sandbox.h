@@ -9,6 +9,10 @@
 #include "base/messages.h"
 #include "box_spy.h"
 
+// How long a program the tests start may take before it counts as hung. Only
+// a ceiling: a run still going on a busy machine must not fail for its time.
+constexpr unsigned long kHangCeilingMs = 120000;
+
 class Sandbox {
 public:
     // Creates an empty folder for this test (removing an old one of the same
@@ -32,7 +36,7 @@ public:
     // A run that could not start, crashed, did not end within the time limit
     // or ended with an exit code other than 0 fails the test that ran it.
     SpyResult Run(const std::string& arguments = "", const std::vector<int>& answers = {},
-                  unsigned long timeout_ms = 30000) const;
+                  unsigned long timeout_ms = kHangCeilingMs) const;
     // Runs updater.exe as Run does, with these variables ("NAME=value") added
     // to its environment; it must end with exit_code instead of 0.
     SpyResult RunWith(const std::vector<std::string>& environment, unsigned long exit_code,
@@ -41,7 +45,7 @@ public:
     // Runs the program of that name in the sandbox from working_folder, as Run does.
     SpyResult RunProgram(const std::string& program, const std::string& working_folder,
                          const std::string& arguments = "", const std::vector<int>& answers = {},
-                         unsigned long timeout_ms = 30000,
+                         unsigned long timeout_ms = kHangCeilingMs,
                          const std::vector<std::string>& environment = {},
                          unsigned long exit_code = 0) const;
 

@@ -43,7 +43,7 @@ struct TimedRun {
     DWORD elapsed_ms;
 };
 
-TimedRun RunTimed(const Sandbox& box, unsigned long timeout_ms = 8000) {
+TimedRun RunTimed(const Sandbox& box, unsigned long timeout_ms = kHangCeilingMs) {
     const DWORD start = GetTickCount();
     SpyResult run = box.Run("", {}, timeout_ms);
     return {run, GetTickCount() - start};
@@ -150,9 +150,9 @@ TEST(WaitApp, MissingEmptyOrUnreadableLimitsMeanNoWait) {
     // limit would keep the run waiting past the spy's time limit.
     box.WriteScript(
         "[UPDATER]\nNAME=\nPROC=WAIT,DONE\n" +
-        WaitApp("WAIT", box.Path("absent.exe") + "," + a + "," + b + "," + c, "20000, abc,") +
+        WaitApp("WAIT", box.Path("absent.exe") + "," + a + "," + b + "," + c, "600000, abc,") +
         ShowIfSet("DONE", "WAIT"));
-    const TimedRun timed = RunTimed(box, 5000);
+    const TimedRun timed = RunTimed(box);
     ExpectCleanEnd(timed.run);
     EXPECT_EQ(BoxTexts(timed.run), std::vector<std::string>({"WAIT set"}));
     EXPECT_TRUE(run_a.StillRunning() && run_b.StillRunning() && run_c.StillRunning());

@@ -196,7 +196,7 @@ TEST(ExitStatus, ACrashIs5) {
                                reinterpret_cast<LPTHREAD_START_ROUTINE>(16), nullptr, 0, nullptr);
         ASSERT_NE(fault, nullptr);
         CloseHandle(fault);
-        EXPECT_EQ(WaitForSingleObject(info.hProcess, 30000), WAIT_OBJECT_0);
+        EXPECT_EQ(WaitForSingleObject(info.hProcess, kHangCeilingMs), WAIT_OBJECT_0);
         DWORD status = 99;
         GetExitCodeProcess(info.hProcess, &status);
         EXPECT_EQ(status, c.status);
@@ -323,7 +323,7 @@ TEST(OsVerMin, IsTrueFromThatVersionOn) {
     const auto run_and_read_flags = [&](const std::string& program, const std::string& sections) {
         box.WriteScript(Script("N,Low,Same,Short,Build,Minor,Major", sections), program + ".ini");
         DeleteFileA(box.Path("run.log").c_str());
-        box.RunProgram(program + ".exe", box.Path(), "", {}, 30000, {log_variable});
+        box.RunProgram(program + ".exe", box.Path(), "", {}, kHangCeilingMs, {log_variable});
         return Flags(LogLines(box.Path("run.log")));
     };
     const auto gate = [](const std::string& name, const std::string& min) {
@@ -332,7 +332,7 @@ TEST(OsVerMin, IsTrueFromThatVersionOn) {
     const auto versions_around = [&](const std::string& program) {
         box.WriteScript(Script("V", Section("V", "MODE=VERIFY\nARG1=\nARG2=\n")), program + ".ini");
         DeleteFileA(box.Path("run.log").c_str());
-        box.RunProgram(program + ".exe", box.Path(), "", {}, 30000, {log_variable});
+        box.RunProgram(program + ".exe", box.Path(), "", {}, kHangCeilingMs, {log_variable});
         const std::vector<std::string> header =
             Matching(LogLines(box.Path("run.log")), "windows: ");
         unsigned major = 0, minor = 0, build = 0;

@@ -21,7 +21,7 @@ inline std::string Install(const Sandbox& box, const std::string& name,
 }
 
 // Polls until the file exists; false after limit_ms.
-inline bool WaitForFile(const std::string& path, DWORD limit_ms = 5000) {
+inline bool WaitForFile(const std::string& path, DWORD limit_ms = kHangCeilingMs) {
     const DWORD start = GetTickCount();
     while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         if (GetTickCount() - start > limit_ms)

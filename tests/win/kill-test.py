@@ -15,6 +15,9 @@ Enough kills must leave a journal that tells what the run made and wrote.
 
 usage: kill-test.py UPDATER_EXE BOXSPY_EXE TREESNAP_EXE WORK_DIR [KILLS]
 The random delays come from KILL_TEST_SEED when it is set (it is printed).
+No step has a fixed time limit: each start may take many times as long as one
+whole run took here at the beginning, so a busy machine slows the test down
+but does not fail it; a start past that is taken for a hang.
 """
 import glob
 import os
@@ -124,9 +127,14 @@ def windows(path):
     return "Z:" + path.replace("/", "\\")
 
 
+# Seconds a step may take before it counts as hung: set from one whole run.
+ceiling = 600
+
+
 def snapshot():
     command = [wine, treesnap, windows(os.path.join(box, "app"))]
-    return subprocess.run(command, check=True, capture_output=True, env=env).stdout
+    return subprocess.run(command, check=True, capture_output=True, env=env,
+                          timeout=ceiling).stdout
 
 
 def without_times(snapshot_text):
@@ -136,9 +144,10 @@ def without_times(snapshot_text):
 
 def next_start(answer):
     """The next start under the box spy; its output, which must show a clean end."""
-    out = subprocess.run([wine, boxspy, "--answer", str(answer), "--timeout", "60000",
-                          windows(os.path.join(box, "updater.exe"))],
-                         capture_output=True, env=env, cwd=box).stdout.decode("utf-8", "replace")
+    out = subprocess.run([wine, boxspy, "--answer", str(answer), "--timeout",
+                          str(int(ceiling * 1000)), windows(os.path.join(box, "updater.exe"))],
+                         capture_output=True, env=env, cwd=box,
+                         timeout=ceiling + 60).stdout.decode("utf-8", "replace")
     if "exit code: 0" not in out:
         sys.exit("the start after a kill did not end cleanly:\n" + out)
     return out
@@ -170,7 +179,8 @@ def whole_run():
     """Seconds a run started as the killed ones are takes to its end."""
     fresh_box()
     start = time.perf_counter()
-    subprocess.run([wine, os.path.join(box, "updater.exe")], cwd=box, env=env, check=True)
+    subprocess.run([wine, os.path.join(box, "updater.exe")], cwd=box, env=env, check=True,
+                   timeout=ceiling)
     return time.perf_counter() - start
 
 
@@ -182,10 +192,12 @@ fresh_box()
 before = snapshot()
 length = sorted(whole_run() for _ in range(3))[1]
 completed = without_times(snapshot())
+# A start does as much as one whole run, and Wine's start-up besides.
+ceiling = 60 + 30 * length
 if completed == without_times(before):
     sys.exit("the update changed nothing")
-print("one whole run takes %.2f s; kills at random in 0..%.2f s; seed %d"
-      % (length, length * 1.2, seed))
+print("one whole run takes %.2f s; kills at random in 0..%.2f s; a start past %.0f s "
+      "is hung; seed %d" % (length, length * 1.3, ceiling, seed))
 rng = random.Random(seed)
 outcomes = {"before": 0, "completed": 0}
 interrupted = 0
@@ -197,7 +209,7 @@ for k in range(kills):
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(delay)
     process.kill()
-    process.wait()
+    process.wait(timeout=ceiling)
     # A journal left behind: the kill came while the update was changing things.
     interrupted += 1 if leftovers() else 0
     told += 1 if tells_what_was_made() else 0
@@ -207,7 +219,7 @@ for k in range(kills):
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         time.sleep(rng.uniform(0, length * 1.2))
         process.kill()
-        process.wait()
+        process.wait(timeout=ceiling)
     out = next_start(7)  # No: nothing runs after the undo
     # Any other box (message 18 or 19) says that the undo could not finish.
     if re.findall(r"^box \d+: .*\n {4}(.*)$", out, re.M) != ["Update?"]:

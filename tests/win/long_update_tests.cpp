@@ -50,12 +50,12 @@ std::string Copy(const std::string& name, const std::string& from, const std::st
 }
 
 // Runs the updater in box; once its log says that it waits for a file (or
-// after a minute, in vain, against a hang), act is called on another thread.
+// after the hang ceiling, in vain), act is called on another thread.
 SpyResult RunActingWhenWaiting(const Sandbox& box, const std::vector<std::string>& environment,
                                unsigned long status, const std::function<void()>& act) {
     std::thread watcher([&] {
         const DWORD start = GetTickCount();
-        while (Matching(LogLines(LogOf(box)), kWaiting).empty() && GetTickCount() - start < 60000)
+        while (Matching(LogLines(LogOf(box)), kWaiting).empty() && GetTickCount() - start < kHangCeilingMs)
             Sleep(20);
         act();
     });
@@ -103,25 +103,25 @@ TEST(Retry, WaitsForAHeldFileWhileItLasts) {
     };
     const std::string copy = "MODE=COPY\nFROM=<Src>\\new\\a.txt\nTO=<Src>\\app\\a.txt\n";
     const HeldCase cases[] = {
-        {"COPY onto a held target", copy, "RETRY=5\n", "app\\a.txt", true, 0, 0, "error 32",
+        {"COPY onto a held target", copy, "RETRY=30\n", "app\\a.txt", true, 0, 0, "error 32",
          ": let go", "copied ", content("app\\a.txt", "new")},
         {"COPY without RETRY", copy, "", "app\\a.txt", false, 1, 8, "", nullptr, "failed to copy ",
          content("app\\a.txt", "old")},
         {"COPY past RETRY", copy, "RETRY=1\n", "app\\a.txt", false, 1, 8, "error 32",
          ": still held", "failed to copy ", content("app\\a.txt", "old")},
         {"MOVE of a held source", "MODE=MOVE\nFROM=<Src>\\new\\a.txt\nTO=<Src>\\app\\m.txt\n",
-         "RETRY=5\n", "new\\a.txt", true, 0, 0, "error 32", ": let go", "moved ",
+         "RETRY=30\n", "new\\a.txt", true, 0, 0, "error 32", ": let go", "moved ",
          content("app\\m.txt", "new")},
-        {"DELETE of a held file", "MODE=DELETE\nFILE=<Src>\\app\\a.txt\n", "RETRY=5\n",
+        {"DELETE of a held file", "MODE=DELETE\nFILE=<Src>\\app\\a.txt\n", "RETRY=30\n",
          "app\\a.txt", true, 0, 0, "error 32", ": let go", "deleted ",
          [](const Sandbox& box) { EXPECT_FALSE(box.Exists("app\\a.txt")); }},
         {"RSRC into a held module",
          "MODE=RSRC\nFROM=<Src>\\source.exe\nTO=<Src>\\target.exe\nTYPE=SETTINGS\nNAME=CONFIG\n",
-         "RETRY=5\n", "target.exe", true, 0, 0, "error 32", ": let go", "copied resources ",
+         "RETRY=30\n", "target.exe", true, 0, 0, "error 32", ": let go", "copied resources ",
          changed("target.exe")},
         // IPersistFile names the hold as an HRESULT (0x80070020).
         {"LINK over a held shortcut",
-         "MODE=LINK\nSRC=<Src>\\new\\a.txt\nPARAM=\nSHOWCMD=\nDST=<Src>\\app\\short\n", "RETRY=5\n",
+         "MODE=LINK\nSRC=<Src>\\new\\a.txt\nPARAM=\nSHOWCMD=\nDST=<Src>\\app\\short\n", "RETRY=30\n",
          "app\\short.LNK", true, 0, 0, "error 2147942432", ": let go", "saved shortcut ",
          [](const Sandbox& box) { EXPECT_NE(box.ReadFile("app\\short.LNK"), "old link"); }},
     };
@@ -189,8 +189,8 @@ TEST(Retry, TheUndoWaitsForAHeldFileAsTheChangesDo) {
         bool test_holds;  // the test holds P's target; else Hold's program holds it after P
         bool let_go;      // once the run waits, a second at least after the hold began
     } cases[] = {
-        {"set aside", "RETRY=5\n", "P,F", true, true},
-        {"put back", "RETRY=5\n", "P,Hold,F", false, true},
+        {"set aside", "RETRY=30\n", "P,F", true, true},
+        {"put back", "RETRY=30\n", "P,Hold,F", false, true},
         {"put back without RETRY", "", "P,Hold,F", false, false},
     };
     for (const auto& c : cases) {
@@ -290,7 +290,7 @@ Result RunScript(const std::string& script, unsigned long status, const std::vec
     Fill(box);
     box.WriteScript(script);
     const SpyResult run =
-        box.RunProgram("updater.exe", box.Path(), "", answers, 30000, {kStatus}, status);
+        box.RunProgram("updater.exe", box.Path(), "", answers, kHangCeilingMs, {kStatus}, status);
     return {run.boxes, run.exit_code, SnapshotOf(box.Path("app")), LogLines(LogOf(box))};
 }
 
@@ -380,7 +380,7 @@ bool Holds(const std::vector<std::string>& texts, const std::string& part) {
 Window WindowShowing(const std::string& caption, const std::string& part) {
     Window window = FindProgressWindow(caption);
     for (const DWORD start = GetTickCount();
-         !Holds(window.texts, part) && GetTickCount() - start < 10000; Sleep(20)) {
+         !Holds(window.texts, part) && GetTickCount() - start < kHangCeilingMs; Sleep(20)) {
         window = FindProgressWindow(caption);
     }
     return window;

@@ -69,7 +69,7 @@ EOF
     chown "$user" "$box/updater.ini"
     (cd "$box" && stat -c '%n %s %Y %a' "$@" && cat "$@") > "$dir/before"
     # Wine's own messages go elsewhere: only the boxes and the exit code count.
-    as_user wine "$dir/boxspy.exe" --timeout 20000 "$box/updater.exe" > "$dir/shown" \
+    as_user wine "$dir/boxspy.exe" --timeout 120000 "$box/updater.exe" > "$dir/shown" \
         2> "$dir/wine-messages" || true
     printf '%s\n' 'box 1: caption="N" flags=0x00010010' \
         '    ファイルのコピーに失敗しました。' '    ' \

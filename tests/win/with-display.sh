@@ -4,7 +4,7 @@
 work=$(mktemp -d)
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xvfb=$!
-for _ in $(seq 100); do
+for _ in $(seq 600); do
     [ -s "$work/display" ] && break
     sleep 0.1
 done
