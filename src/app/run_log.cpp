@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "text/code_page.h"
+#include "base/path_text.h"
 
 namespace {
 
@@ -18,16 +18,6 @@ void AppendSpaces(TextBuilder& line, int count) {
         return;
     memset(room, ' ', static_cast<size_t>(count));
     line.Grow(static_cast<size_t>(count));
-}
-
-void AppendHex(TextBuilder& line, uint32_t value) {
-    char digits[8];
-    for (int i = 7; i >= 0; --i, value >>= 4) digits[i] = "0123456789ABCDEF"[value & 0xF];
-    line.Append(digits, sizeof digits);
-}
-
-char FoldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // What a file action is called in the log, when done and when it failed.
@@ -172,25 +162,7 @@ bool ChangeReaches(const char* changed, const char* log_path) {
     if (name.CountOf("*") > 0 || name.CountOf("?") > 0)
         place = place.Items(0, -2, "\\");
     RemoveTrailingSeparators(place);
-    if (place.IsEmpty())
-        return false;
-    // Names ignore the case of ASCII letters; double-byte characters match whole.
-    const char* c = place.c_str();
-    const char* l = log_path;
-    while (*c != '\0') {
-        if (IsLeadByte(static_cast<unsigned char>(*c)) && c[1] != '\0') {
-            if (c[0] != l[0] || c[1] != l[1])
-                return false;
-            c += 2;
-            l += 2;
-        } else {
-            if (FoldAscii(*c) != FoldAscii(*l))
-                return false;
-            ++c;
-            ++l;
-        }
-    }
-    return *l == '\0' || *l == '\\';
+    return IsAtOrBelow(log_path, place.c_str());
 }
 
 TextBuilder& RunLog::Entry(int indent) {
@@ -401,13 +373,13 @@ void RunLog::CrcComputed(const char* file, bool read, uint32_t crc, bool checked
     line.Append(file);
     if (read) {
         line.Append(": 0x");
-        AppendHex(line, crc);
+        AppendHex(line, crc, 8);
     } else {
         line.Append(": cannot be read");
     }
     if (checked) {
         line.Append(", expected 0x");
-        AppendHex(line, expected);
+        AppendHex(line, expected, 8);
         if (read)
             line.Append(crc == expected ? ": matches" : ": does not match");
     }

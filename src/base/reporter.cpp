@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "text/code_page.h"
+#include "text/text_builder.h"
 
 namespace {
 
@@ -26,11 +27,6 @@ public:
             for (size_t i = 0; i < width; ++i) area_[length_++] = *p++;
         }
         area_[length_] = '\0';
-    }
-    void AddHex(uint32_t value) {
-        char digits[9] = {};
-        for (int i = 7; i >= 0; --i, value >>= 4) digits[i] = "0123456789ABCDEF"[value & 0xF];
-        Add(digits);
     }
     const char* c_str() const { return area_; }
 
@@ -70,7 +66,7 @@ TextBuffer FormatText(const char* format, std::initializer_list<MessageArg> args
         if (*placeholder == 's')
             text.Add(take().Text());
         else if (*placeholder == 'X')
-            text.AddHex(take().Number());
+            text.Add(HexText(take().Number(), 8).c_str());
         else
             text.Add("%");
         p += length;
