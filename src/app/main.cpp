@@ -43,7 +43,7 @@ Outcome RunUpdate(const char* command_line, const CallerRequest& caller) {
         run.longest_wait_ms = kUnattendedLongestWaitMs;
     }
     OutcomeWatch outcome;
-    run.events.Add(&outcome);
+    run.events.AddListener(&outcome);
     ProfileFile script;
     RunLogger log;
     ProgressWindow progress;

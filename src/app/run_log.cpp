@@ -20,40 +20,6 @@ void AppendSpaces(TextBuilder& line, int count) {
     line.Grow(static_cast<size_t>(count));
 }
 
-// What a file action is called in the log, when done and when it failed.
-struct ActionWords {
-    const char* done;
-    const char* failed;
-};
-
-ActionWords WordsOf(FileAction action) {
-    switch (action) {
-        case FileAction::kCopied:
-            return {"copied ", "failed to copy "};
-        case FileAction::kMoved:
-            return {"moved ", "failed to move "};
-        case FileAction::kDeleted:
-            return {"deleted ", "failed to delete "};
-        case FileAction::kFolderMade:
-            return {"made folder ", "failed to make folder "};
-        case FileAction::kFolderRemoved:
-            return {"removed folder ", "failed to remove folder "};
-        case FileAction::kAttributesSet:
-            return {"set attributes of ", "failed to set attributes of "};
-        case FileAction::kShellCopied:
-            return {"shell copied ", "shell failed to copy "};
-        case FileAction::kShellMoved:
-            return {"shell moved ", "shell failed to move "};
-        case FileAction::kShellDeleted:
-            return {"shell deleted ", "shell failed to delete "};
-        case FileAction::kResourcesUpdated:
-            return {"copied resources ", "failed to copy resources "};
-        case FileAction::kShortcutSaved:
-            return {"saved shortcut ", "failed to save shortcut "};
-    }
-    return {"acted on ", "failed to act on "};
-}
-
 const char* WaitEndText(WaitEnd end) {
     switch (end) {
         case WaitEnd::kEnded:
@@ -90,21 +56,13 @@ const char* BoxName(const ReportedBox& box) {
     return "question box:";
 }
 
-// What the action does to its path: reads it or rewrites it in place. Any
-// other action moves or deletes it, or makes or removes a folder.
+// What the action does to its path: reads it or rewrites it in place; null
+// when it moves or deletes it, or makes or removes a folder.
 const char* UseOfPath(FileAction action) {
-    switch (action) {
-        case FileAction::kCopied:
-        case FileAction::kShellCopied:
-        case FileAction::kResourcesUpdated:
-            return "reads";
-        case FileAction::kAttributesSet:
-        case FileAction::kShortcutSaved:
-            return "writes";
-        default:
-            break;
-    }
-    return nullptr;
+    const FileEffect effect = TraitsOf(action).effect;
+    return effect == FileEffect::kWritesTarget                                    ? "reads"
+           : effect == FileEffect::kWritesPath || effect == FileEffect::kSetsPath ? "writes"
+                                                                                  : nullptr;
 }
 
 const char* ReasonText(UndoReason reason) {
@@ -311,9 +269,9 @@ void RunLog::AppendPaths(const char* path, const char* target) {
 }
 
 void RunLog::FileActed(FileAction action, const char* path, const char* target, uint32_t error) {
-    const ActionWords words = WordsOf(action);
+    const FileActionTraits& traits = TraitsOf(action);
     TextBuilder& line = Entry(ItemIndent());
-    line.Append(error == 0 ? words.done : words.failed);
+    line.Append(error == 0 ? traits.done : traits.failed);
     AppendPaths(path, target);
     if (error != 0) {
         line.Append(": ");

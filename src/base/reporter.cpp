@@ -87,19 +87,17 @@ void Reporter::FailText(const TextBuffer& text, uint32_t error) {
 
 void Reporter::Failure(int message, const TextBuffer& text, uint32_t error) {
     ++failures_;
-    if (holding_ && held_count_ < kMostHeld) {
-        held_[held_count_++] = {message, text, error};
+    // Without memory to hold it, a failure is shown at once rather than lost.
+    if (holding_ && held_.Add({message, text, error}))
         return;
-    }
     Present({BoxPurpose::kFailure, message, text, kErrorBoxStyle, error, 0});
 }
 
 void Reporter::ReleaseFailures() {
     holding_ = false;
-    for (int i = 0; i < held_count_; ++i)
-        Present({BoxPurpose::kFailure, held_[i].message, held_[i].text, kErrorBoxStyle,
-                 held_[i].error, 0});
-    held_count_ = 0;
+    for (const HeldFailure& held : held_)
+        Present({BoxPurpose::kFailure, held.message, held.text, kErrorBoxStyle, held.error, 0});
+    held_.Clear();
 }
 
 int Reporter::Show(BoxPurpose purpose, const TextBuffer& text, unsigned style) {
@@ -107,12 +105,12 @@ int Reporter::Show(BoxPurpose purpose, const TextBuffer& text, unsigned style) {
 }
 
 int Reporter::Present(const ReportedBox& box) {
-    for (ReportListener* listener : listeners_) listener->BoxComing(box);
+    listeners_.Tell([&](ReportListener& listener) { listener.BoxComing(box); });
     ReportedBox answered = box;
     TextBuffer how;
     if (answers_ == nullptr || !answers_->Take(box.style, &answered.answer, &how))
         answered.answer = output_.Show(box.text.c_str(), caption_.c_str(), box.style);
     answered.answered_how = how.c_str();
-    for (ReportListener* listener : listeners_) listener->BoxAnswered(answered);
+    listeners_.Tell([&](ReportListener& listener) { listener.BoxAnswered(answered); });
     return answered.answer;
 }

@@ -58,7 +58,7 @@ protected:
             }
         }
         run.script = &script;
-        run.events.Add(&trace);
+        run.events.AddListener(&trace);
         Engine engine(run);
         engine.RunTopList(proc.c_str());
     }

@@ -9,6 +9,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/engine.h"
 #include "memory_script.h"
@@ -16,6 +17,7 @@
 #include "sandbox.h"
 #include "tree_snapshot.h"
 #include "undo/recovery.h"
+#include "undo/run_undo.h"
 #include "undo/store.h"
 #include "undo/undo_journal.h"
 
@@ -253,8 +255,8 @@ TEST(UndoJournal, EveryChangeComesAfterTheBatchThatAnnouncesIt) {
     RecordedOutput output;
     UndoJournal journal(output, header, aside, nullptr, 1);
     FlushWatch watch(output);
-    run.events.Add(&journal);
-    run.events.Add(&watch);
+    run.events.AddListener(&journal);
+    run.events.AddListener(&watch);
     Engine engine(run);
     ASSERT_TRUE(engine.RunTopList("C,D,M,A"));
     journal.Stop();
@@ -269,6 +271,53 @@ TEST(UndoJournal, EveryChangeComesAfterTheBatchThatAnnouncesIt) {
     RemoveDirectoryA(box.Path("store").c_str());
     const TreeSnapshot after = SnapshotOf(box.Path());
     EXPECT_EQ("", TreeDifferences(before, after));
+}
+
+// However many failures come while the undo is under way, none is shown
+// before the files are back, and all come out in the order they came.
+TEST(RunUndo, HeldFailuresComeOutInOrderAfterTheUndo) {
+    Sandbox box("undo_held_failures");
+    for (const char* folder : {"app", "new", "store"}) box.MakeFolder(folder);
+    box.WriteFile("app\\a.txt", "old");
+    box.WriteFile("new\\a.txt", "new");
+    MemoryScript script;
+    script.sections = {
+        {"UPDATER", {{"ROLLBACK", "YES"}}},
+        {"C", {{"MODE", "COPY"}, {"FROM", box.Path("new\\a.txt")}, {"TO", box.Path("app\\a.txt")}}},
+        {"F", {{"MODE", "COPY"}, {"FROM", box.Path("gone.txt")}, {"TO", box.Path("app\\b.txt")}}},
+    };
+    struct StoreHere : NoLookups {
+        explicit StoreHere(const std::string& folder) : folder_(folder) {}
+        bool SpecialFolder(int, TextBuffer& path) const override {
+            path = folder_.c_str();
+            return true;
+        }
+        std::string folder_;
+    } lookups(box.Path("store"));
+    // Each box with what the file the run wrote held when it was shown.
+    struct Shown : BoxOutput {
+        explicit Shown(const Sandbox& sandbox) : box(sandbox) {}
+        TextBuffer CatalogueEntry(int id) override { return ("%s " + std::to_string(id)).c_str(); }
+        int Show(const char* text, const char*, unsigned) override {
+            shown.push_back(std::string(text) + " with " + box.ReadFile("app\\a.txt"));
+            return kAnswerOk;
+        }
+        const Sandbox& box;
+        std::vector<std::string> shown;
+    } boxes(box);
+    RunContext run(boxes, lookups);
+    run.script = &script;
+    RunUndo undo(run);
+    ASSERT_EQ(undo.Begin(), UndoOutcome::kDone);
+    Engine engine(run);
+    EXPECT_FALSE(engine.RunTopList("C,F"));
+    for (const char* more : {"b", "c", "d", "e", "f"}) run.reporter.Fail(kMsgDeleteFailed, {more});
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(undo.End(false), UndoOutcome::kDone);
+    EXPECT_EQ(boxes.shown,
+              (std::vector<std::string>{box.Path("gone.txt") + " 8 with old", "b 10 with old",
+                                        "c 10 with old", "d 10 with old", "e 10 with old",
+                                        "f 10 with old"}));
 }
 
 }  // namespace
