@@ -282,7 +282,8 @@ void RunLog::FileActed(FileAction action, const char* path, const char* target, 
 
 void RunLog::FileHeld(FileAction, const char* path, const char* target, uint32_t error,
                       uint32_t waited_ms, HeldWait wait) {
-    TextBuilder& line = Entry(ItemIndent());
+    // Outside a procedure only an undo waits: among its steps.
+    TextBuilder& line = Entry(depth_ > 0 ? ItemIndent() : 2);
     if (wait == HeldWait::kBegins) {
         line.Append("waiting for ");
         AppendPaths(path, target);

@@ -84,9 +84,12 @@ Status AsideStore::CopyAside(const TextBuffer& full, const TextBuffer& name, boo
         if (!noted)
             return noted;
     }
-    // An undo never takes a copy cut short for the file.
+    // An undo never takes a copy cut short for the file, and a copy tried
+    // again begins afresh.
     const TextBuffer part = *slot + ".part";
     const Status copied = CopyToDisk(full, part);
+    if (!copied)
+        RemoveTree(part);
     return copied ? RenameOnVolume(part, *slot) : copied;
 }
 

@@ -210,34 +210,37 @@ void JournalBatch::Seal() {
     text_.Append("\n");
 }
 
-void ParseJournal(const char* bytes, size_t size, List<Record>& records) {
+size_t ParseJournal(const char* bytes, size_t size, List<Record>& records) {
     const char* end = bytes + size;
     const char* batch = bytes;
     List<Record> pending;
     for (const char* line = bytes; line < end;) {
         const char* stop = static_cast<const char*>(memchr(line, '\n', end - line));
         if (stop == nullptr)
-            return;  // a line cut short: its batch was never sealed
+            break;  // a line cut short: its batch was never sealed
         if (line[0] == '.') {
             const char* at = line + 1;
             uint64_t crc = 0;
             if (!Skip(at, stop, '\t') || !ReadHex(at, stop, &crc) || at != stop ||
                 crc != Crc32(batch, static_cast<size_t>(line - batch))) {
-                return;
+                break;
             }
             for (Record& record : pending) {
                 if (!records.Add(record))
-                    return;
+                    return size;
             }
             pending.Clear();
             batch = stop + 1;
         } else {
             Record record;
-            if (!ParseRecord(line, stop, record) || !pending.Add(record))
-                return;
+            if (!ParseRecord(line, stop, record))
+                break;
+            if (!pending.Add(record))
+                return size;
         }
         line = stop + 1;
     }
+    return static_cast<size_t>(batch - bytes);
 }
 
 bool IsCurrentJournal(const List<Record>& records) {

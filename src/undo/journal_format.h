@@ -116,7 +116,8 @@ enum class RecordType : char {
     kState = 'T',        // how: 'f' file, 'd' folder; path had state
     kAsideFolder = 'V',  // path: a set-aside folder on another volume
     kCompleted = 'D',    // the run completed: nothing is to be undone
-    kUndone = 'R',       // how: 'r' the records, 'p' the places, of procedure number undone
+    kUndone = 'R',       // how: 'r' the records, 'p' the places, of procedure number undone;
+                         // 'c': the undo copies other, set aside, back into path
     kLeft = 'L',         // the undo left path as it is and goes on: it cannot be whole
     kRestored = 'U',     // everything was put back
 };
@@ -160,8 +161,10 @@ private:
 };
 
 // The records of the batches of a journal's bytes, in order, up to the first
-// batch whose seal is missing or does not match.
-void ParseJournal(const char* bytes, size_t size, List<Record>& records);
+// batch whose seal is missing or does not match. The length of those batches:
+// what lies beyond was never sealed. Where memory ran out, size, as nothing
+// is known of the rest.
+size_t ParseJournal(const char* bytes, size_t size, List<Record>& records);
 
 // The records begin with this version's record and a header.
 bool IsCurrentJournal(const List<Record>& records);

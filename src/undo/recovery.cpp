@@ -7,6 +7,7 @@
 #include "base/paths.h"
 #include "base/system.h"
 #include "base/win_handles.h"
+#include "procs/file/paths.h"
 #include "undo/undo_files.h"
 
 namespace {
@@ -80,6 +81,15 @@ bool IsRunsFile(const TextBuffer& path, const Left& left) {
     return left.decided && ReadPrint(path.c_str(), &now) && (!left.printed || now == left.print);
 }
 
+// An undo's waits for a file that another program holds, told as a change's
+// are. A Cancel pressed before does not end them: the undo puts back what the
+// user wanted back.
+class UndoWaits : public HeldFileEvents {
+public:
+    using HeldFileEvents::HeldFileEvents;
+    bool GoOn() override { return true; }
+};
+
 class Undo {
 public:
     Undo(const List<Record>& records, const TextBuffer& aside, const TrustRule& rule,
@@ -97,6 +107,8 @@ public:
                 if (failed_.IsEmpty())
                     failed_ = record.path;
             }
+            if (record.type == RecordType::kUndone && record.how == 'c')
+                copying_.Add(record.other.c_str());
         }
     }
 
@@ -210,9 +222,34 @@ private:
         return false;
     }
 
+    // Makes a step; while another program holds its file, makes it again
+    // within the run's patience (RETRY).
+    template <typename Step>
+    Status Patiently(FileAction action, const TextBuffer& path, const TextBuffer& target,
+                     Step step) {
+        SystemClock clock;
+        UndoWaits waits(events_, action, path.c_str(), target.c_str());
+        return RetryWhileHeld(events_.HeldFilePatience(), clock, waits, step);
+    }
+    Status Remove(const TextBuffer& path) {
+        return Patiently(FileAction::kDeleted, path, TextBuffer(),
+                         [&] { return RemoveTree(path); });
+    }
+    Status MoveBackFrom(const TextBuffer& moved, const TextBuffer& original) {
+        return Patiently(FileAction::kMoved, moved, original,
+                         [&] { return MoveBack(moved, original); });
+    }
+    Status PutStateOf(const TextBuffer& path, const FileState& state) {
+        return Patiently(FileAction::kAttributesSet, path, TextBuffer(),
+                         [&] { return PutState(path.c_str(), state); });
+    }
+
     // A set-aside file or folder is put back over whatever the run left; a
     // copy goes into a file that is there, so that the file keeps its
-    // permissions, and into a new file where there is none.
+    // permissions, and into a new file where there is none. The journal says
+    // so first: a copy cut short leaves a file that is neither the old one
+    // nor the run's, and an undo begun again must take it for its own. Once
+    // back, the copy goes, as a renamed file does.
     Status PutBack(const TextBuffer& slot, bool copied, const TextBuffer& path) {
         FileState kept, here;
         if (!ReadState(slot.c_str(), &kept))
@@ -220,10 +257,18 @@ private:
         if (copied && !IsFolderState(kept)) {
             if (ReadState(path.c_str(), &here) && IsFolderState(here))
                 return Status::Failed(ERROR_FILE_EXISTS);
-            return CopyInto(slot, path);
+            if (copying_.Find(slot.c_str()) < 0) {
+                AppendRecord(journal_, MakeRecord(RecordType::kUndone, 'c', path, slot));
+                copying_.Add(slot.c_str());
+            }
+            const Status back =
+                Patiently(FileAction::kCopied, slot, path, [&] { return CopyInto(slot, path); });
+            if (back)
+                DeleteFileA(slot.c_str());
+            return back;
         }
-        const Status removed = RemoveTree(path);
-        return removed ? MoveBack(slot, path) : removed;
+        const Status removed = Remove(path);
+        return removed ? MoveBackFrom(slot, path) : removed;
     }
 
     bool Inside(const TextBuffer& slot) const {
@@ -293,21 +338,23 @@ private:
                 Leave(path, UndoReason::kChanged);
                 return true;
             }
-            return Check(RemoveTree(path), UndoStep::kRemoved, path);
+            return Check(Remove(path), UndoStep::kRemoved, path);
         }
         // A tree the shell was making when the run stopped is the run's as a whole.
         if (record.how == 't' && walked_.Find(path.c_str()) < 0)
-            return Check(RemoveTree(path), UndoStep::kRemoved, path);
+            return Check(Remove(path), UndoStep::kRemoved, path);
         if (!IsFolderState(now)) {
             Leave(path, UndoReason::kChanged);
             return true;
         }
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (RemoveDirectoryA(path.c_str()))
-            return Check(Status::Done(), UndoStep::kRemoved, path);
-        const DWORD error = GetLastError();
-        if (error != ERROR_DIR_NOT_EMPTY)
-            return Stop(path, error);
+        const Status removed = Patiently(FileAction::kFolderRemoved, path, TextBuffer(), [&] {
+            return CallStatus(RemoveDirectoryA(path.c_str()));
+        });
+        if (removed)
+            return Check(removed, UndoStep::kRemoved, path);
+        if (removed.Error() != ERROR_DIR_NOT_EMPTY)
+            return Stop(path, removed.Error());
         PutState(path.c_str(), now);
         Tell(UndoStep::kLeft, UndoReason::kHoldsOthers, path);
         return true;
@@ -327,11 +374,11 @@ private:
             return true;
         }
         if (!HasWildcard(original)) {
-            if (!Check(MoveBack(moved, original), UndoStep::kPutBack, original))
+            if (!Check(MoveBackFrom(moved, original), UndoStep::kPutBack, original))
                 return false;
             FileState back;
             if (record.how != 'n' && ReadState(original.c_str(), &back) && !IsFolderState(back))
-                PutState(original.c_str(), record.state);
+                PutStateOf(original, record.state);
             return true;
         }
         // A pattern's matches went into one folder, each under its own name.
@@ -339,7 +386,7 @@ private:
         bool went_on = true;
         ForEachEntry(moved, [&](const TextBuffer& match, const WIN32_FIND_DATAA& entry) {
             const TextBuffer back = JoinPath(folder, entry.cFileName);
-            went_on = Check(MoveBack(match, back), UndoStep::kPutBack, back);
+            went_on = Check(MoveBackFrom(match, back), UndoStep::kPutBack, back);
             return went_on;
         });
         RemoveDirectoryA(moved.c_str());
@@ -356,7 +403,7 @@ private:
                 Leave(path, UndoReason::kNoCopy);
             return true;
         }
-        if (there && !(left.decided && IsRunsFile(path, left))) {
+        if (there && !IsOwnFile(path, left, record.other)) {
             // A copy put back by an undo begun before stays beside it.
             if (now.written != record.state.written)
                 Leave(path, left.decided ? UndoReason::kChanged : UndoReason::kNotMade);
@@ -364,7 +411,7 @@ private:
         }
         if (!Check(PutBack(record.other, record.how == 'c', path), UndoStep::kPutBack, path))
             return false;
-        PutState(path.c_str(), record.state);
+        PutStateOf(path, record.state);
         return true;
     }
 
@@ -379,7 +426,7 @@ private:
             Leave(path, UndoReason::kChanged);  // never old attributes on new content
             return true;
         }
-        return Check(PutState(path.c_str(), record.state), UndoStep::kPutBack, path);
+        return Check(PutStateOf(path, record.state), UndoStep::kPutBack, path);
     }
 
     // The set-aside file of place index of a procedure, in any of the
@@ -444,7 +491,7 @@ private:
             }
             const bool folder = place.kind != PlaceKind::kFile;
             const Left run = left.Get(place.path);
-            if (there && !folder && !IsRunsFile(place.path, run)) {
+            if (there && !folder && !IsOwnFile(place.path, run, slot)) {
                 // A copy put back by an undo begun before stays beside it.
                 if (now.written == place.state.written)
                     restored.Add(place.path.c_str());
@@ -457,8 +504,8 @@ private:
                 continue;
             }
             // A folder that is there again takes back what went aside with it.
-            const Status back =
-                there && folder ? MoveBack(slot, place.path) : PutBack(slot, copied, place.path);
+            const Status back = there && folder ? MoveBackFrom(slot, place.path)
+                                                : PutBack(slot, copied, place.path);
             if (!Check(back, UndoStep::kPutBack, place.path))
                 return false;
             restored.Add(place.path.c_str());
@@ -478,7 +525,7 @@ private:
                     Leave(place.path, UndoReason::kChanged);
                 continue;
             }
-            const Status put = PutState(place.path.c_str(), place.state);
+            const Status put = PutStateOf(place.path, place.state);
             // The times of a folder around the places are kept where the
             // account may set them; that it may not never blocks an undo.
             if (!put && place.kind != PlaceKind::kEnclosing)
@@ -487,12 +534,19 @@ private:
         return true;
     }
 
+    // The file at path is what the run left there, or one that an undo cut
+    // short was copying the old content back into from slot.
+    bool IsOwnFile(const TextBuffer& path, const Left& left, const TextBuffer& slot) const {
+        return IsRunsFile(path, left) || copying_.Find(slot.c_str()) >= 0;
+    }
+
     const List<Record>& records_;
     RunEvents& events_;
     HANDLE journal_;
     List<TextBuffer> asides_;
     PathIndex walked_;        // trees of the shell whose every entry has its records
     PathIndex left_;          // paths left as they are
+    PathIndex copying_;       // set-aside copies that the undo copies back
     List<int> used_cancels_;  // cancelling records already matched
     TextBuffer failed_;
 };
@@ -553,8 +607,16 @@ JournalEnd FinishJournal(const TextBuffer& path, const TrustRule& rule, RunEvent
     }
     ByteArray bytes;
     List<Record> records;
-    if (ReadAll(file.Get(), bytes))
-        ParseJournal(reinterpret_cast<const char*>(bytes.Data()), bytes.Size(), records);
+    if (ReadAll(file.Get(), bytes)) {
+        const size_t sealed =
+            ParseJournal(reinterpret_cast<const char*>(bytes.Data()), bytes.Size(), records);
+        // A batch that a kill cut short goes, so that what the undo adds
+        // behind it is read again.
+        if (sealed < bytes.Size()) {
+            SetFilePointer(file.Get(), static_cast<LONG>(sealed), nullptr, FILE_BEGIN);
+            SetEndOfFile(file.Get());
+        }
+    }
     // Cut short before its header was on the disk: its run changed nothing.
     if (records.Count() == 0) {
         file.Reset();
@@ -604,10 +666,17 @@ JournalEnd FinishJournal(const TextBuffer& path, const TrustRule& rule, RunEvent
 namespace {
 
 // Passes on what an undo tells, but each attempt's start and its failure to
-// go on only once: the start of the first, the failure of the last.
+// go on only once: the start of the first, the failure of the last. Only the
+// first attempt waits for a held file within the run's patience (RETRY): the
+// attempts after it are those of a run without it.
 class Retries : public RunEvents {
 public:
     explicit Retries(RunEvents& events) : events_(events) {}
+    uint32_t HeldFilePatience() override { return begun_again_ ? 0 : events_.HeldFilePatience(); }
+    void FileHeld(FileAction action, const char* path, const char* target, uint32_t error,
+                  uint32_t waited_ms, HeldWait wait) override {
+        events_.FileHeld(action, path, target, error, waited_ms, wait);
+    }
     void Undone(const UndoEvent& event) override {
         if (event.step == UndoStep::kFailed || event.step == UndoStep::kInUse) {
             last_ = event;
@@ -621,7 +690,10 @@ public:
         begun_ = begun_ || event.step == UndoStep::kBegun;
         events_.Undone(event);
     }
-    void Attempted() { waiting_ = false; }
+    void Attempted() {
+        waiting_ = false;
+        begun_again_ = true;
+    }
     void End() {
         if (waiting_)
             events_.Undone(last_);
@@ -633,6 +705,7 @@ private:
     TextBuffer last_path_;
     bool begun_ = false;
     bool waiting_ = false;
+    bool begun_again_ = false;
 };
 
 }  // namespace

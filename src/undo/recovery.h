@@ -27,7 +27,9 @@ JournalEnd FinishJournal(const TextBuffer& path, const TrustRule& rule, RunEvent
 
 // FinishJournal, tried again for about two seconds while the journal or a
 // file to put back is held: a run that was just ended from outside, or a
-// program that reads new files, may hold them a moment longer.
+// program that reads new files, may hold them a moment longer. With the
+// run's patience (RETRY), each step of the first attempt waits for a held
+// file as long as that first.
 JournalEnd FinishJournalSoon(const TextBuffer& path, const TrustRule& rule, RunEvents& events,
                              TextBuffer* failed);
 

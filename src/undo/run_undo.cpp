@@ -81,8 +81,8 @@ UndoOutcome RunUndo::Begin() {
     head.number = number;
     file_.reset(new (std::nothrow) JournalFile(aside + ".jnl"));
     if (file_ && header_.Add(version) && header_.Add(head))
-        journal_.reset(new (std::nothrow)
-                           UndoJournal(*file_, header_, aside, store_.Maker(), number));
+        journal_.reset(new (std::nothrow) UndoJournal(*file_, header_, aside, store_.Maker(),
+                                                      number, run_.events));
     // Without memory for its journal, the run's first change fails.
     if (!journal_ || !run_.events.AddListener(journal_.get())) {
         run_.reporter.Fail(kMsgOutOfMemory, {"UndoJournal"});

@@ -284,15 +284,20 @@ Status RemoveTree(const TextBuffer& path) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return CallStatus(DeleteFileA(path.c_str()));
+    // An entry that stays tells why the folder does: held by another program, for one.
+    Status entries = Status::Done();
     if (IsEnterable(attributes)) {
-        ForEachEntry(path, [](const TextBuffer& entry, const WIN32_FIND_DATAA&) {
-            RemoveTree(entry);
+        ForEachEntry(path, [&](const TextBuffer& entry, const WIN32_FIND_DATAA&) {
+            const Status removed = RemoveTree(entry);
+            if (!removed && entries)
+                entries = removed;
             return true;
         });
     }
-    RemoveDirectoryA(path.c_str());
-    return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? Status::Done()
-                                                                       : LastErrorStatus();
+    const Status removed = CallStatus(RemoveDirectoryA(path.c_str()));
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return Status::Done();
+    return entries ? removed : entries;
 }
 
 Status MoveBack(const TextBuffer& moved, const TextBuffer& original) {

@@ -5,6 +5,7 @@
 #include "base/paths.h"
 #include "base/system.h"
 #include "base/win_handles.h"
+#include "procs/file/paths.h"
 #include "undo/undo_files.h"
 
 namespace {
@@ -25,8 +26,8 @@ Status Unnamed(const char* path) {
 }  // namespace
 
 UndoJournal::UndoJournal(JournalOutput& output, const List<Record>& header, const TextBuffer& aside,
-                         PSID maker, uint32_t run_number)
-    : writer_(output, header), aside_(writer_, aside, maker, run_number) {}
+                         PSID maker, uint32_t run_number, RunEvents& events)
+    : events_(events), writer_(output, header), aside_(writer_, aside, maker, run_number) {}
 
 bool UndoJournal::Complete(JournalFile& file) {
     unprinted_.Clear();  // nothing of the run is undone now
@@ -88,11 +89,17 @@ void UndoJournal::ProcedureStarting(const Procedure& procedure, int) {
 
 Status UndoJournal::Keep(const TextBuffer& full, const FileState& state, int place, Use use,
                          bool* renamed) {
-    *renamed = false;
     // A place's set-aside name follows from the places; any other is announced.
+    const TextBuffer name = place < 0 ? SlotName(procedure_, "e", single_slots_++)
+                                      : SlotName(procedure_, "", static_cast<uint32_t>(place));
+    return RetryHeldFile(events_, pending_.action, full.c_str(), "",
+                         [&] { return KeepAs(full, state, place, name, use, renamed); });
+}
+
+Status UndoJournal::KeepAs(const TextBuffer& full, const FileState& state, int place,
+                           const TextBuffer& name, Use use, bool* renamed) {
+    *renamed = false;
     const bool single = place < 0;
-    const TextBuffer name = single ? SlotName(procedure_, "e", single_slots_++)
-                                   : SlotName(procedure_, "", static_cast<uint32_t>(place));
     TextBuffer slot;
     if (IsFolderState(state)) {
         // A folder goes aside whole where deleting it would have worked.
@@ -222,6 +229,7 @@ Status UndoJournal::NoteState(const char* path, char how) {
 
 Status UndoJournal::FileChanging(FileAction action, const char* path, const char* target) {
     pending_ = PendingChange();
+    pending_.action = action;
     const FileActionTraits& traits = TraitsOf(action);
     const bool writes =
         traits.effect == FileEffect::kWritesTarget || traits.effect == FileEffect::kWritesPath;

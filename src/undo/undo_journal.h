@@ -21,20 +21,22 @@ struct PendingChange {
         int held = -1;      // its handle in the aside store, if it is held
         bool told = false;  // announced by a record of its own
     };
-    Undoable renamed;                 // renamed aside
-    Undoable linked;                  // given a second name aside
-    TextBuffer moved_from, moved_to;  // a move announced
-    TextBuffer written;               // what the change writes: its fingerprint once done
-    bool tree = false;                // written is a tree the shell makes
+    Undoable renamed;                         // renamed aside
+    Undoable linked;                          // given a second name aside
+    TextBuffer moved_from, moved_to;          // a move announced
+    TextBuffer written;                       // what the change writes: its fingerprint once done
+    bool tree = false;                        // written is a tree the shell makes
+    FileAction action = FileAction::kCopied;  // the change itself
 };
 
 class UndoJournal : public RunEvents {
 public:
     // output: where the journal goes; aside: the run's set-aside folder;
     // maker: who besides SYSTEM and Administrators may use the folders made
-    // on other volumes; header: the records the journal begins with.
+    // on other volumes; header: the records the journal begins with; events:
+    // the run's, told of each wait for a file that another program holds.
     UndoJournal(JournalOutput& output, const List<Record>& header, const TextBuffer& aside,
-                PSID maker, uint32_t run_number);
+                PSID maker, uint32_t run_number, RunEvents& events);
     UndoJournal(const UndoJournal&) = delete;
     UndoJournal& operator=(const UndoJournal&) = delete;
 
@@ -67,8 +69,11 @@ private:
     };
 
     // Keeps what is at full before the change: renamed aside where the
-    // change could have removed it as well, copied otherwise.
+    // change could have removed it as well, copied otherwise. While another
+    // program holds the file, it is tried again within the run's patience.
     Status Keep(const TextBuffer& full, const FileState& state, int place, Use use, bool* renamed);
+    Status KeepAs(const TextBuffer& full, const FileState& state, int place, const TextBuffer& name,
+                  Use use, bool* renamed);
     Status Tell(RecordType type, char how, const TextBuffer& path,
                 const TextBuffer& other = TextBuffer());
     Status Announce(RecordType type, char how, const TextBuffer& path, const FileState& state,
@@ -104,6 +109,7 @@ private:
     void NoteTree(const TextBuffer& tree);
     void PutBackUnneeded();
 
+    RunEvents& events_;
     JournalWriter writer_;
     AsideStore aside_;
     PlaceBook book_;

@@ -100,16 +100,21 @@ TEST_F(UndoFormat, OnlyAJournalOfThisVersionIsCurrent) {
     }
 }
 
-// Cut at every byte, as a crash may: only the batches sealed before the cut are read.
+// Cut at every byte, as a crash may: only the batches sealed before the cut
+// are read, and their length tells where the cut batch begins.
 TEST_F(UndoFormat, BatchCutShortIsNeverRead) {
     std::vector<size_t> ends;
     const std::string text = Journal(&ends);
     const int counts[] = {2, 3, 1};
     for (size_t cut = 0; cut <= text.size(); ++cut) {
         int expected = 0;
-        for (size_t b = 0; b < ends.size(); ++b) expected += ends[b] <= cut ? counts[b] : 0;
+        size_t sealed = 0;
+        for (size_t b = 0; b < ends.size(); ++b) {
+            expected += ends[b] <= cut ? counts[b] : 0;
+            sealed = ends[b] <= cut ? ends[b] : sealed;
+        }
         List<Record> records;
-        ParseJournal(text.data(), cut, records);
+        EXPECT_EQ(ParseJournal(text.data(), cut, records), sealed) << "cut at " << cut;
         EXPECT_EQ(records.Count(), expected) << "cut at " << cut;
     }
 }
@@ -121,12 +126,17 @@ TEST_F(UndoFormat, DamagedBatchEndsTheReading) {
     const struct {
         size_t at;
         int kept;
-    } cases[] = {{2, 0}, {ends[0] + 10, 2}, {ends[1] - 3, 2}, {ends[2] - 20, 5}};
+        size_t sealed;
+    } cases[] = {{2, 0, 0},
+                 {ends[0] + 10, 2, ends[0]},
+                 {ends[1] - 3, 2, ends[0]},
+                 {ends[2] - 20, 5, ends[1]}};
     for (const auto& c : cases) {
         std::string damaged = text;
         damaged[c.at] = damaged[c.at] == '0' ? '1' : '0';
         List<Record> records;
-        ParseJournal(damaged.data(), damaged.size(), records);
+        EXPECT_EQ(ParseJournal(damaged.data(), damaged.size(), records), c.sealed)
+            << "byte " << c.at;
         EXPECT_EQ(records.Count(), c.kept) << "byte " << c.at;
     }
 }

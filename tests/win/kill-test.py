@@ -4,9 +4,13 @@ ends the program) at random moments, again and again. After each kill the
 next start of the same script must first finish the undo: the tree is then
 byte for byte as before the update (contents, attributes, times, folders),
 or, when the kill came after the end, the completed update. The next start
-answers No to the script's first question, so nothing runs after the undo.
+shows no box but the script's first question (message 18 or 19 would say
+that the undo could not finish), answered No, so nothing runs after the undo.
 Every fourth time that next start is itself killed first, as it undoes or
-updates again, and the one after it must still find one of the two trees.
+updates again, and the one after it must still find one of the two trees;
+every eighth time the first kill comes after the end, so that the next start
+updates the completed tree again, fails (what it moves is gone) and is killed
+while it undoes itself, or before.
 Enough kills must leave a journal that tells what the run made and wrote.
 
 usage: kill-test.py UPDATER_EXE BOXSPY_EXE TREESNAP_EXE WORK_DIR [KILLS]
@@ -188,7 +192,7 @@ interrupted = 0
 told = 0
 for k in range(kills):
     fresh_box()
-    delay = rng.uniform(0, length * 1.2)
+    delay = rng.uniform(length, length * 1.3) if k % 8 == 7 else rng.uniform(0, length * 1.2)
     process = subprocess.Popen([wine, os.path.join(box, "updater.exe")], cwd=box, env=env,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(delay)
@@ -205,9 +209,11 @@ for k in range(kills):
         process.kill()
         process.wait()
     out = next_start(7)  # No: nothing runs after the undo
-    if "Update?" not in out:
-        sys.exit("kill %d after %.3f s%s: the start after it did not come to its question:\n%s"
-                 % (k, delay, " (and the next start killed)" if k % 4 == 3 else "", out))
+    # Any other box (message 18 or 19) says that the undo could not finish.
+    if re.findall(r"^box \d+: .*\n {4}(.*)$", out, re.M) != ["Update?"]:
+        sys.exit("kill %d after %.3f s%s: the start after it did not come straight to its "
+                 "question:\n%s" % (k, delay, " (and the next start killed)" if k % 4 == 3 else "",
+                                    out))
     now = snapshot()
     if now == before:
         outcomes["before"] += 1

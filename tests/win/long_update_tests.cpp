@@ -10,11 +10,13 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "file_procs_helpers.h"
+#include "helper_programs.h"
 #include "sandbox.h"
 #include "tree_snapshot.h"
 
@@ -172,6 +174,80 @@ TEST(Retry, WaitsForAHeldFileWhileItLasts) {
         const std::string waited = Matching(log, "waited ").at(0);
         if (!c.let_go)
             EXPECT_GE(atoi(waited.c_str() + 7), 1000) << waited;
+    }
+}
+
+// With ROLLBACK=YES the undo's own steps wait as the changes do: setting aside
+// a file that the test holds (P's target), and putting back one that a
+// program the run started holds (Hold) when F fails. Without RETRY the
+// put-back waits for nothing: message 18, and the next start finishes it.
+TEST(Retry, TheUndoWaitsForAHeldFileAsTheChangesDo) {
+    const struct {
+        const char* what;
+        const char* retry;
+        const char* proc;
+        bool test_holds;  // the test holds P's target; else Hold's program holds it after P
+        bool let_go;      // once the run waits, a second at least after the hold began
+    } cases[] = {
+        {"set aside", "RETRY=5\n", "P,F", true, true},
+        {"put back", "RETRY=5\n", "P,Hold,F", false, true},
+        {"put back without RETRY", "", "P,Hold,F", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sandbox box("long_retry_undo");
+        Fill(box);
+        helpers::Install(box, "helper_holder", "holder.exe");
+        box.WriteScript(LongScript(
+            c.proc, std::string("ROLLBACK=YES\n") + c.retry,
+            Copy("P", "new\\a.txt", "app\\a.txt") + Copy("F", "new\\gone.txt", "app\\g.txt") +
+                Section("Hold",
+                        "MODE=LAUNCH\nFILE=<Src>\\holder.exe\nPARAM=<Src>\\app\\a.txt\n"
+                        "ISWAIT=0\n")));
+        std::optional<HeldFile> held;
+        if (c.test_holds)
+            held.emplace(box.Path("app\\a.txt"));
+        const auto let_go = [&] {
+            if (held)
+                held->Release();
+            else
+                box.WriteFile("holder.exe.stop", "");
+        };
+        const DWORD held_at = GetTickCount();
+        std::vector<std::string> boxes = {
+            ExpectedMessage(8, {box.Path("new\\gone.txt"), box.Path("app\\g.txt")})};
+        if (!c.let_go)
+            boxes.push_back(ExpectedMessage(18, {box.Path("app\\a.txt")}));
+        const SpyResult run = c.let_go
+                                  ? RunActingWhenWaiting(box, {kStatus}, 1,
+                                                         [&] {
+                                                             while (GetTickCount() - held_at < 1000)
+                                                                 Sleep(20);
+                                                             let_go();
+                                                         })
+                                  : box.RunWith({kStatus}, 3);
+        EXPECT_EQ(BoxTexts(run), boxes);
+        const std::vector<std::string> log = LogLines(LogOf(box));
+        const std::vector<std::string> waits = Matching(log, kWaiting);
+        if (c.let_go) {
+            ASSERT_EQ(waits.size(), 1u);
+            EXPECT_NE(waits[0].find(kWaiting + box.Path("app\\a.txt") +
+                                    ", held by another program: error 32"),
+                      std::string::npos)
+                << waits[0];
+            EXPECT_EQ(Matching(log, ": let go").size(), 1u);
+            EXPECT_EQ(box.ReadFile("app\\a.txt"), "old");
+            EXPECT_GE(LineOf(log, "put back " + box.Path("app\\a.txt")), 0);
+            continue;
+        }
+        EXPECT_TRUE(waits.empty());
+        let_go();
+        ASSERT_TRUE(helpers::WaitForFile(box.Path("holder.exe.ended")));
+        EXPECT_EQ(box.ReadFile("app\\a.txt"), "new");
+        box.WriteScript(LongScript("E", "ROLLBACK=YES\n",
+                                   Section("E", "MODE=EXIST\nFILE=<Src>\\app\\a.txt\n")));
+        EXPECT_EQ(BoxTexts(box.RunWith({kStatus}, 0)), std::vector<std::string>{});
+        EXPECT_EQ(box.ReadFile("app\\a.txt"), "old");
     }
 }
 
