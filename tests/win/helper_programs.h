@@ -4,7 +4,9 @@
 
 #include <windows.h>
 #include <sddl.h>
+#include <tlhelp32.h>
 
+#include <cstring>
 #include <string>
 
 #include "sandbox.h"
@@ -29,6 +31,28 @@ inline bool WaitForFile(const std::string& path, DWORD limit_ms = 5000) {
         Sleep(10);
     }
     return true;
+}
+
+// Ends every process of the program of that file name, such as one the
+// program under test started and left running: under Wine it holds the test
+// runner's output open for as long as it lives.
+inline void EndProcessesNamed(const char* file_name) {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        const char* name = strrchr(entry.szExeFile, '\\');
+        if (lstrcmpiA(name != nullptr ? name + 1 : entry.szExeFile, file_name) != 0)
+            continue;
+        const HANDLE process =
+            OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        if (process != nullptr && TerminateProcess(process, 1))
+            WaitForSingleObject(process, 5000);
+        if (process != nullptr)
+            CloseHandle(process);
+    }
+    CloseHandle(snapshot);
 }
 
 // A started helper's record: the arguments it got and its working folder.
