@@ -34,10 +34,16 @@ std::string Probes(const std::string& name) {
 SpyResult RunChecked(const Sandbox& box, const std::string& ini) {
     box.WriteScript(ini);
     SpyResult result = box.Run();
-    EXPECT_TRUE(result.started) << result.problem;
-    EXPECT_FALSE(result.timed_out);
-    EXPECT_EQ(result.exit_code, 0u);
+    ExpectCleanEnd(result);
     return result;
+}
+
+// A run of the one procedure P and its probes shows exactly these boxes, each
+// with the run's caption and no owner window.
+void ExpectOnlyBoxes(const Sandbox& box, const std::string& section,
+                     const std::vector<ExpectedBox>& boxes) {
+    box.WriteScript(Script("P,P_1,P_0", "[P]\n" + section + Probes("P"), kCaption));
+    ExpectShownBoxes(box.Run(), boxes, kCaption);
 }
 
 void Replace(std::string& text, const std::string& from, const std::string& to) {
@@ -124,16 +130,6 @@ public:
 private:
     HANDLE handle_;
 };
-
-// A run that a procedure fails: its one error box, and nothing after it.
-void ExpectOnlyError(const Sandbox& box, const std::string& section, const std::string& text) {
-    const SpyResult result =
-        RunChecked(box, Script("P,P_1,P_0", "[P]\n" + section + Probes("P"), kCaption));
-    ASSERT_EQ(result.boxes.size(), 1u) << "nothing runs after the failure";
-    EXPECT_EQ(result.boxes[0].text, text);
-    EXPECT_EQ(result.boxes[0].caption, kCaption);
-    EXPECT_EQ(result.boxes[0].flags, kErrorBoxFlags);
-}
 
 // --- EXIST ---------------------------------------------------------------------
 
@@ -279,8 +275,8 @@ std::string ReportText(const std::string& file, const std::string& value,
     return "PROC\t: " + proc + "\nFILE\t: " + file + "\nCRC32\t: " + value;
 }
 
-std::string ErrorText(const std::string& file) {
-    return "PROC\t: {P}\nFILE\t: " + file + "\nCRC32\t: GetFileData Error.";
+std::string ErrorText(const std::string& file, const std::string& proc = "{P}") {
+    return "PROC\t: " + proc + "\nFILE\t: " + file + "\nCRC32\t: GetFileData Error.";
 }
 
 class Crc : public ::testing::Test {
@@ -299,33 +295,24 @@ protected:
     Sandbox box_;
 };
 
-TEST_F(Crc, ReportBoxesExactly) {
-    const SpyResult result = RunChecked(
-        box_, Script("P,P_1,P_0",
-                     "[P]\n" + CrcSection(P("good.txt") + "  ,  " + P("zero.bin"), "AND", "") +
-                         Probes("P"),
-                     kCaption));
-    ASSERT_EQ(result.boxes.size(), 3u);
-    EXPECT_EQ(result.boxes[0].text, ReportText(P("good.txt"), "0xCBF43926", "P"));
-    EXPECT_EQ(result.boxes[1].text, ReportText(P("zero.bin"), "0x00000000", "P"));
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(result.boxes[i].caption, kCaption);
-        EXPECT_EQ(result.boxes[i].flags, kInformationBoxFlags);
-        EXPECT_EQ(result.boxes[i].owner, 0u);
+// Reports are information boxes and a file that cannot be read an error box,
+// both with the run's caption; after either the run goes on.
+TEST_F(Crc, ReportAndErrorBoxesExactly) {
+    const struct {
+        std::string section;
+        std::vector<ExpectedBox> boxes;
+    } cases[] = {
+        {CrcSection(P("good.txt") + "  ,  " + P("zero.bin"), "AND", ""),
+         {{ReportText(P("good.txt"), "0xCBF43926", "P"), kInformationBoxFlags},
+          {ReportText(P("zero.bin"), "0x00000000", "P"), kInformationBoxFlags},
+          {"P=1", kInformationBoxFlags}}},
+        {CrcSection(P("gone.txt"), "", ""),
+         {{ErrorText(P("gone.txt"), "P"), kErrorBoxFlags}, {"P=0", kInformationBoxFlags}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.section);
+        ExpectOnlyBoxes(box_, c.section, c.boxes);
     }
-    EXPECT_EQ(result.boxes[2].text, "P=1");
-}
-
-TEST_F(Crc, ErrorBoxExactly) {
-    const SpyResult result = RunChecked(
-        box_,
-        Script("P,P_1,P_0", "[P]\n" + CrcSection(P("gone.txt"), "", "") + Probes("P"), kCaption));
-    ASSERT_EQ(result.boxes.size(), 2u);
-    EXPECT_EQ(result.boxes[0].text,
-              "PROC\t: P\nFILE\t: " + P("gone.txt") + "\nCRC32\t: GetFileData Error.");
-    EXPECT_EQ(result.boxes[0].caption, kCaption);
-    EXPECT_EQ(result.boxes[0].flags, kErrorBoxFlags);
-    EXPECT_EQ(result.boxes[1].text, "P=0") << "the run goes on";
 }
 
 TEST_F(Crc, UnreadableFiles) {
@@ -442,7 +429,7 @@ TEST(TestKinds, EmptyFileListsAndMissingKeysFailTheRun) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.section);
-        ExpectOnlyError(box, c.section, c.text);
+        ExpectOnlyBoxes(box, c.section, {{c.text, kErrorBoxFlags}});
     }
 }
 
