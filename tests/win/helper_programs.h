@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/win_handles.h"
 #include "sandbox.h"
 
 namespace helpers {
@@ -37,22 +38,19 @@ inline bool WaitForFile(const std::string& path, DWORD limit_ms = 5000) {
 // program under test started and left running: under Wine it holds the test
 // runner's output open for as long as it lives.
 inline void EndProcessesNamed(const char* file_name) {
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more;
-         more = Process32Next(snapshot, &entry)) {
+    for (BOOL more = snapshot.IsValid() && Process32First(snapshot.Get(), &entry); more;
+         more = Process32Next(snapshot.Get(), &entry)) {
         const char* name = strrchr(entry.szExeFile, '\\');
         if (lstrcmpiA(name != nullptr ? name + 1 : entry.szExeFile, file_name) != 0)
             continue;
-        const HANDLE process =
-            OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
-        if (process != nullptr && TerminateProcess(process, 1))
-            WaitForSingleObject(process, 5000);
-        if (process != nullptr)
-            CloseHandle(process);
+        const UniqueHandle process(
+            OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (process.IsValid() && TerminateProcess(process.Get(), 1))
+            WaitForSingleObject(process.Get(), 5000);
     }
-    CloseHandle(snapshot);
 }
 
 // A started helper's record: the arguments it got and its working folder.
