@@ -314,6 +314,6 @@ void RunLogger::Start(RunContext& run, const CallerRequest& caller, bool script_
     header.caller = caller.summary;
     header.undo = script_readable && run.Keys().IsYes("ROLLBACK");
     log_.Begin(header, file_.Path());
-    run.events.Add(&log_);
+    run.events.AddListener(&log_);
     run.reporter.AddListener(&log_);
 }

@@ -14,17 +14,14 @@
 
 namespace {
 
-typedef BOOL(WINAPI* SetDefaultDllDirectoriesFn)(DWORD);
-typedef BOOL(WINAPI* SetDllDirectoryFn)(LPCSTR);
-const DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
-
 // The updater is often run elevated from a download folder: DLLs planted
 // beside it or in the current folder must never be loaded. Both functions
 // are missing on older systems, so they are looked up.
 void RestrictDllSearch() {
-    if (auto set_default = KernelFunction<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories"))
-        set_default(kSearchSystem32);
-    if (auto set_directory = KernelFunction<SetDllDirectoryFn>("SetDllDirectoryA"))
+    if (auto set_default =
+            KernelFunction<decltype(&::SetDefaultDllDirectories)>("SetDefaultDllDirectories"))
+        set_default(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (auto set_directory = KernelFunction<decltype(&::SetDllDirectoryA)>("SetDllDirectoryA"))
         set_directory("");
 }
 
@@ -46,7 +43,7 @@ Outcome RunUpdate(const char* command_line, const CallerRequest& caller) {
         run.longest_wait_ms = kUnattendedLongestWaitMs;
     }
     OutcomeWatch outcome;
-    run.events.Add(&outcome);
+    run.events.AddListener(&outcome);
     ProfileFile script;
     RunLogger log;
     ProgressWindow progress;

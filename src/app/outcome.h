@@ -2,7 +2,7 @@
 // (UPDATER_EXIT_STATUS=1). Where two apply, the higher wins.
 #pragma once
 
-#include "procs/run_context.h"
+#include "procs/run_events.h"
 
 enum class Outcome {
     kCompleted = 0,

@@ -15,12 +15,6 @@ bool CountsBytes(KindId kind) {
            kind == KindId::kCrc;
 }
 
-// The changes that carry a file's bytes.
-bool MovesBytes(FileAction action) {
-    return action == FileAction::kCopied || action == FileAction::kMoved ||
-           action == FileAction::kDeleted;
-}
-
 }  // namespace
 
 bool ProgressMeter::Start(const TextBuffer& title, bool cancel, TextBuffer* why) {
@@ -70,7 +64,7 @@ Status ProgressMeter::FileChanging(FileAction action, const char* path, const ch
     if (!open_)
         return Status::Done();
     file_ = path;
-    pending_ = !marquee_ && MovesBytes(action) ? output_.FileBytes(path) : 0;
+    pending_ = !marquee_ && TraitsOf(action).bytes ? output_.FileBytes(path) : 0;
     Refresh(pending_ >= kLargeFile);
     return Status::Done();
 }

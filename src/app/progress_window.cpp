@@ -98,6 +98,6 @@ void ProgressWindow::Start(RunContext& run) {
         run.events.Unavailable("progress window", why.c_str());
         return;
     }
-    run.events.Add(&meter_);
+    run.events.AddListener(&meter_);
     run.reporter.AddListener(&meter_);
 }

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "text/code_page.h"
+#include "base/path_text.h"
 
 namespace {
 
@@ -18,50 +18,6 @@ void AppendSpaces(TextBuilder& line, int count) {
         return;
     memset(room, ' ', static_cast<size_t>(count));
     line.Grow(static_cast<size_t>(count));
-}
-
-void AppendHex(TextBuilder& line, uint32_t value) {
-    char digits[8];
-    for (int i = 7; i >= 0; --i, value >>= 4) digits[i] = "0123456789ABCDEF"[value & 0xF];
-    line.Append(digits, sizeof digits);
-}
-
-char FoldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// What a file action is called in the log, when done and when it failed.
-struct ActionWords {
-    const char* done;
-    const char* failed;
-};
-
-ActionWords WordsOf(FileAction action) {
-    switch (action) {
-        case FileAction::kCopied:
-            return {"copied ", "failed to copy "};
-        case FileAction::kMoved:
-            return {"moved ", "failed to move "};
-        case FileAction::kDeleted:
-            return {"deleted ", "failed to delete "};
-        case FileAction::kFolderMade:
-            return {"made folder ", "failed to make folder "};
-        case FileAction::kFolderRemoved:
-            return {"removed folder ", "failed to remove folder "};
-        case FileAction::kAttributesSet:
-            return {"set attributes of ", "failed to set attributes of "};
-        case FileAction::kShellCopied:
-            return {"shell copied ", "shell failed to copy "};
-        case FileAction::kShellMoved:
-            return {"shell moved ", "shell failed to move "};
-        case FileAction::kShellDeleted:
-            return {"shell deleted ", "shell failed to delete "};
-        case FileAction::kResourcesUpdated:
-            return {"copied resources ", "failed to copy resources "};
-        case FileAction::kShortcutSaved:
-            return {"saved shortcut ", "failed to save shortcut "};
-    }
-    return {"acted on ", "failed to act on "};
 }
 
 const char* WaitEndText(WaitEnd end) {
@@ -100,21 +56,13 @@ const char* BoxName(const ReportedBox& box) {
     return "question box:";
 }
 
-// What the action does to its path: reads it or rewrites it in place. Any
-// other action moves or deletes it, or makes or removes a folder.
+// What the action does to its path: reads it or rewrites it in place; null
+// when it moves or deletes it, or makes or removes a folder.
 const char* UseOfPath(FileAction action) {
-    switch (action) {
-        case FileAction::kCopied:
-        case FileAction::kShellCopied:
-        case FileAction::kResourcesUpdated:
-            return "reads";
-        case FileAction::kAttributesSet:
-        case FileAction::kShortcutSaved:
-            return "writes";
-        default:
-            break;
-    }
-    return nullptr;
+    const FileEffect effect = TraitsOf(action).effect;
+    return effect == FileEffect::kWritesTarget                                    ? "reads"
+           : effect == FileEffect::kWritesPath || effect == FileEffect::kSetsPath ? "writes"
+                                                                                  : nullptr;
 }
 
 const char* ReasonText(UndoReason reason) {
@@ -172,25 +120,7 @@ bool ChangeReaches(const char* changed, const char* log_path) {
     if (name.CountOf("*") > 0 || name.CountOf("?") > 0)
         place = place.Items(0, -2, "\\");
     RemoveTrailingSeparators(place);
-    if (place.IsEmpty())
-        return false;
-    // Names ignore the case of ASCII letters; double-byte characters match whole.
-    const char* c = place.c_str();
-    const char* l = log_path;
-    while (*c != '\0') {
-        if (IsLeadByte(static_cast<unsigned char>(*c)) && c[1] != '\0') {
-            if (c[0] != l[0] || c[1] != l[1])
-                return false;
-            c += 2;
-            l += 2;
-        } else {
-            if (FoldAscii(*c) != FoldAscii(*l))
-                return false;
-            ++c;
-            ++l;
-        }
-    }
-    return *l == '\0' || *l == '\\';
+    return IsAtOrBelow(log_path, place.c_str());
 }
 
 TextBuilder& RunLog::Entry(int indent) {
@@ -339,9 +269,9 @@ void RunLog::AppendPaths(const char* path, const char* target) {
 }
 
 void RunLog::FileActed(FileAction action, const char* path, const char* target, uint32_t error) {
-    const ActionWords words = WordsOf(action);
+    const FileActionTraits& traits = TraitsOf(action);
     TextBuilder& line = Entry(ItemIndent());
-    line.Append(error == 0 ? words.done : words.failed);
+    line.Append(error == 0 ? traits.done : traits.failed);
     AppendPaths(path, target);
     if (error != 0) {
         line.Append(": ");
@@ -402,13 +332,13 @@ void RunLog::CrcComputed(const char* file, bool read, uint32_t crc, bool checked
     line.Append(file);
     if (read) {
         line.Append(": 0x");
-        AppendHex(line, crc);
+        AppendHex(line, crc, 8);
     } else {
         line.Append(": cannot be read");
     }
     if (checked) {
         line.Append(", expected 0x");
-        AppendHex(line, expected);
+        AppendHex(line, expected, 8);
         if (read)
             line.Append(crc == expected ? ": matches" : ": does not match");
     }

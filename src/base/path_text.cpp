@@ -6,10 +6,6 @@
 
 namespace {
 
-char FoldAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // Position of the last backslash that is a separator, or -1.
 ptrdiff_t LastSeparator(const char* path) {
     ptrdiff_t last = -1;
@@ -61,24 +57,10 @@ bool IsDotsName(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-TextBuffer FoldedPath(const char* path) {
-    TextBuffer folded(path);
-    char* p = folded.data();
-    for (; p != nullptr && *p != '\0'; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        if (IsLeadByte(c) && p[1] != '\0') {
-            ++p;  // a trail byte is never a letter
-        } else {
-            *p = FoldAscii(*p);
-        }
-    }
-    return folded;
-}
-
 bool IsAtOrBelow(const char* path, const char* folder) {
     if (*folder == '\0')
         return false;
-    // Character by character, as FoldedPath compares; last: whether the
+    // Character by character, as FoldedName folds; last: whether the
     // folder's last character is a separator (a root's is).
     bool last_separator = false;
     for (; *folder != '\0'; ++path, ++folder) {

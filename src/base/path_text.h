@@ -27,8 +27,6 @@ bool HasWildcard(const TextBuffer& path);
 // "." or "..", which a folder's listing holds besides its entries.
 bool IsDotsName(const char* name);
 
-// The same path as the system compares it: ASCII letters in upper case.
-TextBuffer FoldedPath(const char* path);
 // Whether path is folder or lies below it, compared as the system compares names.
 bool IsAtOrBelow(const char* path, const char* folder);
 // Backslashes that separate components, the one of a UNC name's start excepted.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "text/code_page.h"
+#include "text/text_builder.h"
 
 namespace {
 
@@ -26,11 +27,6 @@ public:
             for (size_t i = 0; i < width; ++i) area_[length_++] = *p++;
         }
         area_[length_] = '\0';
-    }
-    void AddHex(uint32_t value) {
-        char digits[9] = {};
-        for (int i = 7; i >= 0; --i, value >>= 4) digits[i] = "0123456789ABCDEF"[value & 0xF];
-        Add(digits);
     }
     const char* c_str() const { return area_; }
 
@@ -70,7 +66,7 @@ TextBuffer FormatText(const char* format, std::initializer_list<MessageArg> args
         if (*placeholder == 's')
             text.Add(take().Text());
         else if (*placeholder == 'X')
-            text.AddHex(take().Number());
+            text.Add(HexText(take().Number(), 8).c_str());
         else
             text.Add("%");
         p += length;
@@ -91,19 +87,17 @@ void Reporter::FailText(const TextBuffer& text, uint32_t error) {
 
 void Reporter::Failure(int message, const TextBuffer& text, uint32_t error) {
     ++failures_;
-    if (holding_ && held_count_ < kMostHeld) {
-        held_[held_count_++] = {message, text, error};
+    // Without memory to hold it, a failure is shown at once rather than lost.
+    if (holding_ && held_.Add({message, text, error}))
         return;
-    }
     Present({BoxPurpose::kFailure, message, text, kErrorBoxStyle, error, 0});
 }
 
 void Reporter::ReleaseFailures() {
     holding_ = false;
-    for (int i = 0; i < held_count_; ++i)
-        Present({BoxPurpose::kFailure, held_[i].message, held_[i].text, kErrorBoxStyle,
-                 held_[i].error, 0});
-    held_count_ = 0;
+    for (const HeldFailure& held : held_)
+        Present({BoxPurpose::kFailure, held.message, held.text, kErrorBoxStyle, held.error, 0});
+    held_.Clear();
 }
 
 int Reporter::Show(BoxPurpose purpose, const TextBuffer& text, unsigned style) {
@@ -111,12 +105,12 @@ int Reporter::Show(BoxPurpose purpose, const TextBuffer& text, unsigned style) {
 }
 
 int Reporter::Present(const ReportedBox& box) {
-    for (ReportListener* listener : listeners_) listener->BoxComing(box);
+    listeners_.Tell([&](ReportListener& listener) { listener.BoxComing(box); });
     ReportedBox answered = box;
     TextBuffer how;
     if (answers_ == nullptr || !answers_->Take(box.style, &answered.answer, &how))
         answered.answer = output_.Show(box.text.c_str(), caption_.c_str(), box.style);
     answered.answered_how = how.c_str();
-    for (ReportListener* listener : listeners_) listener->BoxAnswered(answered);
+    listeners_.Tell([&](ReportListener& listener) { listener.BoxAnswered(answered); });
     return answered.answer;
 }

@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 #include "base/box_answers.h"
+#include "base/listeners.h"
 #include "base/messages.h"
 #include "text/list.h"
 #include "text/text_buffer.h"
@@ -112,7 +113,8 @@ public:
     // Failures reported so far, held ones included.
     int FailureCount() const { return failures_; }
 
-    // While held, failure boxes wait; ReleaseFailures shows them in order.
+    // While held, failure boxes wait, however many come; ReleaseFailures
+    // shows them in order.
     void HoldFailures() { holding_ = true; }
     void ReleaseFailures();
 
@@ -126,14 +128,10 @@ private:
     void Failure(int message, const TextBuffer& text, uint32_t error);
 
     BoxOutput& output_;
-    List<ReportListener*> listeners_;
+    Listeners<ReportListener> listeners_;
     BoxAnswers* answers_ = nullptr;
     TextBuffer caption_;
     bool holding_ = false;
     int failures_ = 0;
-    // A failure ends the run, so there are hardly ever more; any beyond
-    // these are shown at once.
-    static const int kMostHeld = 4;
-    HeldFailure held_[kMostHeld];
-    int held_count_ = 0;
+    List<HeldFailure> held_;
 };

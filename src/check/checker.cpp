@@ -1,9 +1,8 @@
 #include "check/checker.h"
 
-#include <cstdio>
-
 #include "check/checks.h"
 #include "text/code_page.h"
+#include "text/text_builder.h"
 
 void CheckScript(const char* bytes, size_t size, const CheckOptions& options,
                  List<Finding>& sorted) {
@@ -55,10 +54,8 @@ void ToUtf8(const char* text, CharacterConverter& convert, TextBuilder& utf8) {
         const size_t n = (IsLeadByte(b) && text[i + 1] != '\0') ? 2 : 1;
         if (!convert.ToUtf8(text + i, n, utf8)) {
             for (size_t k = 0; k < n; ++k) {
-                char escaped[8];
-                snprintf(escaped, sizeof escaped, "\\x%02X",
-                         static_cast<unsigned char>(text[i + k]));
-                utf8.Append(escaped);
+                utf8.Append("\\x");
+                AppendHex(utf8, static_cast<unsigned char>(text[i + k]), 2);
             }
         }
         i += n;

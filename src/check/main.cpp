@@ -110,9 +110,8 @@ public:
     explicit SystemConverter(unsigned code_page) : own_table_(code_page == 932) {
         if (own_table_)
             return;
-        char name[16];
-        snprintf(name, sizeof name, code_page == 65001 ? "UTF-8" : "CP%u", code_page);
-        iconv_ = iconv_open("UTF-8", name);
+        const TextBuffer name = code_page == 65001 ? "UTF-8" : "CP" + DecimalText(code_page);
+        iconv_ = iconv_open("UTF-8", name.c_str());
     }
     ~SystemConverter() override {
         if (!own_table_ && Known())
@@ -295,11 +294,10 @@ int main(int argc, char** argv) {
         TextBuilder line;
         for (const Finding& finding : findings) {
             const bool error = finding.severity == Severity::kError;
-            char number[16];
-            snprintf(number, sizeof number, ":%d", finding.line);
             line.Clear();
             line.Append(path.Data(), path.Size());
-            line.Append(number);
+            line.Append(":");
+            AppendDecimal(line, static_cast<uint32_t>(finding.line));
             line.Append(error ? ": error: " : ": warning: ");
             ToUtf8(finding.text.c_str(), convert, line);
             line.Append("\n");

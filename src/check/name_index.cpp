@@ -2,20 +2,6 @@
 
 #include <cstring>
 
-#include "text/code_page.h"
-
-TextBuffer FoldedName(const char* name) {
-    TextBuffer folded(name);
-    char* p = folded.data();
-    for (; p != nullptr && *p != '\0'; ++p) {
-        if (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0')
-            ++p;
-        else if (*p >= 'a' && *p <= 'z')
-            *p = static_cast<char>(*p - ('a' - 'A'));
-    }
-    return folded;
-}
-
 int NameIndex::Head(const TextBuffer& key) const {
     unsigned hash = 2166136261u;
     for (const char* p = key.c_str(); *p != '\0'; ++p)

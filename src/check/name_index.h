@@ -27,7 +27,3 @@ private:
     List<Entry> entries_;
     List<int> heads_;  // first entry of each bucket, -1 for none
 };
-
-// The name with ASCII letters folded, double-byte characters kept whole:
-// names that the program takes for the same give the same text.
-TextBuffer FoldedName(const char* name);

@@ -3,13 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-char Folded(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
-}
-
-}  // namespace
+#include "text/text_buffer.h"
 
 int EditDistance(const char* a, const char* b) {
     const size_t n = strlen(a), m = strlen(b);
@@ -26,11 +20,11 @@ int EditDistance(const char* a, const char* b) {
         (*current)[0] = static_cast<int>(i);
         for (size_t j = 1; j <= m; ++j) {
             const int jj = static_cast<int>(j);
-            const int cost = Folded(a[i - 1]) == Folded(b[j - 1]) ? 0 : 1;
+            const int cost = FoldAscii(a[i - 1]) == FoldAscii(b[j - 1]) ? 0 : 1;
             int best =
                 std::min({(*previous)[jj] + 1, (*current)[jj - 1] + 1, (*previous)[jj - 1] + cost});
-            if (i > 1 && j > 1 && Folded(a[i - 1]) == Folded(b[j - 2]) &&
-                Folded(a[i - 2]) == Folded(b[j - 1]))
+            if (i > 1 && j > 1 && FoldAscii(a[i - 1]) == FoldAscii(b[j - 2]) &&
+                FoldAscii(a[i - 2]) == FoldAscii(b[j - 1]))
                 best = std::min(best, (*before)[jj - 2] + 1);
             (*current)[jj] = best;
         }

@@ -1,12 +1,12 @@
 #include "check/script_model.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "check/nearest.h"
 #include "script/script_keys.h"
 #include "text/code_page.h"
+#include "text/text_builder.h"
 
 const char* const kBuiltInSymbols[6][2] = {
     {"<Win>", "C:\\WINDOWS"},
@@ -38,9 +38,7 @@ void ProfileSource::ReadSection(const char* section, size_t capacity, ByteArray&
 }
 
 bool PlaceholderLookups::SpecialFolder(int csidl, TextBuffer& path) const {
-    char folder[32];
-    snprintf(folder, sizeof folder, "C:\\SpecialFolder%X", static_cast<unsigned>(csidl));
-    path = folder;
+    path = "C:\\SpecialFolder" + HexText(static_cast<uint32_t>(csidl));
     return true;
 }
 
@@ -262,7 +260,6 @@ TextBuffer Quoted(const TextBuffer& text) {
 }
 
 TextBuffer Number(long long n) {
-    char digits[24];
-    snprintf(digits, sizeof digits, "%lld", n);
-    return digits;
+    const uint64_t magnitude = static_cast<uint64_t>(n);
+    return n < 0 ? "-" + DecimalText(0 - magnitude) : DecimalText(magnitude);
 }

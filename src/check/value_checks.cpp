@@ -30,6 +30,20 @@ Bracketing ScanBrackets(const char* text, char open, char close) {
     return found;
 }
 
+// Warns of what the group search does with unpaired brackets; what names
+// what the groups hold ("symbols", "functions").
+void WarnUnpaired(Check& check, const TextBuffer& raw, int line, char open, char close,
+                  const char* what) {
+    const Bracketing brackets = ScanBrackets(raw.c_str(), open, close);
+    const char opening[] = {'\'', open, '\'', '\0'}, closing[] = {'\'', close, '\'', '\0'};
+    if (brackets.stray_close)
+        check.findings.Warning(line, TextBuffer("a ") + closing + " before its " + opening +
+                                         " keeps the " + what + " after it from being expanded");
+    if (brackets.unclosed)
+        check.findings.Warning(line, TextBuffer("a ") + opening + " is not closed by a " + closing +
+                                         ": it and what follows stay as written");
+}
+
 // Whether text, trimmed of spaces, is wholly a number as "%d" or "%x" reads it.
 bool IsWholeNumber(const TextBuffer& item, bool hex) {
     TextBuffer text = item;
@@ -73,16 +87,8 @@ void CheckSymbols(Check& check, const TextBuffer& raw, int line, bool prose) {
             "unknown symbol " + name + " stays as written" +
                 (hint == nullptr ? TextBuffer() : "; did you mean " + (hint + TextBuffer("?"))));
     });
-    if (prose)
-        return;
-    const Bracketing brackets = ScanBrackets(raw.c_str(), '<', '>');
-    if (brackets.stray_close)
-        check.findings.Warning(line,
-                               "a '>' before its '<' keeps the symbols after it from being "
-                               "expanded");
-    if (brackets.unclosed)
-        check.findings.Warning(line,
-                               "a '<' is not closed by a '>': it and what follows stay as written");
+    if (!prose)
+        WarnUnpaired(check, raw, line, '<', '>', "symbols");
 }
 
 void CheckFunctions(Check& check, const TextBuffer& raw, int line, bool prose) {
@@ -127,16 +133,8 @@ void CheckFunctions(Check& check, const TextBuffer& raw, int line, bool prose) {
                                            : "; did you mean " + (hint + TextBuffer("?"))));
         }
     });
-    if (prose)
-        return;
-    const Bracketing braces = ScanBrackets(raw.c_str(), '{', '}');
-    if (braces.stray_close)
-        check.findings.Warning(line,
-                               "a '}' before its '{' keeps the functions after it from being "
-                               "expanded");
-    if (braces.unclosed)
-        check.findings.Warning(line,
-                               "a '{' is not closed by a '}': it and what follows stay as written");
+    if (!prose)
+        WarnUnpaired(check, raw, line, '{', '}', "functions");
 }
 
 }  // namespace

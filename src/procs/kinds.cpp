@@ -1,12 +1,22 @@
 #include "procs/kinds.h"
 
+namespace {
+
+struct KindMaker {
+    KindId id;
+    Procedure* (*make)();
+};
+
+constexpr KindMaker kMakers[] = {
+#define KIND(name, ...) {KindId::k##name, New##name},
+#include "script/kinds.def"
+#undef KIND
+};
+
+static_assert(RowsInKindOrder(kMakers), "the makers' rows are in the order of KindId");
+
+}  // namespace
+
 Procedure* NewProcedure(KindId kind) {
-    typedef Procedure* (*NewFunction)();
-    // In the order of KindId.
-    const NewFunction kNew[] = {NewExist,  NewDate,    NewSwitch,   NewMsgBox,  NewCopy, NewLaunch,
-                                NewDelete, NewLink,    NewOsVer,    NewMakeDir, NewAttr, NewCrc,
-                                NewMove,   NewWaitApp, NewAppExist, NewVerify,  NewRsrc, NewShell};
-    static_assert(sizeof kNew / sizeof kNew[0] == static_cast<int>(KindId::kShell) + 1,
-                  "one function for every kind");
-    return kNew[static_cast<int>(kind)]();
+    return kMakers[static_cast<int>(kind)].make();
 }

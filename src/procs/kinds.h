@@ -5,21 +5,7 @@
 
 Procedure* NewProcedure(KindId kind);
 
-Procedure* NewExist();
-Procedure* NewDate();
-Procedure* NewSwitch();
-Procedure* NewMsgBox();
-Procedure* NewCopy();
-Procedure* NewLaunch();
-Procedure* NewDelete();
-Procedure* NewLink();
-Procedure* NewOsVer();
-Procedure* NewMakeDir();
-Procedure* NewAttr();
-Procedure* NewCrc();
-Procedure* NewMove();
-Procedure* NewWaitApp();
-Procedure* NewAppExist();
-Procedure* NewVerify();
-Procedure* NewRsrc();
-Procedure* NewShell();
+// Each kind's own file makes its records.
+#define KIND(name, ...) Procedure* New##name();
+#include "script/kinds.def"
+#undef KIND

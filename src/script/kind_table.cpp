@@ -1,5 +1,6 @@
 #include "script/kind_table.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "text/text_buffer.h"
@@ -15,90 +16,101 @@ const ItemForm kAny = ItemForm::kAny, kPath = ItemForm::kPath, kDecimal = ItemFo
                kHex = ItemForm::kHex, kWord = ItemForm::kWord, kVersion = ItemForm::kVersion;
 
 // In the order of BoxType and ShellFunction.
-const char* const kBoxTypes[] = {"ERROR", "INFORMATION", "WARNING", "QUESTION", nullptr};
-const char* const kShellFunctions[] = {"MOVE", "COPY", "DELETE", "RENAME", nullptr};
+constexpr const char* kBoxTypes[] = {"ERROR", "INFORMATION", "WARNING", "QUESTION", nullptr};
+constexpr const char* kShellFunctions[] = {"MOVE", "COPY", "DELETE", "RENAME", nullptr};
 
-const KeySpec kExistKeys[] = {{"FILE", L, kMain, no, kRequired, no, kPath, nullptr}};
-const KeySpec kDateKeys[] = {{"FILE", L, kMain, no, kRequired, no, kPath, nullptr},
-                             {"DATE", T, no, no, no, no, kAny, nullptr}};
-const KeySpec kSwitchKeys[] = {{"PROC", KeyForm::kCondition, no, no, no, no, kAny, nullptr},
-                               {"0", KeyForm::kProcedureList, no, no, no, no, kAny, nullptr},
-                               {"1", KeyForm::kProcedureList, no, no, no, no, kAny, nullptr}};
-const KeySpec kMsgBoxKeys[] = {{"FLAG", KeyForm::kFlag, no, no, no, no, kAny, nullptr},
-                               {"TYPE", T, no, no, kRequired, no, kWord, kBoxTypes},
-                               {"TEXT", T, no, no, no, no, ItemForm::kProse, nullptr},
-                               {"ISABORT", L, no, no, no, no, kDecimal, nullptr}};
-const KeySpec kCopyKeys[] = {{"FROM", L, kMain, no, kRequired, no, kPath, nullptr},
-                             {"TO", L, no, kPaired, kRequired, kWrites, kPath, nullptr}};
-const KeySpec kLaunchKeys[] = {{"FILE", L, kMain, no, kRequired, no, kPath, nullptr},
-                               {"PARAM", L, no, no, no, no, kAny, nullptr},
-                               {"ISWAIT", KeyForm::kNumber, no, no, no, no, kDecimal, nullptr}};
-const KeySpec kDeleteKeys[] = {{"FILE", L, kMain, no, kRequired, kWrites, kPath, nullptr}};
-const KeySpec kLinkKeys[] = {{"SRC", L, kMain, no, kRequired, no, kPath, nullptr},
-                             {"PARAM", L, no, no, no, no, kAny, nullptr},
-                             {"SHOWCMD", L, no, no, no, no, kDecimal, nullptr},
-                             {"DST", L, no, kPaired, kRequired, kWrites, kPath, nullptr}};
-const KeySpec kOsVerOptionalKeys[] = {{"MIN", T, no, no, no, no, kVersion, nullptr}};
-const KeySpec kMakeDirKeys[] = {{"DIR", L, kMain, no, kRequired, kWrites, kPath, nullptr}};
-const KeySpec kAttrKeys[] = {{"FILE", L, kMain, no, kRequired, kWrites, kPath, nullptr},
-                             {"ARG", L, no, kPaired, no, no, kHex, nullptr}};
-const KeySpec kCrcKeys[] = {{"FILE", L, kMain, no, kRequired, no, kPath, nullptr},
-                            {"TYPE", T, no, no, no, no, kAny, nullptr},
-                            {"CRC", L, no, kPaired, no, no, kHex, nullptr}};
-const KeySpec kMoveKeys[] = {{"FROM", L, kMain, no, kRequired, kWrites, kPath, nullptr},
-                             {"TO", L, no, kPaired, kRequired, kWrites, kPath, nullptr}};
-const KeySpec kWaitAppKeys[] = {{"APP", L, kMain, no, kRequired, no, kPath, nullptr},
-                                {"TICK", L, no, kPaired, no, no, kDecimal, nullptr}};
-const KeySpec kAppExistKeys[] = {{"APP", L, kMain, no, kRequired, no, kPath, nullptr}};
-const KeySpec kVerifyKeys[] = {{"ARG1", L, no, no, no, no, kAny, nullptr},
-                               {"ARG2", L, no, no, no, no, kAny, nullptr}};
-const KeySpec kRsrcKeys[] = {{"FROM", T, no, no, kRequired, no, kPath, nullptr},
-                             {"TO", T, no, no, kRequired, kWrites, kPath, nullptr},
-                             {"TYPE", L, kMain, no, kRequired, no, kAny, nullptr},
-                             {"NAME", L, no, kPaired, no, no, kAny, nullptr}};
-const KeySpec kShellKeys[] = {{"FUNC", L, no, kPaired, kRequired, no, kWord, kShellFunctions},
-                              {"FROM", L, kMain, no, kRequired, kWrites, kPath, nullptr},
-                              {"TO", L, no, kPaired, no, kWrites, kPath, nullptr}};
+constexpr KeySpec kExistKeys[] = {{"FILE", L, kMain, no, kRequired, no, kPath, nullptr}};
+constexpr KeySpec kDateKeys[] = {{"FILE", L, kMain, no, kRequired, no, kPath, nullptr},
+                                 {"DATE", T, no, no, no, no, kAny, nullptr}};
+constexpr KeySpec kSwitchKeys[] = {{"PROC", KeyForm::kCondition, no, no, no, no, kAny, nullptr},
+                                   {"0", KeyForm::kProcedureList, no, no, no, no, kAny, nullptr},
+                                   {"1", KeyForm::kProcedureList, no, no, no, no, kAny, nullptr}};
+constexpr KeySpec kMsgBoxKeys[] = {{"FLAG", KeyForm::kFlag, no, no, no, no, kAny, nullptr},
+                                   {"TYPE", T, no, no, kRequired, no, kWord, kBoxTypes},
+                                   {"TEXT", T, no, no, no, no, ItemForm::kProse, nullptr},
+                                   {"ISABORT", L, no, no, no, no, kDecimal, nullptr}};
+constexpr KeySpec kCopyKeys[] = {{"FROM", L, kMain, no, kRequired, no, kPath, nullptr},
+                                 {"TO", L, no, kPaired, kRequired, kWrites, kPath, nullptr}};
+constexpr KeySpec kLaunchKeys[] = {{"FILE", L, kMain, no, kRequired, no, kPath, nullptr},
+                                   {"PARAM", L, no, no, no, no, kAny, nullptr},
+                                   {"ISWAIT", KeyForm::kNumber, no, no, no, no, kDecimal, nullptr}};
+constexpr KeySpec kDeleteKeys[] = {{"FILE", L, kMain, no, kRequired, kWrites, kPath, nullptr}};
+constexpr KeySpec kLinkKeys[] = {{"SRC", L, kMain, no, kRequired, no, kPath, nullptr},
+                                 {"PARAM", L, no, no, no, no, kAny, nullptr},
+                                 {"SHOWCMD", L, no, no, no, no, kDecimal, nullptr},
+                                 {"DST", L, no, kPaired, kRequired, kWrites, kPath, nullptr}};
+constexpr KeySpec kOsVerOptionalKeys[] = {{"MIN", T, no, no, no, no, kVersion, nullptr}};
+constexpr KeySpec kMakeDirKeys[] = {{"DIR", L, kMain, no, kRequired, kWrites, kPath, nullptr}};
+constexpr KeySpec kAttrKeys[] = {{"FILE", L, kMain, no, kRequired, kWrites, kPath, nullptr},
+                                 {"ARG", L, no, kPaired, no, no, kHex, nullptr}};
+constexpr KeySpec kCrcKeys[] = {{"FILE", L, kMain, no, kRequired, no, kPath, nullptr},
+                                {"TYPE", T, no, no, no, no, kAny, nullptr},
+                                {"CRC", L, no, kPaired, no, no, kHex, nullptr}};
+constexpr KeySpec kMoveKeys[] = {{"FROM", L, kMain, no, kRequired, kWrites, kPath, nullptr},
+                                 {"TO", L, no, kPaired, kRequired, kWrites, kPath, nullptr}};
+constexpr KeySpec kWaitAppKeys[] = {{"APP", L, kMain, no, kRequired, no, kPath, nullptr},
+                                    {"TICK", L, no, kPaired, no, no, kDecimal, nullptr}};
+constexpr KeySpec kAppExistKeys[] = {{"APP", L, kMain, no, kRequired, no, kPath, nullptr}};
+constexpr KeySpec kVerifyKeys[] = {{"ARG1", L, no, no, no, no, kAny, nullptr},
+                                   {"ARG2", L, no, no, no, no, kAny, nullptr}};
+constexpr KeySpec kRsrcKeys[] = {{"FROM", T, no, no, kRequired, no, kPath, nullptr},
+                                 {"TO", T, no, no, kRequired, kWrites, kPath, nullptr},
+                                 {"TYPE", L, kMain, no, kRequired, no, kAny, nullptr},
+                                 {"NAME", L, no, kPaired, no, no, kAny, nullptr}};
+constexpr KeySpec kShellKeys[] = {{"FUNC", L, no, kPaired, kRequired, no, kWord, kShellFunctions},
+                                  {"FROM", L, kMain, no, kRequired, kWrites, kPath, nullptr},
+                                  {"TO", L, no, kPaired, no, kWrites, kPath, nullptr}};
 
 // NAME and PROC are read at start-up, LOG when the log starts, ROLLBACK
 // when the undo begins.
-const KeySpec kUpdaterKeys[] = {
+constexpr KeySpec kUpdaterKeys[] = {
     {"NAME", T, no, no, no, no, ItemForm::kProse, nullptr},
     {"PROC", KeyForm::kProcedureList, kMain, no, kRequired, no, kAny, nullptr},
 };
-const KeySpec kUpdaterOptionalKeys[] = {
+constexpr KeySpec kUpdaterOptionalKeys[] = {
     {"LOG", T, no, no, no, no, kPath, nullptr},
     {"ROLLBACK", T, no, no, no, no, ItemForm::kYes, nullptr},
     {"PROGRESS", T, no, no, no, no, ItemForm::kYes, nullptr},
     {"RETRY", T, no, no, no, no, ItemForm::kSeconds, nullptr},
 };
 
-#define KEYS(array) array, static_cast<int>(sizeof array / sizeof array[0])
+// A kind's keys, or none.
+template <int N>
+constexpr const KeySpec* KeysOf(const KeySpec (&keys)[N]) {
+    return keys;
+}
+constexpr const KeySpec* KeysOf(std::nullptr_t) {
+    return nullptr;
+}
+template <int N>
+constexpr int NumberOfKeys(const KeySpec (&)[N]) {
+    return N;
+}
+constexpr int NumberOfKeys(std::nullptr_t) {
+    return 0;
+}
 
-const KindSpec kKinds[] = {
-    {KindId::kExist, "EXIST", "EXIST_INFO", nullptr, KEYS(kExistKeys)},
-    {KindId::kDate, "DATE", "DATE_INFO", nullptr, KEYS(kDateKeys)},
-    {KindId::kSwitch, "SWITCH", "SWITCH_INFO", nullptr, KEYS(kSwitchKeys)},
-    {KindId::kMsgBox, "MSGBOX", "MSGBOX_INFO", nullptr, KEYS(kMsgBoxKeys)},
-    {KindId::kCopy, "COPY", "COPY_INFO", nullptr, KEYS(kCopyKeys)},
-    {KindId::kLaunch, "LAUNCH", "LAUNCH_INFO", nullptr, KEYS(kLaunchKeys)},
-    {KindId::kDelete, "DELETE", "DELETE_INFO", nullptr, KEYS(kDeleteKeys)},
-    // The shortcut kind names itself, not its key, when SRC is empty.
-    {KindId::kLink, "LINK", "SHORTCUT_INFO", "LINK", KEYS(kLinkKeys)},
-    {KindId::kOsVer, "OSVER", "OSVER_INFO", nullptr, nullptr, 0, KEYS(kOsVerOptionalKeys)},
-    {KindId::kMakeDir, "MAKEDIR", "MAKEDIR_INFO", nullptr, KEYS(kMakeDirKeys)},
-    {KindId::kAttr, "ATTR", "ATTR_INFO", nullptr, KEYS(kAttrKeys)},
-    {KindId::kCrc, "CRC", "CRC_INFO", nullptr, KEYS(kCrcKeys)},
-    {KindId::kMove, "MOVE", "MOVE_INFO", nullptr, KEYS(kMoveKeys)},
-    {KindId::kWaitApp, "WAITAPP", "WAITAPP_INFO", nullptr, KEYS(kWaitAppKeys)},
-    {KindId::kAppExist, "APPEXIST", "APPEXIST_INFO", nullptr, KEYS(kAppExistKeys)},
-    {KindId::kVerify, "VERIFY", "VERIFY_INFO", nullptr, KEYS(kVerifyKeys)},
-    {KindId::kRsrc, "RSRC", "RSRC_INFO", nullptr, KEYS(kRsrcKeys)},
-    {KindId::kShell, "SHELL", "SHELL_INFO", nullptr, KEYS(kShellKeys)},
+constexpr KindSpec kKinds[] = {
+#define KIND(name, mode, object, label, keys, optional) \
+    {                                                   \
+        KindId::k##name,  mode,                         \
+        object,           label,                        \
+        KeysOf(keys),     NumberOfKeys(keys),           \
+        KeysOf(optional), NumberOfKeys(optional)},
+#include "script/kinds.def"
+#undef KIND
 };
 
-const KindSpec kUpdater = {KindId::kUpdater, "UPDATER",          "UPDATER",
-                           nullptr,          KEYS(kUpdaterKeys), KEYS(kUpdaterOptionalKeys)};
+static_assert(RowsInKindOrder(kKinds), "the kinds' rows are in the order of KindId");
+
+constexpr KindSpec kUpdater = {KindId::kUpdater,
+                               "UPDATER",
+                               "UPDATER",
+                               nullptr,
+                               KeysOf(kUpdaterKeys),
+                               NumberOfKeys(kUpdaterKeys),
+                               KeysOf(kUpdaterOptionalKeys),
+                               NumberOfKeys(kUpdaterOptionalKeys)};
 
 }  // namespace
 

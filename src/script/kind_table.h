@@ -1,30 +1,15 @@
 // The keys of [UPDATER] and of every procedure kind, as data: the program
 // reads keys by this table, and a checker that knows no Win32 uses the same
 // one, so the two can never disagree about what a section holds. A new key
-// is a new row.
+// is a new row; a new kind is a line of kinds.def.
 #pragma once
 
 #include <cstdint>
 
 enum class KindId : uint8_t {
-    kExist,
-    kDate,
-    kSwitch,
-    kMsgBox,
-    kCopy,
-    kLaunch,
-    kDelete,
-    kLink,
-    kOsVer,
-    kMakeDir,
-    kAttr,
-    kCrc,
-    kMove,
-    kWaitApp,
-    kAppExist,
-    kVerify,
-    kRsrc,
-    kShell,
+#define KIND(name, ...) k##name,
+#include "script/kinds.def"
+#undef KIND
     kUpdater,  // not a kind: the keys of [UPDATER]
 };
 
@@ -77,6 +62,17 @@ struct KindSpec {
     const KeySpec* optional_keys = nullptr;
     int optional_count = 0;
 };
+
+// Whether a table of one row a kind holds the row of the kind of id i at i,
+// for every kind: tables made from kinds.def check themselves with it.
+template <typename Row, int N>
+constexpr bool RowsInKindOrder(const Row (&rows)[N]) {
+    for (int i = 0; i < N; ++i) {
+        if (rows[i].id != static_cast<KindId>(i))
+            return false;
+    }
+    return N == static_cast<int>(KindId::kUpdater);
+}
 
 // The keys of [UPDATER], as a kind of their own that no MODE names.
 const KindSpec& UpdaterKeys();

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "text/code_page.h"
+#include "text/text_buffer.h"
 
 namespace {
 
@@ -47,10 +48,6 @@ bool InRanges(const CodeRange (&ranges)[N], unsigned code) {
 
 bool IsBlank(unsigned char b) {
     return (b >= 0x09 && b <= 0x0D) || b == 0x1A || b == 0x20;
-}
-
-unsigned char FoldAscii(unsigned char b) {
-    return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + ('a' - 'A')) : b;
 }
 
 // A buffer's characters: a single byte, or lead byte << 8 | trail byte.
@@ -241,7 +238,7 @@ std::string ProfileText::NameKey(const char* name, size_t length) const {
     std::string key;
     for (size_t p = 0; p < length;) {
         const size_t n = UnitLength(name + p, length - p);
-        key += n == 2 ? name[p] : static_cast<char>(FoldAscii(static_cast<unsigned char>(name[p])));
+        key += n == 2 ? name[p] : FoldAscii(name[p]);
         if (n == 2)
             key += name[p + 1];
         p += n;

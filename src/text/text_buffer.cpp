@@ -6,14 +6,6 @@
 
 #include "text/code_page.h"
 
-namespace {
-
-char FoldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-}  // namespace
-
 bool EqualsNoCase(const char* a, const char* b) {
     for (;;) {
         // Both bytes of a double-byte character must match as they are: a
@@ -34,6 +26,17 @@ bool EqualsNoCase(const char* a, const char* b) {
         ++a;
         ++b;
     }
+}
+
+TextBuffer FoldedName(const char* name) {
+    TextBuffer folded(name);
+    for (char* p = folded.data(); p != nullptr && *p != '\0'; ++p) {
+        if (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0')
+            ++p;  // a trail byte is never a letter
+        else
+            *p = FoldAscii(*p);
+    }
+    return folded;
 }
 
 TextBuffer::TextBuffer() {

@@ -117,9 +117,17 @@ void RemoveTrailingSeparators(TextBuffer& path);
 bool ScanDecimal(const char* text, int32_t* value);
 bool ScanHex(const char* text, uint32_t* value);
 
+// An ASCII letter in upper case, any other byte as it is: how the names that
+// scripts write are compared. Never given a trail byte (it may be a letter).
+inline char FoldAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 // Byte comparison with the ASCII letters folded; both bytes of a double-byte
 // character must match exactly.
 bool EqualsNoCase(const char* a, const char* b);
+// The name with its ASCII letters folded, double-byte characters kept whole:
+// names that EqualsNoCase takes for the same give the same text.
+TextBuffer FoldedName(const char* name);
 
 // An owning run of bytes with a size; data is null when empty.
 class ByteArray {

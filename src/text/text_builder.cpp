@@ -42,8 +42,8 @@ TextBuffer TextBuilder::Text() const {
     return text;
 }
 
-void AppendDecimal(TextBuilder& line, uint32_t value, int width, char pad) {
-    char digits[10];
+void AppendDecimal(TextBuilder& line, uint64_t value, int width, char pad) {
+    char digits[20];
     int count = 0;
     do {
         digits[count++] = static_cast<char>('0' + value % 10);
@@ -53,8 +53,24 @@ void AppendDecimal(TextBuilder& line, uint32_t value, int width, char pad) {
     while (count > 0) line.Append(&digits[--count], 1);
 }
 
-TextBuffer DecimalText(uint32_t value, int width) {
+TextBuffer DecimalText(uint64_t value, int width) {
     TextBuilder digits;
     AppendDecimal(digits, value, width);
+    return digits.Text();
+}
+
+void AppendHex(TextBuilder& line, uint64_t value, int width) {
+    char digits[16];
+    int count = 0;
+    do {
+        digits[15 - count++] = "0123456789ABCDEF"[value & 0xF];
+        value >>= 4;
+    } while (value != 0 || count < width);
+    line.Append(digits + 16 - count, static_cast<size_t>(count));
+}
+
+TextBuffer HexText(uint64_t value, int width) {
+    TextBuilder digits;
+    AppendHex(digits, value, width);
     return digits.Text();
 }

@@ -43,6 +43,9 @@ private:
 };
 
 // value in decimal, right-aligned in width columns, padded with pad.
-void AppendDecimal(TextBuilder& line, uint32_t value, int width = 1, char pad = '0');
+void AppendDecimal(TextBuilder& line, uint64_t value, int width = 1, char pad = '0');
 // value in decimal, with leading zeros up to width digits.
-TextBuffer DecimalText(uint32_t value, int width = 1);
+TextBuffer DecimalText(uint64_t value, int width = 1);
+// value in upper-case hexadecimal, with leading zeros up to width digits.
+void AppendHex(TextBuilder& line, uint64_t value, int width = 1);
+TextBuffer HexText(uint64_t value, int width = 1);

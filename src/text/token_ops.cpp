@@ -12,12 +12,7 @@ namespace {
 
 bool StartsWithNoCase(const char* text, const char* pattern, size_t length) {
     for (size_t i = 0; i < length; ++i) {
-        char a = text[i], b = pattern[i];
-        if (a >= 'A' && a <= 'Z')
-            a = static_cast<char>(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z')
-            b = static_cast<char>(b - 'A' + 'a');
-        if (a != b)
+        if (FoldAscii(text[i]) != FoldAscii(pattern[i]))
             return false;
     }
     return true;

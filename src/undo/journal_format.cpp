@@ -8,24 +8,13 @@
 
 namespace {
 
-const char kDigits[] = "0123456789ABCDEF";
-
-// value in hexadecimal, at least digits long.
-void AddHex(TextBuilder& text, uint64_t value, int digits = 1) {
-    char buffer[16];
-    int count = 0;
-    do {
-        buffer[15 - count++] = kDigits[value & 0xF];
-        value >>= 4;
-    } while (value != 0 || count < digits);
-    text.Append(buffer + 16 - count, static_cast<size_t>(count));
-}
-
-// Reads hexadecimal digits up to the next tab or the end; false for anything else.
+// Reads hexadecimal digits, as AppendHex writes them, up to the next tab or the end; false for
+// anything else.
 bool ReadHex(const char*& at, const char* end, uint64_t* value) {
     *value = 0;
     const char* start = at;
     for (; at < end && *at != '\t'; ++at) {
+        static const char kDigits[] = "0123456789ABCDEF";
         const char* digit = *at == '\0' ? nullptr : strchr(kDigits, *at);
         if (digit == nullptr || at - start >= 16)
             return false;
@@ -98,7 +87,7 @@ void PathIndex::Clear() {
 }
 
 int PathIndex::SlotOf(const char* path) const {
-    const TextBuffer folded = FoldedPath(path);
+    const TextBuffer folded = FoldedName(path);
     const uint32_t mask = static_cast<uint32_t>(capacity_ - 1);
     for (uint32_t slot = Crc32(folded.c_str(), folded.Length()) & mask;; slot = (slot + 1) & mask) {
         const int held = slots_[slot];
@@ -162,19 +151,17 @@ bool PlaceIndex::Covers(const TextBuffer& path) const {
 }
 
 TextBuffer HexName(uint32_t value) {
-    TextBuilder name;
-    AddHex(name, value, 8);
-    return name.Text();
+    return HexText(value, 8);
 }
 
 TextBuffer SlotName(uint32_t procedure, const char* group, uint32_t index) {
     TextBuilder name;
-    AddHex(name, procedure, 8);
+    AppendHex(name, procedure, 8);
     name.Append("\\");
     name.Append(group);
-    AddHex(name, index / 64, 6);
+    AppendHex(name, index / 64, 6);
     name.Append("\\");
-    AddHex(name, index % 64, 2);
+    AppendHex(name, index % 64, 2);
     return name.Text();
 }
 
@@ -201,7 +188,7 @@ void JournalBatch::Add(const Record& record) {
         record.number, record.state.attributes, record.state.created, record.state.written,
         record.size,   record.volume,           record.index};
     for (uint64_t number : numbers) {
-        AddHex(text_, number);
+        AppendHex(text_, number);
         text_.Append("\t");
     }
     text_.Append(record.path.c_str());
@@ -219,7 +206,7 @@ void JournalBatch::AddPlace(const Place& place) {
 void JournalBatch::Seal() {
     const uint32_t crc = Crc32(text_.Data(), text_.Size());
     text_.Append(".\t");
-    AddHex(text_, crc, 8);
+    AppendHex(text_, crc, 8);
     text_.Append("\n");
 }
 

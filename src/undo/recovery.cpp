@@ -568,11 +568,8 @@ TextBuffer Retire(const TextBuffer& path) {
     const TextBuffer name = AsideFolderOf(path).Item(-1, "\\");
     for (int n = 0; n < 100; ++n) {
         TextBuffer target = JoinPath(folder, name.c_str());
-        if (n > 0) {
-            const char suffix[] = {'-', static_cast<char>('0' + n / 10),
-                                   static_cast<char>('0' + n % 10), '\0'};
-            target.Append(suffix);
-        }
+        if (n > 0)
+            target = target + "-" + DecimalText(static_cast<uint32_t>(n), 2);
         if (MoveFileA(path.c_str(), (target + ".jnl").c_str())) {
             MoveFileA(AsideFolderOf(path).c_str(), target.c_str());
             return target + ".jnl";

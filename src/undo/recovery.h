@@ -6,7 +6,7 @@
 // cut short can simply be started again.
 #pragma once
 
-#include "procs/run_context.h"
+#include "procs/run_events.h"
 #include "undo/store.h"
 
 enum class JournalEnd {

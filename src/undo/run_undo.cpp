@@ -84,7 +84,7 @@ UndoOutcome RunUndo::Begin() {
         journal_.reset(new (std::nothrow) UndoJournal(*file_, header_, aside, store_.Maker(),
                                                       number, run_.events));
     // Without memory for its journal, the run's first change fails.
-    if (!journal_ || !run_.events.Add(journal_.get())) {
+    if (!journal_ || !run_.events.AddListener(journal_.get())) {
         run_.reporter.Fail(kMsgOutOfMemory, {"UndoJournal"});
         return UndoOutcome::kNoStore;
     }

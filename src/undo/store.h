@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-#include "procs/run_context.h"
+#include "procs/run_events.h"
 #include "text/list.h"
 #include "text/text_buffer.h"
 

@@ -230,49 +230,44 @@ Status UndoJournal::NoteState(const char* path, char how) {
 Status UndoJournal::FileChanging(FileAction action, const char* path, const char* target) {
     pending_ = PendingChange();
     pending_.action = action;
+    const FileActionTraits& traits = TraitsOf(action);
+    const bool writes =
+        traits.effect == FileEffect::kWritesTarget || traits.effect == FileEffect::kWritesPath;
     // Nothing but another write may touch the files written so far before
-    // their fingerprints are read.
-    if (action != FileAction::kCopied && action != FileAction::kShortcutSaved &&
-        action != FileAction::kResourcesUpdated) {
+    // their fingerprints are read; the shell may touch anything.
+    if (!writes || traits.shell)
         NotePrints();
-    }
     if (!writer_.State())
         return writer_.State();
-    switch (action) {
-        case FileAction::kCopied:
-            return BeforeWrite(target, Use::kOverwrite, 'f');
-        case FileAction::kShortcutSaved:
-            return BeforeWrite(path, Use::kOverwrite, 'f');
-        case FileAction::kResourcesUpdated:
-            return BeforeWrite(target, Use::kRewriteInPlace, 'f');
-        case FileAction::kShellCopied:
-            return BeforeWrite(target, Use::kRewriteInPlace, 't');
-        case FileAction::kMoved:
-            return BeforeMove(path, target);
-        case FileAction::kShellMoved:
-            return NoteShellMove(path, target);
-        case FileAction::kFolderMade: {
+    // A shell's copy may make or change a whole tree.
+    const char tree = traits.shell ? 't' : 'f';
+    switch (traits.effect) {
+        case FileEffect::kWritesTarget:
+            return BeforeWrite(target, traits.in_place ? Use::kRewriteInPlace : Use::kOverwrite,
+                               tree);
+        case FileEffect::kWritesPath:
+            return BeforeWrite(path, Use::kOverwrite, tree);
+        case FileEffect::kMoves:
+            return traits.shell ? NoteShellMove(path, target) : BeforeMove(path, target);
+        case FileEffect::kMakes: {
             const TextBuffer full = FullPathOf(path);
             return full.IsEmpty() ? Unnamed(path) : NoteMade(full, 'd');
         }
-        case FileAction::kAttributesSet:
+        case FileEffect::kSetsPath:
             return NoteState(path, 'f');
-        default:
-            return Status::Done();  // deletions: taken, or let through, in TakeChange
+        case FileEffect::kDeletes:
+            break;  // taken, or let through, in TakeChange
     }
+    return Status::Done();
 }
 
 bool UndoJournal::TakeChange(FileAction action, const char* path, const char*, Status* status) {
-    switch (action) {
-        case FileAction::kDeleted:
-            return TakeDeletion(path, status);
-        case FileAction::kShellDeleted:
-            return TakeShellDeletion(path, status);
-        case FileAction::kFolderRemoved:
-            return TakeFolderRemoval(path, status);
-        default:
-            return false;
-    }
+    const FileActionTraits& traits = TraitsOf(action);
+    if (traits.effect != FileEffect::kDeletes)
+        return false;
+    return traits.shell    ? TakeShellDeletion(path, status)
+           : traits.folder ? TakeFolderRemoval(path, status)
+                           : TakeDeletion(path, status);
 }
 
 UndoJournal::Deletion UndoJournal::DeletionOf(const char* path, Found* found, Status* status) {

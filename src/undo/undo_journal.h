@@ -6,7 +6,7 @@
 // before it does, and notes how the run left each file it wrote.
 #pragma once
 
-#include "procs/run_context.h"
+#include "procs/run_events.h"
 #include "undo/aside_store.h"
 #include "undo/journal_writer.h"
 #include "undo/place_book.h"

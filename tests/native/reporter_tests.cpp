@@ -98,18 +98,24 @@ TEST(Reporter, ShowsCatalogueMessagesAndQuestionsWithTheCaption) {
                                                      "coming sure? 0", "answered 7"}));
 }
 
+// However many are held, they come out in the order they came.
 TEST(Reporter, HeldFailuresWaitUntilReleased) {
     Recorder boxes;
     Reporter reporter(boxes);
     reporter.HoldFailures();
-    reporter.Fail(kMsgCopyFailed, {"a", "b"});
+    std::vector<std::string> held;
+    for (const char* name : {"a", "b", "c", "d", "e", "f"}) {
+        reporter.Fail(kMsgCopyFailed, {name, "t"});
+        held.push_back(std::string("|copy ") + name + " to t|65552");
+    }
     reporter.Show(BoxPurpose::kReport, "report", kInformationBoxStyle);  // only failures wait
-    ASSERT_EQ(boxes.shown.size(), 1u);
+    ASSERT_EQ(boxes.shown, (std::vector<std::string>{"|report|65600"}));
+    EXPECT_EQ(reporter.FailureCount(), 6);
     reporter.ReleaseFailures();
-    ASSERT_EQ(boxes.shown.size(), 2u);
-    EXPECT_EQ(boxes.shown[1], "|copy a to b|65552");
-    reporter.Fail(kMsgCopyFailed, {"c", "d"});  // no longer held
-    EXPECT_EQ(boxes.shown.size(), 3u);
+    held.insert(held.begin(), "|report|65600");
+    EXPECT_EQ(boxes.shown, held);
+    reporter.Fail(kMsgCopyFailed, {"g", "h"});  // no longer held
+    EXPECT_EQ(boxes.shown.back(), "|copy g to h|65552");
 }
 
 // Each box takes up one answer; one without a button for it, and every box

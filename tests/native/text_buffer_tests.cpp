@@ -8,6 +8,7 @@
 
 #include "text/code_page.h"
 #include "text/text_buffer.h"
+#include "text/text_builder.h"
 #include "text/version_number.h"
 
 namespace {
@@ -155,6 +156,37 @@ TEST_F(CodePage932, EqualsNoCaseComparesDoubleByteCharactersWhole) {
     EXPECT_TRUE(EqualsNoCase("a\x83", "A\x83"));  // a lead byte cut off at the end
     SetLeadByteRanges(kSingleByte);
     EXPECT_TRUE(EqualsNoCase("\x83\x41", "\x83\x61"));  // plain bytes there
+}
+
+// Folded names are what EqualsNoCase compares: a trail byte keeps its case.
+TEST_F(CodePage932, FoldedNamesKeepDoubleByteCharactersWhole) {
+    EXPECT_EQ(Str(FoldedName("Copy\\a-z[{")), "COPY\\A-Z[{");
+    EXPECT_EQ(Str(FoldedName("x\x83\x61y\x83")), "X\x83\x61Y\x83");
+    SetLeadByteRanges(kSingleByte);
+    EXPECT_EQ(Str(FoldedName("\x83\x61")), "\x83\x41");
+}
+
+// Numbers as the log, the journal, the checker and the boxes write them.
+TEST(NumberText, DecimalAndHexadecimalToAWidth) {
+    const struct {
+        uint64_t value;
+        int width;
+        const char *decimal, *hex;
+    } cases[] = {
+        {0, 1, "0", "0"},
+        {0, 8, "00000000", "00000000"},
+        {33, 8, "00000033", "00000021"},
+        {0xCBF43926, 8, "3421780262", "CBF43926"},
+        {0xABCDEF, 2, "11259375", "ABCDEF"},
+        {0xFFFFFFFFFFFFFFFFull, 1, "18446744073709551615", "FFFFFFFFFFFFFFFF"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Str(DecimalText(c.value, c.width)), c.decimal);
+        EXPECT_EQ(Str(HexText(c.value, c.width)), c.hex);
+    }
+    TextBuilder line;
+    AppendDecimal(line, 42, 7, ' ');
+    EXPECT_EQ(Str(line.Text()), "     42");
 }
 
 TEST(ByteArray, AllocateZeroesAndReplaces) {

@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <string>
+#include <vector>
 
 #include "text/code_page.h"
 #include "text/text_buffer.h"
@@ -14,6 +15,40 @@ namespace {
 
 // Code page 932 characters whose trail byte is an ASCII delimiter.
 #define PLUSMINUS "\x81\x7D"  // ±, trail byte "}"
+
+// The text of a buffer that held text, after edit.
+template <typename Edit>
+std::string Edited(const char* text, Edit edit) {
+    TextBuffer buffer(text);
+    edit(buffer);
+    return Str(buffer);
+}
+
+struct TrimCase {
+    const char *text, *head, *tail, *trimmed;
+};
+void ExpectTrims(const std::vector<TrimCase>& cases) {
+    for (const TrimCase& c : cases) {
+        EXPECT_EQ(Edited(c.text, [&](TextBuffer& t) { t.Trim(c.head, c.tail); }), c.trimmed)
+            << "\"" << c.text << "\" head \"" << c.head << "\" tail \"" << c.tail << "\"";
+    }
+}
+
+// Item ranges replaced: first and last item, at the delimiter, by the text.
+struct ItemsCase {
+    const char* text;
+    int first, last;
+    const char *delimiter, *with, *replaced;
+};
+void ExpectReplacedItems(const std::vector<ItemsCase>& cases) {
+    for (const ItemsCase& c : cases) {
+        EXPECT_EQ(
+            Edited(c.text,
+                   [&](TextBuffer& t) { t.ReplaceItems(c.first, c.last, c.delimiter, c.with); }),
+            c.replaced)
+            << c.text << " " << c.first << ".." << c.last;
+    }
+}
 
 // --- Items ------------------------------------------------------------------
 
@@ -75,39 +110,17 @@ TEST_F(SingleByte, FindItemsRanges) {
 }
 
 TEST_F(SingleByte, ReplaceItems) {
-    TextBuffer t("a,b,c");
-    t.ReplaceItems(1, 1, ",", "X");
-    EXPECT_EQ(Str(t), "a,X,c");
-
-    TextBuffer empty_item("a,,c");
-    empty_item.ReplaceItems(1, 1, ",", "X");
-    EXPECT_EQ(Str(empty_item), "a,X,c");
-
-    TextBuffer first("a,b");
-    first.ReplaceItems(0, 0, ",", "XY");
-    EXPECT_EQ(Str(first), "XY,b");
-
-    TextBuffer last("a,b");
-    last.ReplaceItems(-1, -1, ",", "");
-    EXPECT_EQ(Str(last), "a,");
-
-    TextBuffer trailing("a,");
-    trailing.ReplaceItems(1, 1, ",", "b");
-    EXPECT_EQ(Str(trailing), "a,b");
-
-    TextBuffer leading(",b");
-    leading.ReplaceItems(0, 0, ",", "a");
-    EXPECT_EQ(Str(leading), "a,b");
-
-    TextBuffer several("a,b,c,d");
-    several.ReplaceItems(1, 2, ",", "-");
-    EXPECT_EQ(Str(several), "a,-,d");
-
-    TextBuffer missing("a,b");
-    missing.ReplaceItems(2, 2, ",", "X");
-    EXPECT_EQ(Str(missing), "a,b");
-    missing.ReplaceItems(1, 0, ",", "X");
-    EXPECT_EQ(Str(missing), "a,b");
+    ExpectReplacedItems({
+        {"a,b,c", 1, 1, ",", "X", "a,X,c"},
+        {"a,,c", 1, 1, ",", "X", "a,X,c"},  // an empty item
+        {"a,b", 0, 0, ",", "XY", "XY,b"},
+        {"a,b", -1, -1, ",", "", "a,"},
+        {"a,", 1, 1, ",", "b", "a,b"},
+        {",b", 0, 0, ",", "a", "a,b"},
+        {"a,b,c,d", 1, 2, ",", "-", "a,-,d"},
+        {"a,b", 2, 2, ",", "X", "a,b"},  // missing: unchanged
+        {"a,b", 1, 0, ",", "X", "a,b"},
+    });
 }
 
 TEST_F(SingleByte, CountOf) {
@@ -238,114 +251,66 @@ TEST_F(SingleByte, ReplaceGroups) {
 // --- Replacing and trimming -------------------------------------------------
 
 TEST_F(SingleByte, ReplaceRange) {
-    TextBuffer middle("abcdef");
-    middle.ReplaceRange(2, 3, "XYZ");
-    EXPECT_EQ(Str(middle), "abXYZef");
-
-    TextBuffer to_end("abcdef");
-    to_end.ReplaceRange(2, 5, "X");
-    EXPECT_EQ(Str(to_end), "abX");
-
-    TextBuffer past_end("abcdef");
-    past_end.ReplaceRange(4, 50, "X");
-    EXPECT_EQ(Str(past_end), "abcdX");
-
-    TextBuffer from_start("abcdef");
-    from_start.ReplaceRange(0, 1, "");
-    EXPECT_EQ(Str(from_start), "cdef");
-
-    TextBuffer whole("abcdef");
-    whole.ReplaceRange(0, 5, "new");
-    EXPECT_EQ(Str(whole), "new");
-
-    TextBuffer insert("abc");
-    insert.ReplaceRange(1, 0, "-");  // an empty range inserts
-    EXPECT_EQ(Str(insert), "a-bc");
-
-    TextBuffer empty("");
-    empty.ReplaceRange(0, -1, "x");
-    EXPECT_EQ(Str(empty), "x");
-
+    const struct {
+        const char* text;
+        ptrdiff_t first, last;
+        const char *with, *replaced;
+    } cases[] = {
+        {"abcdef", 2, 3, "XYZ", "abXYZef"},
+        {"abcdef", 2, 5, "X", "abX"},
+        {"abcdef", 4, 50, "X", "abcdX"},
+        {"abcdef", 0, 1, "", "cdef"},
+        {"abcdef", 0, 5, "new", "new"},
+        {"abc", 1, 0, "-", "a-bc"},  // an empty range inserts
+        {"", 0, -1, "x", "x"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Edited(c.text, [&](TextBuffer& t) { t.ReplaceRange(c.first, c.last, c.with); }),
+                  c.replaced)
+            << c.text << " " << c.first << ".." << c.last;
+    }
     TextBuffer own("abc");
     own.ReplaceRange(0, 0, own.c_str());  // the text is the buffer's own
     EXPECT_EQ(Str(own), "abcbc");
 }
 
 TEST_F(SingleByte, ReplaceAll) {
-    TextBuffer t("a%nb%n");
-    EXPECT_TRUE(t.ReplaceAll("%n", "\n"));
-    EXPECT_EQ(Str(t), "a\nb\n");
-
-    TextBuffer none("ab");
-    EXPECT_FALSE(none.ReplaceAll("%n", "\n"));
-    EXPECT_EQ(Str(none), "ab");
-
-    // The search restarts at the beginning after each replacement.
-    TextBuffer again("abb");
-    EXPECT_TRUE(again.ReplaceAll("ab", "a"));
-    EXPECT_EQ(Str(again), "a");
-
-    TextBuffer tabs("%t%t");
-    EXPECT_TRUE(tabs.ReplaceAll("%t", "\t"));
-    EXPECT_EQ(Str(tabs), "\t\t");
-
-    TextBuffer empty("");
-    EXPECT_FALSE(empty.ReplaceAll("%n", "\n"));
+    const struct {
+        const char *text, *pattern, *with;
+        bool replaced;
+        const char* result;
+    } cases[] = {
+        {"a%nb%n", "%n", "\n", true, "a\nb\n"}, {"ab", "%n", "\n", false, "ab"},
+        {"abb", "ab", "a", true, "a"},  // the search restarts at the beginning
+        {"%t%t", "%t", "\t", true, "\t\t"},     {"", "%n", "\n", false, ""},
+    };
+    for (const auto& c : cases) {
+        bool replaced = !c.replaced;
+        EXPECT_EQ(
+            Edited(c.text, [&](TextBuffer& t) { replaced = t.ReplaceAll(c.pattern, c.with); }),
+            c.result);
+        EXPECT_EQ(replaced, c.replaced) << c.text;
+    }
 }
 
 TEST_F(SingleByte, Trim) {
-    TextBuffer t("  a b  ");
-    t.Trim(" ", " ");
-    EXPECT_EQ(Str(t), "a b");
-
-    TextBuffer blanks("   ");
-    blanks.Trim(" ", " ");
-    EXPECT_EQ(Str(blanks), "");
-
-    TextBuffer empty("");
-    empty.Trim(" ", " ");
-    EXPECT_EQ(Str(empty), "");
-
-    TextBuffer tabs("\t a \t");
-    tabs.Trim(" ", " ");
-    EXPECT_EQ(Str(tabs), "\t a \t");
-
-    TextBuffer path("C:\\dir\\\\");
-    path.Trim("", "\\");
-    EXPECT_EQ(Str(path), "C:\\dir");
-
-    TextBuffer both("\\\\dir\\sub\\");
-    both.Trim("\\", "\\");
-    EXPECT_EQ(Str(both), "dir\\sub");
-
-    TextBuffer braces("{{?App\\x.exe}}");
-    braces.Trim("{", "}");
-    EXPECT_EQ(Str(braces), "?App\\x.exe");
-
-    TextBuffer semicolons("C:\\a;;");
-    semicolons.Trim("", ";");
-    EXPECT_EQ(Str(semicolons), "C:\\a");
-
-    TextBuffer off(" a ");
-    off.Trim("", "");
-    EXPECT_EQ(Str(off), " a ");
-}
-
-TEST_F(SingleByte, TrimPatternsIgnoreAsciiCase) {
-    TextBuffer t("ABabcAb");
-    t.Trim("ab", "ab");
-    EXPECT_EQ(Str(t), "c");
-}
-
-TEST_F(SingleByte, TrimTailNeverTakesHeadBytes) {
-    // "ab" is dropped from the start; "a" alone is shorter than "ba".
-    TextBuffer t("aba");
-    t.Trim("ab", "ba");
-    EXPECT_EQ(Str(t), "a");
-
-    TextBuffer whole("abab");
-    whole.Trim("ab", "b");
-    EXPECT_EQ(Str(whole), "");
+    ExpectTrims({
+        {"  a b  ", " ", " ", "a b"},
+        {"   ", " ", " ", ""},
+        {"", " ", " ", ""},
+        {"\t a \t", " ", " ", "\t a \t"},
+        {"C:\\dir\\\\", "", "\\", "C:\\dir"},
+        {"\\\\dir\\sub\\", "\\", "\\", "dir\\sub"},
+        {"{{?App\\x.exe}}", "{", "}", "?App\\x.exe"},
+        {"C:\\a;;", "", ";", "C:\\a"},
+        {" a ", "", "", " a "},
+        // Patterns ignore ASCII case.
+        {"ABabcAb", "ab", "ab", "c"},
+        // The tail never takes the head's bytes: "ab" is dropped from the
+        // start, and "a" alone is shorter than "ba".
+        {"aba", "ab", "ba", "a"},
+        {"abab", "ab", "b", ""},
+    });
 }
 
 TEST_F(SingleByte, PlainByteSearchFindsDelimiterInAnyByte) {
@@ -391,13 +356,11 @@ TEST_F(CodePage932, ItemsAtBackslashSkipTrailBytes) {
 }
 
 TEST_F(CodePage932, ReplaceItemsKeepsCharactersWhole) {
-    TextBuffer path("C:\\" HYO "\\a.txt");
-    path.ReplaceItems(-1, -1, "\\", "b.txt");
-    EXPECT_EQ(Str(path), "C:\\" HYO "\\b.txt");
-    path.ReplaceItems(1, 1, "\\", SO);
-    EXPECT_EQ(Str(path), "C:\\" SO "\\b.txt");
-    path.ReplaceItems(2, 2, "\\", "x");
-    EXPECT_EQ(Str(path), "C:\\" SO "\\x");
+    ExpectReplacedItems({
+        {"C:\\" HYO "\\a.txt", -1, -1, "\\", "b.txt", "C:\\" HYO "\\b.txt"},
+        {"C:\\" HYO "\\b.txt", 1, 1, "\\", SO, "C:\\" SO "\\b.txt"},
+        {"C:\\" SO "\\b.txt", 2, 2, "\\", "x", "C:\\" SO "\\x"},
+    });
 }
 
 TEST_F(CodePage932, MatchesBeginOnlyAtCharacterBoundaries) {
@@ -454,33 +417,23 @@ TEST_F(CodePage932, GroupsRespectCharacters) {
 
 TEST_F(CodePage932, TrimComparesBytes) {
     // By design Trim is not double-byte aware: the trail byte goes.
-    TextBuffer path("C:\\" HYO);
-    path.Trim("", "\\");
-    EXPECT_EQ(Str(path), "C:\\\x95");
-
-    TextBuffer both("\\" SO "\\\\");
-    both.Trim("\\", "\\");
-    EXPECT_EQ(Str(both), "\x83");
-
-    TextBuffer kept(HYO "a");
-    kept.Trim("\\", "\\");
-    EXPECT_EQ(Str(kept), HYO "a");
+    ExpectTrims({
+        {"C:\\" HYO, "", "\\", "C:\\\x95"},
+        {"\\" SO "\\\\", "\\", "\\", "\x83"},
+        {HYO "a", "\\", "\\", HYO "a"},
+    });
 }
 
 // Where a path's trailing separators must go, a trail byte 0x5C must stay.
 TEST_F(CodePage932, RemoveTrailingSeparatorsKeepsCharacters) {
-    TextBuffer path("C:\\" HYO);
-    RemoveTrailingSeparators(path);
-    EXPECT_EQ(Str(path), "C:\\" HYO);
-    path = "C:\\" HYO "\\\\";
-    RemoveTrailingSeparators(path);
-    EXPECT_EQ(Str(path), "C:\\" HYO);
-    path = "\\\\server\\share\\";
-    RemoveTrailingSeparators(path);
-    EXPECT_EQ(Str(path), "\\\\server\\share");
-    path = "\\";
-    RemoveTrailingSeparators(path);
-    EXPECT_EQ(Str(path), "");
+    const struct {
+        const char *path, *without;
+    } cases[] = {{"C:\\" HYO, "C:\\" HYO},
+                 {"C:\\" HYO "\\\\", "C:\\" HYO},
+                 {"\\\\server\\share\\", "\\\\server\\share"},
+                 {"\\", ""}};
+    for (const auto& c : cases)
+        EXPECT_EQ(Edited(c.path, [](TextBuffer& t) { RemoveTrailingSeparators(t); }), c.without);
 }
 
 }  // namespace

@@ -160,11 +160,13 @@ const size_t kTrapCount = sizeof kTraps / sizeof kTraps[0];
 
 class Spy {
 public:
-    Spy(HANDLE process, DWORD process_id, const std::vector<int>& answers, SpyResult* result)
+    Spy(HANDLE process, DWORD process_id, const std::vector<int>& answers,
+        const std::function<void(const ShownBox&)>& while_shown, SpyResult* result)
         : process_(process),
           process_id_(process_id),
           memory_(process),
           answers_(answers),
+          while_shown_(while_shown),
           result_(result) {}
 
     bool HasExited() const { return exited_; }
@@ -272,6 +274,8 @@ private:
                 Fail("cannot read the text or caption of a box");
             }
             result_->boxes.push_back(box);
+            if (while_shown_)
+                while_shown_(box);
             if (next_answer_ < answers_.size())
                 answer = answers_[next_answer_++];
         } else {
@@ -302,6 +306,7 @@ private:
     DWORD process_id_;
     ChildMemory memory_;
     const std::vector<int>& answers_;
+    const std::function<void(const ShownBox&)>& while_shown_;
     SpyResult* result_;
     size_t next_answer_ = 0;
     uintptr_t user32_ = 0;
@@ -352,7 +357,8 @@ std::string EnvironmentWith(const std::vector<std::string>& added) {
 
 SpyResult RunWithBoxSpy(const std::string& exe, const std::string& arguments,
                         const std::string& working_folder, const std::vector<int>& answers,
-                        unsigned long timeout_ms, const std::vector<std::string>& environment) {
+                        unsigned long timeout_ms, const std::vector<std::string>& environment,
+                        const std::function<void(const ShownBox&)>& while_shown) {
     SpyResult result;
     const std::string path = WindowsPathOf(exe);
     const std::string folder = WindowsPathOf(working_folder);
@@ -377,7 +383,7 @@ SpyResult RunWithBoxSpy(const std::string& exe, const std::string& arguments,
     Handle main_thread(info.hThread);
     result.started = true;
 
-    Spy spy(process.get(), info.dwProcessId, answers, &result);
+    Spy spy(process.get(), info.dwProcessId, answers, while_shown, &result);
     DWORD start = GetTickCount();
     DWORD limit = timeout_ms;
     while (!spy.HasExited()) {

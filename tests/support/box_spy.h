@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,10 +38,13 @@ constexpr unsigned long kSpyTimeoutExitCode = 258;
 // A Unix path (starting with "/") is given to the program in its Z: form,
 // as the program itself would see it. The calling thread becomes the
 // program's debugger for the run. environment: "NAME=value" entries added to
-// the caller's own environment for the program.
+// the caller's own environment for the program. while_shown, when given, is
+// called with each MessageBoxA box before it is answered, while the program
+// stands in the call: what it does happens while the box is up.
 SpyResult RunWithBoxSpy(const std::string& exe, const std::string& arguments,
                         const std::string& working_folder, const std::vector<int>& answers,
-                        unsigned long timeout_ms, const std::vector<std::string>& environment = {});
+                        unsigned long timeout_ms, const std::vector<std::string>& environment = {},
+                        const std::function<void(const ShownBox&)>& while_shown = nullptr);
 
 // "/a/b c" -> "Z:\a\b c", Wine's name for a Unix path; any other path is
 // returned unchanged.

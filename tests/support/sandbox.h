@@ -73,6 +73,8 @@ extern const char* const kExpectedDefaultCaption;
 constexpr unsigned kErrorBoxFlags = 0x10010;
 // An information box: MB_ICONINFORMATION | MB_SETFOREGROUND.
 constexpr unsigned kInformationBoxFlags = 0x10040;
+// A question: MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND.
+constexpr unsigned kQuestionBoxFlags = 0x10024;
 
 // A box the program is expected to show.
 struct ExpectedBox {

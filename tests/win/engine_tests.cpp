@@ -58,7 +58,7 @@ protected:
             }
         }
         run.script = &script;
-        run.events.Add(&trace);
+        run.events.AddListener(&trace);
         Engine engine(run);
         engine.RunTopList(proc.c_str());
     }
@@ -120,6 +120,7 @@ TEST_F(EngineRun, UnattendedWaitsEndAtTheLongestWait) {
               (std::vector<std::string>{"1 start W", "waited: time limit", "1 went on W",
                                         "1 start L", "waited: time limit", "1 stopped L"}));
     EXPECT_EQ(boxes.shown, (std::vector<std::string>{"message 9: " + sleeper + " 20000"}));
+    helpers::EndProcessesNamed("helper_sleeper.exe");
 }
 
 // [UPDATER] is read by the rows of the key table alone, which the checker

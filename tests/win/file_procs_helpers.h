@@ -36,6 +36,24 @@ inline void ExpectNoBoxes(const SpyResult& run) {
     ExpectBoxes(run, {});
 }
 
+// The sections of a script and the one error text its run must show.
+struct FailingScript {
+    std::string sections;
+    std::string text;
+};
+
+// Runs each script in turn, procedure first and AFTER behind it: each shows
+// its error text alone, and the run stops before AFTER.
+inline void ExpectEachFails(const Sandbox& box, const std::string& procedure,
+                            const std::vector<FailingScript>& scripts) {
+    for (const FailingScript& script : scripts) {
+        SCOPED_TRACE(script.sections);
+        box.WriteScript(Script(procedure + ",AFTER", script.sections + AfterSection(box)));
+        ExpectBoxes(box.Run(), {script.text});
+        EXPECT_FALSE(box.Exists("after"));
+    }
+}
+
 // A file opened without sharing for as long as the object lives: the program
 // under test can neither delete, move nor rename it.
 class HeldFile {

@@ -99,8 +99,9 @@ TEST(Move, EmptyTargetsAreRefused) {
     }
     EXPECT_EQ(box.ReadFile("src\\tree\\t.txt"), "t");
     EXPECT_FALSE(box.Exists("after"));
-    box.WriteScript(Script("M", MoveSection(box.Path("src\\p.txt"), "")));
-    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgMoveFailed, {box.Path("src\\p.txt"), ""})});
+    ExpectEachFails(box, "M",
+                    {{MoveSection(box.Path("src\\p.txt"), ""),
+                      ExpectedMessage(kMsgMoveFailed, {box.Path("src\\p.txt"), ""})}});
     EXPECT_TRUE(box.Exists("src\\p.txt"));
 }
 
@@ -146,17 +147,14 @@ TEST(Move, AHeldFileKeepsEveryFolderAboveIt) {
 TEST(Move, MissingSourcesAndKeys) {
     Sandbox box("fileprocs_move_missing");
     box.MakeFolder("src");
-    box.WriteScript(Script("M", MoveSection(box.Path("src\\*.none"), box.Path("dst\\x"))));
-    ExpectBoxes(box.Run(),
-                {ExpectedMessage(kMsgMoveFailed, {box.Path("src\\*.none"), box.Path("dst\\x")})});
-    box.WriteScript(Script("M", MoveSection(box.Path("src\\gone.txt"), box.Path("dst\\x"))));
-    ExpectBoxes(box.Run(),
-                {ExpectedMessage(kMsgMoveFailed, {box.Path("src\\gone.txt"), box.Path("dst\\x")})});
-    box.WriteScript(Script("M,AFTER", MoveSection("", "x") + AfterSection(box)));
-    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadItemCount, {"M", "FROM"})});
-    box.WriteScript(Script("M", "[M]\nMODE=MOVE\nFROM=x\n"));
-    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadFormat, {"M", "TO"})});
-    EXPECT_FALSE(box.Exists("after"));
+    const std::string target = box.Path("dst\\x");
+    ExpectEachFails(box, "M",
+                    {{MoveSection(box.Path("src\\*.none"), target),
+                      ExpectedMessage(kMsgMoveFailed, {box.Path("src\\*.none"), target})},
+                     {MoveSection(box.Path("src\\gone.txt"), target),
+                      ExpectedMessage(kMsgMoveFailed, {box.Path("src\\gone.txt"), target})},
+                     {MoveSection("", "x"), ExpectedMessage(kMsgBadItemCount, {"M", "FROM"})},
+                     {"[M]\nMODE=MOVE\nFROM=x\n", ExpectedMessage(kMsgBadFormat, {"M", "TO"})}});
 }
 
 std::string DeleteSection(const std::string& files) {
@@ -227,11 +225,9 @@ TEST(Delete, TheSecondOfThreeItemsFails) {
 
 TEST(Delete, EmptyAndMissingKeys) {
     Sandbox box("fileprocs_delete_keys");
-    box.WriteScript(Script("D,AFTER", DeleteSection("  ") + AfterSection(box)));
-    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadItemCount, {"D", "FILE"})});
-    box.WriteScript(Script("D", "[D]\nMODE=DELETE\n"));
-    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadFormat, {"D", "FILE"})});
-    EXPECT_FALSE(box.Exists("after"));
+    ExpectEachFails(box, "D",
+                    {{DeleteSection("  "), ExpectedMessage(kMsgBadItemCount, {"D", "FILE"})},
+                     {"[D]\nMODE=DELETE\n", ExpectedMessage(kMsgBadFormat, {"D", "FILE"})}});
 }
 
 std::string MakeDirSection(const std::string& folders) {
@@ -257,16 +253,14 @@ TEST(MakeDir, FailuresStopTheRun) {
     box.WriteFile("file.txt", "f");
     // The levels of a path with a trailing backslash are made, then its test
     // never finds it and creating it again fails.
-    box.WriteScript(Script(
-        "K,AFTER", MakeDirSection(box.Path("x\\y") + "\\ ," + box.Path("z")) + AfterSection(box)));
-    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgMakeDirFailed, {box.Path("x\\y") + "\\"})});
+    ExpectEachFails(box, "K",
+                    {{MakeDirSection(box.Path("x\\y") + "\\ ," + box.Path("z")),
+                      ExpectedMessage(kMsgMakeDirFailed, {box.Path("x\\y") + "\\"})},
+                     {MakeDirSection(box.Path("file.txt\\sub")),
+                      ExpectedMessage(kMsgMakeDirFailed, {box.Path("file.txt\\sub")})},
+                     {MakeDirSection(""), ExpectedMessage(kMsgBadItemCount, {"K", "DIR"})}});
     EXPECT_TRUE(box.Exists("x\\y"));
     EXPECT_FALSE(box.Exists("z"));
-    EXPECT_FALSE(box.Exists("after"));
-    box.WriteScript(Script("K", MakeDirSection(box.Path("file.txt\\sub"))));
-    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgMakeDirFailed, {box.Path("file.txt\\sub")})});
-    box.WriteScript(Script("K", MakeDirSection("")));
-    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadItemCount, {"K", "DIR"})});
 }
 
 std::string AttrSection(const std::string& files, const std::string& values) {
@@ -302,24 +296,21 @@ TEST(Attr, FailuresShowThePathAndTheValue) {
     Sandbox box("fileprocs_attr_fails");
     box.WriteFile("one.txt", "1");
     box.WriteFile("three.txt", "3");
-    box.WriteScript(Script("A,AFTER", AttrSection(box.Path("one.txt") + ", " + box.Path("*.none") +
-                                                      " ," + box.Path("three.txt"),
-                                                  "1, 21, 1") +
-                                          AfterSection(box)));
-    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgAttributesFailed, {box.Path("*.none"), "0x21"})});
+    ExpectEachFails(box, "A",
+                    {{AttrSection(box.Path("one.txt") + ", " + box.Path("*.none") + " ," +
+                                      box.Path("three.txt"),
+                                  "1, 21, 1"),
+                      ExpectedMessage(kMsgAttributesFailed, {box.Path("*.none"), "0x21"})}});
     EXPECT_NE(AttributesOf(box.Path("one.txt")) & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_EQ(AttributesOf(box.Path("three.txt")) & FILE_ATTRIBUTE_READONLY, 0u);
-    EXPECT_FALSE(box.Exists("after"));
-    // Nothing to convert, and a missing item, both give 0.
-    box.WriteScript(Script("A", AttrSection(box.Path("gone.txt"), "xyz")));
-    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgAttributesFailed, {box.Path("gone.txt"), "0"})});
-    box.WriteScript(
-        Script("A", AttrSection(box.Path("three.txt") + "," + box.Path("gone.txt"), "0x80")));
-    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgAttributesFailed, {box.Path("gone.txt"), "0"})});
-    box.WriteScript(Script("A", AttrSection("", "1")));
-    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadItemCount, {"A", "FILE"})});
-    box.WriteScript(Script("A", "[A]\nMODE=ATTR\nFILE=x\n"));
-    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadFormat, {"A", "ARG"})});
+    const std::string gone = ExpectedMessage(kMsgAttributesFailed, {box.Path("gone.txt"), "0"});
+    ExpectEachFails(
+        box, "A",
+        {// Nothing to convert, and a missing item, both give 0.
+         {AttrSection(box.Path("gone.txt"), "xyz"), gone},
+         {AttrSection(box.Path("three.txt") + "," + box.Path("gone.txt"), "0x80"), gone},
+         {AttrSection("", "1"), ExpectedMessage(kMsgBadItemCount, {"A", "FILE"})},
+         {"[A]\nMODE=ATTR\nFILE=x\n", ExpectedMessage(kMsgBadFormat, {"A", "ARG"})}});
 }
 
 // Each kind sets its result flag once every item has succeeded: the box is

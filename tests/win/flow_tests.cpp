@@ -16,7 +16,6 @@ namespace {
 
 const char kCaption[] = "フロー 試験";  // checks that the caption reaches every box
 const unsigned kWarningStyle = 0x10134;
-const unsigned kQuestionStyle = 0x10024;
 
 const int kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7;
 
@@ -83,7 +82,7 @@ TEST(MsgBox, KindsStylesTextsAndCaption) {
                 {{"Line1\nLine2\tEnd", kErrorBoxFlags},
                  {"info", kInformationBoxFlags},
                  {"warn", kWarningStyle},
-                 {"\t\n%\n100%", kQuestionStyle},
+                 {"\t\n%\n100%", kQuestionBoxFlags},
                  {"表示を\n更新しました。", kInformationBoxFlags}});
 }
 
@@ -101,11 +100,11 @@ TEST(MsgBox, FlagIsSetOnlyByOkOrYes) {
     ExpectBoxes(
         RunScript(box, Script(proc, sections, kCaption), {kIdOk, kIdYes, kIdNo, kIdCancel, 0, -1}),
         {{"ask 1", kErrorBoxFlags},
-         {"ask 2", kQuestionStyle},
-         {"ask 3", kQuestionStyle},
-         {"ask 4", kQuestionStyle},
-         {"ask 5", kQuestionStyle},
-         {"ask 6", kQuestionStyle},
+         {"ask 2", kQuestionBoxFlags},
+         {"ask 3", kQuestionBoxFlags},
+         {"ask 4", kQuestionBoxFlags},
+         {"ask 5", kQuestionBoxFlags},
+         {"ask 6", kQuestionBoxFlags},
          Info("SET1"),
          Info("SET2")});
 }
@@ -132,7 +131,7 @@ TEST_P(MsgBoxAbort, AnswerDecidesWhetherTheRunGoesOn) {
         kCaption);
     const SpyResult result = RunScript(box, ini, {c.answer});
     const std::string type = c.type;
-    const unsigned style = type == "QUESTION"      ? kQuestionStyle
+    const unsigned style = type == "QUESTION"      ? kQuestionBoxFlags
                            : type == "WARNING"     ? kWarningStyle
                            : type == "INFORMATION" ? kInformationBoxFlags
                                                    : kErrorBoxFlags;
@@ -371,7 +370,7 @@ protected:
         return {
             "Tool is running and must be closed before it can be updated.\nPlease close "
             "Tool, then answer Yes.\n\nAnswer No to cancel the update.",
-            kQuestionStyle};
+            kQuestionBoxFlags};
     }
 
     Sandbox box_;

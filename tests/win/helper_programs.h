@@ -4,9 +4,12 @@
 
 #include <windows.h>
 #include <sddl.h>
+#include <tlhelp32.h>
 
+#include <cstring>
 #include <string>
 
+#include "base/win_handles.h"
 #include "sandbox.h"
 
 namespace helpers {
@@ -29,6 +32,25 @@ inline bool WaitForFile(const std::string& path, DWORD limit_ms = kHangCeilingMs
         Sleep(10);
     }
     return true;
+}
+
+// Ends every process of the program of that file name, such as one the
+// program under test started and left running: under Wine it holds the test
+// runner's output open for as long as it lives.
+inline void EndProcessesNamed(const char* file_name) {
+    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot.IsValid() && Process32First(snapshot.Get(), &entry); more;
+         more = Process32Next(snapshot.Get(), &entry)) {
+        const char* name = strrchr(entry.szExeFile, '\\');
+        if (lstrcmpiA(name != nullptr ? name + 1 : entry.szExeFile, file_name) != 0)
+            continue;
+        const UniqueHandle process(
+            OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (process.IsValid() && TerminateProcess(process.Get(), 1))
+            WaitForSingleObject(process.Get(), 5000);
+    }
 }
 
 // A started helper's record: the arguments it got and its working folder.

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <functional>
 #include <regex>
 #include <set>
 #include <string>
@@ -484,6 +485,51 @@ TEST(RunLog, TheUndoIsToldStepByStepBeforeTheLastLine) {
     EXPECT_EQ(entries, Expected(box, expected));
     EXPECT_EQ("old", box.ReadFile("app\\a.txt"));
     EXPECT_FALSE(box.Exists("app\\b.txt"));
+}
+
+// Other programs may rename or delete the log while the run waits at a
+// question: the log shares deletion. A renamed log goes on under its new name
+// to the run's last line, and neither change brings a file back under the old
+// name or changes the update.
+TEST(RunLog, OtherProgramsMayRenameOrDeleteTheLogWhileABoxIsUp) {
+    Sandbox box("log_shared");
+    box.WriteScript("[UPDATER]\nNAME=N\nPROC=Ask,Make\nLOG=<Src>\\run.log\n" +
+                    Section("Ask", "MODE=MSGBOX\nFLAG=\nTYPE=QUESTION\nTEXT=Go?\nISABORT=0,1\n") +
+                    Section("Make", "MODE=MAKEDIR\nDIR=<Src>\\made\n"));
+    const std::string log = box.Path("run.log");
+    const std::string moved = box.Path("moved.log");
+    const struct {
+        const char* what;
+        std::function<BOOL()> act;
+        bool renamed;
+    } cases[] = {
+        {"rename", [&] { return MoveFileA(log.c_str(), moved.c_str()); }, true},
+        {"delete", [&] { return DeleteFileA(log.c_str()); }, false},
+    };
+    const std::vector<std::string> whole =
+        Header() +
+        std::vector<std::string>{"[Ask] MODE=MSGBOX",   "  FLAG=",       "  TYPE=QUESTION",
+                                 "  TEXT=Go?",          "  ISABORT=0,1", "  question box:",
+                                 "    | Go?",           "  answer: Yes", "  => flag 1",
+                                 "[Make] MODE=MAKEDIR", "  DIR=$\\made", "  made folder $\\made",
+                                 "  => flag 1",         "run completed"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveDirectoryA(box.Path("made").c_str());
+        DeleteFileA(moved.c_str());
+        std::string acted = "not while the box was up";
+        const SpyResult run = RunWithBoxSpy(
+            box.Path("updater.exe"), "", box.Path(), {kYes}, 30000, {}, [&](const ShownBox&) {
+                acted = c.act() ? "done" : "error " + std::to_string(GetLastError());
+            });
+        ExpectShownBoxes(run, {{"Go?", kQuestionBoxFlags}}, "N");
+        EXPECT_EQ(acted, "done");
+        EXPECT_FALSE(box.Exists("run.log"));
+        EXPECT_TRUE(box.Exists("made"));
+        EXPECT_EQ(box.Exists("moved.log"), c.renamed);
+        if (c.renamed)
+            EXPECT_EQ(LogEntries(box, "moved.log"), Expected(box, whole));
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/engine.h"
 #include "file_procs_helpers.h"
@@ -17,6 +18,7 @@
 #include "sandbox.h"
 #include "tree_snapshot.h"
 #include "undo/recovery.h"
+#include "undo/run_undo.h"
 #include "undo/store.h"
 #include "undo/undo_journal.h"
 
@@ -230,14 +232,14 @@ public:
         version.number = kJournalVersion;
         header_.Add(version);
         header_.Add(MakeRecord(RecordType::kHeader, '-', box.Path("updater.ini").c_str(), aside_));
-        run_.events.Add(&journal_);
+        run_.events.AddListener(&journal_);
     }
     const RecordedOutput& Output() const { return output_; }
     // Runs proc; listener hears every event after the journal.
     bool Run(const MemoryScript& script, const char* proc, RunEvents* listener = nullptr) {
         run_.script = &script;
         if (listener != nullptr)
-            run_.events.Add(listener);
+            run_.events.AddListener(listener);
         Engine engine(run_);
         const bool completed = engine.RunTopList(proc);
         journal_.Stop();
@@ -322,6 +324,53 @@ TEST(UndoJournal, AnUndoCutShortWhileItCopiesAFileBackIsFinished) {
     box.WriteFile("app\\ro.txt", "");
     EXPECT_EQ(run.Finish(), JournalEnd::kRestored);
     EXPECT_EQ("", TreeDifferences(before, SnapshotOf(box.Path("app"))));
+}
+
+// However many failures come while the undo is under way, none is shown
+// before the files are back, and all come out in the order they came.
+TEST(RunUndo, HeldFailuresComeOutInOrderAfterTheUndo) {
+    Sandbox box("undo_held_failures");
+    for (const char* folder : {"app", "new", "store"}) box.MakeFolder(folder);
+    box.WriteFile("app\\a.txt", "old");
+    box.WriteFile("new\\a.txt", "new");
+    MemoryScript script;
+    script.sections = {
+        {"UPDATER", {{"ROLLBACK", "YES"}}},
+        {"C", {{"MODE", "COPY"}, {"FROM", box.Path("new\\a.txt")}, {"TO", box.Path("app\\a.txt")}}},
+        {"F", {{"MODE", "COPY"}, {"FROM", box.Path("gone.txt")}, {"TO", box.Path("app\\b.txt")}}},
+    };
+    struct StoreHere : NoLookups {
+        explicit StoreHere(const std::string& folder) : folder_(folder) {}
+        bool SpecialFolder(int, TextBuffer& path) const override {
+            path = folder_.c_str();
+            return true;
+        }
+        std::string folder_;
+    } lookups(box.Path("store"));
+    // Each box with what the file the run wrote held when it was shown.
+    struct Shown : BoxOutput {
+        explicit Shown(const Sandbox& sandbox) : box(sandbox) {}
+        TextBuffer CatalogueEntry(int id) override { return ("%s " + std::to_string(id)).c_str(); }
+        int Show(const char* text, const char*, unsigned) override {
+            shown.push_back(std::string(text) + " with " + box.ReadFile("app\\a.txt"));
+            return kAnswerOk;
+        }
+        const Sandbox& box;
+        std::vector<std::string> shown;
+    } boxes(box);
+    RunContext run(boxes, lookups);
+    run.script = &script;
+    RunUndo undo(run);
+    ASSERT_EQ(undo.Begin(), UndoOutcome::kDone);
+    Engine engine(run);
+    EXPECT_FALSE(engine.RunTopList("C,F"));
+    for (const char* more : {"b", "c", "d", "e", "f"}) run.reporter.Fail(kMsgDeleteFailed, {more});
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(undo.End(false), UndoOutcome::kDone);
+    EXPECT_EQ(boxes.shown,
+              (std::vector<std::string>{box.Path("gone.txt") + " 8 with old", "b 10 with old",
+                                        "c 10 with old", "d 10 with old", "e 10 with old",
+                                        "f 10 with old"}));
 }
 
 }  // namespace

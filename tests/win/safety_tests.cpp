@@ -91,10 +91,11 @@ std::string Message(int id, const std::vector<std::string>& arguments) {
 
 // --- Same file or folder, whatever the spelling ------------------------------------------
 
-// Ways to write a path that names the same place.
+// Ways to write a path that names the same place; some name only a file.
 struct Spelling {
     const char* name;
     std::string (*spell)(const std::string& path);
+    bool files_only = false;
 };
 
 std::string AsItIs(const std::string& path) {
@@ -117,12 +118,36 @@ std::string ShortName(const std::string& path) {
 std::string OnOtherDrive(const std::string& path) {
     return "R:" + path.substr(2);
 }
+// A ".." step right behind the drive, which names the drive's root again:
+// the expansion leaves this step as written, for the copy to see.
+std::string WithDotDotStep(const std::string& path) {
+    return path.substr(0, 2) + "\\.." + path.substr(2);
+}
+std::string WithSlashes(const std::string& path) {
+    std::string slashed = path;
+    for (char& c : slashed) {
+        if (c == '\\')
+            c = '/';
+    }
+    return slashed;
+}
+// A second name of the file, made beside it.
+std::string SecondName(const std::string& path) {
+    const std::string link = path.substr(0, path.rfind('\\')) + "\\second name";
+    EXPECT_TRUE(CreateHardLinkA(link.c_str(), path.c_str(), nullptr)) << GetLastError();
+    return link;
+}
 
 const std::vector<Spelling> kSpellings = {{"as it is", AsItIs},
                                           {"upper case", InUpperCase},
                                           {"with a .\\ step", WithDotStep},
                                           {"short name", ShortName},
                                           {"other drive letter", OnOtherDrive}};
+// Further spellings that COPY's own guard must know, since the system's copy
+// refuses them all alike.
+const std::vector<Spelling> kCopySpellings = {{"with a ..\\ step", WithDotDotStep},
+                                              {"with slashes", WithSlashes},
+                                              {"a second name", SecondName, true}};
 
 // A source and a target in the sandbox: the target's place, spelled, then a tail.
 struct PairItem {
@@ -145,20 +170,31 @@ protected:
 
     // Runs the pair for every item in every spelling, each in a fresh
     // sandbox: the run must show message (0: none, the pair is done and the
-    // run goes on) and leave every file and folder as it was.
+    // run goes on) and leave every file and folder as it was. own_guard: the
+    // further spellings too, and a run with a log and an undo, whose log must
+    // show that the refusal came before any file was acted on: no file line,
+    // and the guard's error code alone.
     static void RunEverySpelling(const std::string& kind, const std::vector<PairItem>& items,
-                                 int message) {
+                                 int message, bool own_guard = false) {
+        std::vector<Spelling> spellings = kSpellings;
+        if (own_guard)
+            spellings.insert(spellings.end(), kCopySpellings.begin(), kCopySpellings.end());
         int n = 0;
         for (const PairItem& item : items) {
-            for (const Spelling& spelling : kSpellings) {
+            for (const Spelling& spelling : spellings) {
                 SCOPED_TRACE(kind + " " + item.source + " onto " + item.target + item.tail +
                              " written " + spelling.name);
                 Sandbox box("same_item_" + std::to_string(n++), "Q:");
                 Fill(box);
                 const std::string source = box.Path(item.source);
+                if (spelling.files_only && (strchr(item.source, '*') || IsFolderPath(source)))
+                    continue;
                 const std::string target = spelling.spell(box.Path(item.target)) + item.tail;
+                const std::string log = box.Path() + ".log";
+                DeleteFileA(log.c_str());
                 box.WriteScript(
-                    Script("P,SAY", PairSection(kind, source, target) + SaySection("P")));
+                    Script("P,SAY", (own_guard ? "LOG=" + log + "\nROLLBACK=YES\n" : "") +
+                                        PairSection(kind, source, target) + SaySection("P")));
                 const TreeSnapshot before = SnapshotOf(box.Path());
                 const SpyResult run = box.Run();
                 if (message == 0) {
@@ -167,6 +203,12 @@ protected:
                     ExpectBoxes(run, {ExpectedMessage(message, {source, target})});
                 }
                 ExpectUnchanged(box.Path(), before);
+                if (own_guard) {
+                    const std::vector<std::string> lines = LogLines(log);
+                    EXPECT_EQ(Matching(lines, "failed to "), std::vector<std::string>{});
+                    EXPECT_EQ(Matching(lines, "error 32: ").size(), 1u);
+                    DeleteFileA(log.c_str());
+                }
             }
         }
     }
@@ -182,8 +224,10 @@ TEST_F(SameItem, MoveOntoItselfMovesNothing) {
     RunEverySpelling("MOVE", kOntoItself, 0);
 }
 
+// Refused by COPY's own guard, before the system's copy could write the
+// file empty or an undo set it aside.
 TEST_F(SameItem, CopyOntoItselfIsRefused) {
-    RunEverySpelling("COPY", kOntoItself, 8);
+    RunEverySpelling("COPY", kOntoItself, 8, true);
 }
 
 // --- Into its own subfolder ---------------------------------------------------------------

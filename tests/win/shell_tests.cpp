@@ -302,12 +302,12 @@ TEST(Shell, EmptyListsTargetsAndMissingKeys) {
     EXPECT_EQ(box.ReadFile("a.txt"), "a");
     EXPECT_FALSE(box.Exists(".tmp"));
     EXPECT_FALSE(box.Exists("after"));
-    box.WriteScript(Script("S", ShellSection("COPY", " ", box.Path("b.txt"))));
-    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadItemCount, {"S", "FROM"})});
-    box.WriteScript(Script("S", "[S]\nMODE=SHELL\nFUNC=COPY\nFROM=x\n"));
-    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadFormat, {"S", "TO"})});
-    box.WriteScript(Script("S", "[S]\nMODE=SHELL\nFROM=x\nTO=y\n"));
-    ExpectBoxes(box.Run(), {ExpectedMessage(kMsgBadFormat, {"S", "FUNC"})});
+    ExpectEachFails(
+        box, "S",
+        {{ShellSection("COPY", " ", box.Path("b.txt")),
+          ExpectedMessage(kMsgBadItemCount, {"S", "FROM"})},
+         {"[S]\nMODE=SHELL\nFUNC=COPY\nFROM=x\n", ExpectedMessage(kMsgBadFormat, {"S", "TO"})},
+         {"[S]\nMODE=SHELL\nFROM=x\nTO=y\n", ExpectedMessage(kMsgBadFormat, {"S", "FUNC"})}});
 }
 
 // A folder copied or moved into its own subfolder, written through a link to

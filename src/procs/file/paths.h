@@ -6,7 +6,7 @@
 #include "base/paths.h"
 #include "base/status.h"
 #include "base/system.h"
-#include "procs/run_context.h"
+#include "procs/run_events.h"
 #include "text/text_buffer.h"
 
 // The waits for one held file, told to the run's events.
@@ -44,9 +44,9 @@ Status ActOnFile(RunEvents& events, FileAction action, const TextBuffer& path, c
                  Change change) {
     Status status = events.FileChanging(action, path.c_str(), target);
     if (status && !events.TakeChange(action, path.c_str(), target, &status)) {
-        const bool shell = action == FileAction::kShellCopied ||
-                           action == FileAction::kShellMoved || action == FileAction::kShellDeleted;
-        status = shell ? change() : RetryHeldFile(events, action, path.c_str(), target, change);
+        status = TraitsOf(action).shell
+                     ? change()
+                     : RetryHeldFile(events, action, path.c_str(), target, change);
     }
     events.FileActed(action, path.c_str(), target, status.Error());
     return status;

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "base/status.h"
-#include "procs/run_context.h"
+#include "procs/run_events.h"
 #include "text/text_buffer.h"
 
 // What a walk does with each entry it meets; a failure stops the walk.

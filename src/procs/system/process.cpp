@@ -1,5 +1,6 @@
 #include "procs/system/process.h"
 
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include "base/system.h"
@@ -8,8 +9,7 @@
 
 namespace {
 
-typedef BOOL(WINAPI* EnumProcessModulesFn)(HANDLE, HMODULE*, DWORD, DWORD*);
-typedef DWORD(WINAPI* GetModuleFileNameExFn)(HANDLE, HMODULE, LPSTR, DWORD);
+// Declared by the headers only for Vista and later.
 typedef BOOL(WINAPI* QueryFullProcessImageNameFn)(HANDLE, DWORD, LPSTR, PDWORD);
 const DWORD kQueryLimitedInformation = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION
 
@@ -21,9 +21,10 @@ public:
     ImageNames()
         : query_(KernelFunction<QueryFullProcessImageNameFn>("QueryFullProcessImageNameA")),
           psapi_(query_ == nullptr ? LoadSystemLibrary("PSAPI.DLL") : nullptr),
-          enum_modules_(SystemFunction<EnumProcessModulesFn>(psapi_.Get(), "EnumProcessModules")),
-          module_file_name_(
-              SystemFunction<GetModuleFileNameExFn>(psapi_.Get(), "GetModuleFileNameExA")) {}
+          enum_modules_(
+              SystemFunction<decltype(&::EnumProcessModules)>(psapi_.Get(), "EnumProcessModules")),
+          module_file_name_(SystemFunction<decltype(&::GetModuleFileNameExA)>(
+              psapi_.Get(), "GetModuleFileNameExA")) {}
 
     bool Usable() const {
         return query_ != nullptr || (enum_modules_ != nullptr && module_file_name_ != nullptr);
@@ -48,8 +49,8 @@ public:
 private:
     QueryFullProcessImageNameFn query_;
     LoadedModule psapi_;
-    EnumProcessModulesFn enum_modules_;
-    GetModuleFileNameExFn module_file_name_;
+    decltype(&::EnumProcessModules) enum_modules_;
+    decltype(&::GetModuleFileNameExA) module_file_name_;
 };
 
 }  // namespace
