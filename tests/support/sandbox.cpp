@@ -198,7 +198,8 @@ SpyResult Sandbox::Run(const std::string& arguments, const std::vector<int>& ans
 
 SpyResult Sandbox::RunWith(const std::vector<std::string>& environment, unsigned long exit_code,
                            const std::vector<int>& answers, const std::string& arguments) const {
-    return RunProgram("updater.exe", root_, arguments, answers, kHangCeilingMs, environment, exit_code);
+    return RunProgram("updater.exe", root_, arguments, answers, kHangCeilingMs, environment,
+                      exit_code);
 }
 
 SpyResult Sandbox::RunProgram(const std::string& program, const std::string& working_folder,

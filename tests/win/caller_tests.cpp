@@ -190,7 +190,7 @@ TEST(ExitStatus, ACrashIs5) {
         SetEnvironmentVariableA(c.variable, nullptr);
         ASSERT_TRUE(started);
         CloseHandle(info.hThread);
-        ASSERT_TRUE(helpers::WaitForFile(box.Path("waiting.txt"), 20000));
+        ASSERT_TRUE(helpers::WaitForFile(box.Path("waiting.txt")));
         HANDLE fault =
             CreateRemoteThread(info.hProcess, nullptr, 0,
                                reinterpret_cast<LPTHREAD_START_ROUTINE>(16), nullptr, 0, nullptr);

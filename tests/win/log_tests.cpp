@@ -518,10 +518,11 @@ TEST(RunLog, OtherProgramsMayRenameOrDeleteTheLogWhileABoxIsUp) {
         RemoveDirectoryA(box.Path("made").c_str());
         DeleteFileA(moved.c_str());
         std::string acted = "not while the box was up";
-        const SpyResult run = RunWithBoxSpy(
-            box.Path("updater.exe"), "", box.Path(), {kYes}, 30000, {}, [&](const ShownBox&) {
-                acted = c.act() ? "done" : "error " + std::to_string(GetLastError());
-            });
+        const SpyResult run =
+            RunWithBoxSpy(box.Path("updater.exe"), "", box.Path(), {kYes}, kHangCeilingMs, {},
+                          [&](const ShownBox&) {
+                              acted = c.act() ? "done" : "error " + std::to_string(GetLastError());
+                          });
         ExpectShownBoxes(run, {{"Go?", kQuestionBoxFlags}}, "N");
         EXPECT_EQ(acted, "done");
         EXPECT_FALSE(box.Exists("run.log"));

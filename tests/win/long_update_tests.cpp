@@ -55,7 +55,8 @@ SpyResult RunActingWhenWaiting(const Sandbox& box, const std::vector<std::string
                                unsigned long status, const std::function<void()>& act) {
     std::thread watcher([&] {
         const DWORD start = GetTickCount();
-        while (Matching(LogLines(LogOf(box)), kWaiting).empty() && GetTickCount() - start < kHangCeilingMs)
+        while (Matching(LogLines(LogOf(box)), kWaiting).empty() &&
+               GetTickCount() - start < kHangCeilingMs)
             Sleep(20);
         act();
     });
@@ -121,8 +122,9 @@ TEST(Retry, WaitsForAHeldFileWhileItLasts) {
          changed("target.exe")},
         // IPersistFile names the hold as an HRESULT (0x80070020).
         {"LINK over a held shortcut",
-         "MODE=LINK\nSRC=<Src>\\new\\a.txt\nPARAM=\nSHOWCMD=\nDST=<Src>\\app\\short\n", "RETRY=30\n",
-         "app\\short.LNK", true, 0, 0, "error 2147942432", ": let go", "saved shortcut ",
+         "MODE=LINK\nSRC=<Src>\\new\\a.txt\nPARAM=\nSHOWCMD=\nDST=<Src>\\app\\short\n",
+         "RETRY=30\n", "app\\short.LNK", true, 0, 0, "error 2147942432", ": let go",
+         "saved shortcut ",
          [](const Sandbox& box) { EXPECT_NE(box.ReadFile("app\\short.LNK"), "old link"); }},
     };
     for (const HeldCase& c : cases) {
@@ -172,8 +174,9 @@ TEST(Retry, WaitsForAHeldFileWhileItLasts) {
         EXPECT_TRUE(began < ended && ended < acted) << began << " " << ended << " " << acted;
         // "waited N ms for ...": the run gave up only once RETRY had passed.
         const std::string waited = Matching(log, "waited ").at(0);
-        if (!c.let_go)
+        if (!c.let_go) {
             EXPECT_GE(atoi(waited.c_str() + 7), 1000) << waited;
+        }
     }
 }
 
