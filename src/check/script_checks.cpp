@@ -287,15 +287,15 @@ void CheckLog(Check& check) {
         if (kind == nullptr || kind->id == KindId::kDelete)
             continue;  // what is deleted may be the log: the log lets go of it first
         for (int k = 0; k < KeyCount(*kind); ++k) {
-            const KeySpec& spec = KeyAt(*kind, k);
+            const KeySpec& row = KeyAt(*kind, k);
             const KeyRead& key = procedure.keys[k];
-            if (!key.present || spec.items != ItemForm::kPath)
+            if (!key.present || row.items != ItemForm::kPath)
                 continue;
             // The names a kind writes beside its items.
-            const bool shell_target = kind->id == KindId::kShell && strcmp(spec.name, "TO") == 0;
+            const bool shell_target = kind->id == KindId::kShell && strcmp(row.name, "TO") == 0;
             const char* suffix = kind->id == KindId::kLink ? ".LNK" : shell_target ? ".tmp" : "";
             List<TextBuffer> items;
-            if (spec.form == KeyForm::kList)
+            if (row.form == KeyForm::kList)
                 ListItems(key.value, items);
             else
                 items.Add(key.value);
@@ -310,9 +310,9 @@ void CheckLog(Check& check) {
                 if (!same)
                     continue;
                 check.findings.Error(
-                    log.line, "LOG names " + (spec.name + (" item " + Number(i + 1))) + " of [" +
+                    log.line, "LOG names " + (row.name + (" item " + Number(i + 1))) + " of [" +
                                   procedure.section->name.c_str() + "], a file the update " +
-                                  (spec.writes ? "writes" : "reads") +
+                                  (row.writes ? "writes" : "reads") +
                                   ": the log would write into it; give the log "
                                   "a file of its own");
             }
